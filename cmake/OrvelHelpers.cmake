@@ -1,0 +1,58 @@
+# Shared compile settings and small helpers for the project's targets.
+
+add_library(orvel_flags INTERFACE)
+target_compile_options(orvel_flags INTERFACE -Wall -Wextra)
+if(ORVEL_WERROR)
+  target_compile_options(orvel_flags INTERFACE -Werror)
+endif()
+target_include_directories(orvel_flags INTERFACE ${PROJECT_SOURCE_DIR}/src)
+find_package(Threads REQUIRED)
+target_link_libraries(orvel_flags INTERFACE Threads::Threads)
+
+if(ORVEL_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+elseif(ORVEL_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
+# orvel_core_library(NAME DIR [DEPS ...]): a static library of every .cpp below DIR.
+# Core libraries hold the logic and include no Qt header.
+function(orvel_core_library name)
+  cmake_parse_arguments(A "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(NOT srcs)
+    set(stub ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
+    file(WRITE ${stub} "// no sources yet\n")
+    set(srcs ${stub})
+  endif()
+  add_library(${name} STATIC ${srcs})
+  target_link_libraries(${name} PUBLIC orvel_flags ${A_DEPS})
+endfunction()
+
+# orvel_test(NAME SOURCES ... LIBS ... [LABELS ...]): one GoogleTest executable registered with CTest.
+function(orvel_test name)
+  cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE orvel_flags GTest::gtest GTest::gtest_main ${A_LIBS})
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 300)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${A_LABELS}" TIMEOUT ${A_TIMEOUT}
+    ENVIRONMENT "ORVEL_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVEL_BINARY_DIR=${PROJECT_BINARY_DIR}")
+endfunction()
+
+if(ORVEL_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# orvel_fuzz_target(NAME SOURCES ... LIBS ...): a libFuzzer executable named fuzz_NAME.
+function(orvel_fuzz_target name)
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(fuzz_${name} ${A_SOURCES})
+  target_link_libraries(fuzz_${name} PRIVATE orvel_flags ${A_LIBS})
+  target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+endfunction()

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test:
+#   1. the normal build (warnings as errors) and all its tests;
+#   2. the core tests under AddressSanitizer + UndefinedBehaviorSanitizer;
+#   3. the threaded tests under ThreadSanitizer;
+#   4. each fuzz target for a short time (libFuzzer, clang).
+# ORVEL_STAGES picks stages (default "normal asan tsan fuzz"); ORVEL_JOBS sets parallelism.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+jobs=${ORVEL_JOBS:-2}
+stages=${ORVEL_STAGES:-"normal asan tsan fuzz"}
+
+bash scripts/install-deps.sh
+
+failed=()
+run_stage() {
+  local name=$1; shift
+  echo "=== stage: $name ==="
+  if "$@"; then echo "=== stage $name: ok ==="; else echo "=== stage $name: FAILED ==="; failed+=("$name"); fi
+}
+
+normal() {
+  cmake -S . -B build -DORVEL_WERROR=ON >/dev/null
+  cmake --build build -j"$jobs"
+  (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs")
+}
+
+asan() {
+  cmake -S . -B build-asan -DORVEL_WERROR=ON -DORVEL_SANITIZE=address -DORVEL_BUILD_GUI=OFF \
+    -DORVEL_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  cmake --build build-asan -j"$jobs"
+  (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --output-on-failure -j"$jobs" -LE slow)
+}
+
+tsan() {
+  cmake -S . -B build-tsan -DORVEL_WERROR=ON -DORVEL_SANITIZE=thread -DORVEL_BUILD_GUI=OFF \
+    -DORVEL_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  cmake --build build-tsan -j"$jobs"
+  (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j"$jobs" -L threads)
+}
+
+fuzz() {
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -DORVEL_FUZZ=ON -DORVEL_BUILD_GUI=OFF \
+    -DORVEL_BUILD_BENCH=OFF -DORVEL_BUILD_TOOLS=OFF >/dev/null
+  cmake --build build-fuzz -j"$jobs"
+  local ok=0
+  for f in build-fuzz/fuzz/*/fuzz_*; do
+    [ -x "$f" ] || continue
+    echo "fuzz: $(basename "$f")"
+    "$f" -max_total_time="${ORVEL_FUZZ_SECONDS:-30}" -rss_limit_mb=2048 -print_final_stats=0 2>&1 | tail -n 3 || ok=1
+  done
+  return $ok
+}
+
+for s in $stages; do run_stage "$s" "$s"; done
+
+if ((${#failed[@]})); then
+  echo "FAILED stages: ${failed[*]}"
+  exit 1
+fi
+echo "all test stages passed"

@@ -1,0 +1,33 @@
+#pragma once
+// Abstract video decoder behind a DecoderTable handle.
+//
+// Every decoder writes one packed YUY2 picture (Y0 U Y1 V, top row first, stride width * 2)
+// into a buffer that the caller owns. An instance is used by one thread at a time; the
+// DecoderTable's lock serialises creation and destruction.
+#include <cstdint>
+
+namespace orvel::codec {
+
+enum DecoderType : int {
+    DECODER_XVID = 0,
+    DECODER_MPEG4LIB = 1,
+    DECODER_4321 = 2,
+};
+
+class VideoDecoder {
+public:
+    virtual ~VideoDecoder() = default;
+    // Prepares the instance after construction. Any thread, under the table lock.
+    virtual bool open() { return true; }
+    // Decodes one compressed buffer into `output` (at least width * height * 2 bytes for the
+    // size given at creation). Returns the type's result; 0 or less means no picture written.
+    // Called only by the thread that owns the handle.
+    virtual int decode(const uint8_t* data, uint8_t* output, int length) {
+        (void)data;
+        (void)output;
+        (void)length;
+        return 0;
+    }
+};
+
+}  // namespace orvel::codec

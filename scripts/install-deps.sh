@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config git
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libqt6svg6-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-svg-dev libgl-dev
   libavcodec-dev libavutil-dev libswscale-dev libxvidcore-dev
   libasound2-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -14,6 +14,17 @@ stages=${ORVEL_STAGES:-"normal asan tsan fuzz"}
 bash scripts/install-deps.sh
 
 failed=()
+summary=$(mktemp)
+trap 'rm -f "$summary"' EXIT
+# Runs ctest with the given arguments and keeps its totals for the closing line.
+run_ctest() {
+  local out rc=0
+  out=$(mktemp)
+  ctest "$@" 2>&1 | tee "$out" || rc=1
+  grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$out" >>"$summary" || true
+  rm -f "$out"
+  return $rc
+}
 run_stage() {
   local name=$1; shift
   echo "=== stage: $name ==="
@@ -23,7 +34,7 @@ run_stage() {
 normal() {
   cmake -S . -B build -DORVEL_WERROR=ON >/dev/null
   cmake --build build -j"$jobs"
-  (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs")
+  (cd build && QT_QPA_PLATFORM=offscreen run_ctest --output-on-failure -j"$jobs")
 }
 
 asan() {
@@ -31,14 +42,14 @@ asan() {
     -DORVEL_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
   cmake --build build-asan -j"$jobs"
   (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --output-on-failure -j"$jobs" -LE slow)
+    run_ctest --output-on-failure -j"$jobs" -LE slow)
 }
 
 tsan() {
   cmake -S . -B build-tsan -DORVEL_WERROR=ON -DORVEL_SANITIZE=thread -DORVEL_BUILD_GUI=OFF \
     -DORVEL_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
   cmake --build build-tsan -j"$jobs"
-  (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j"$jobs" -L threads)
+  (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 run_ctest --output-on-failure -j"$jobs" -L threads)
 }
 
 fuzz() {
@@ -56,8 +67,18 @@ fuzz() {
 
 for s in $stages; do run_stage "$s" "$s"; done
 
+# One closing line over every stage: "N passed, N failed".
+total=0; bad=0
+while read -r line; do
+  f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+  n=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
+  total=$((total + n)); bad=$((bad + f))
+done <"$summary"
+
 if ((${#failed[@]})); then
   echo "FAILED stages: ${failed[*]}"
+  echo "tests: $((total - bad)) passed, $((bad + ${#failed[@]})) failed"
   exit 1
 fi
 echo "all test stages passed"
+echo "tests: $((total - bad)) passed, $bad failed"

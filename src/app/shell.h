@@ -1,0 +1,139 @@
+#pragma once
+// The main window's logic: initialisation, the command map's own operations (split change,
+// audio choice, exit, minimise, audio popup), set_layout's grid and audio-menu bookkeeping,
+// timers 1 and 2, the seek slider and the private messages. The Qt window forwards its
+// events here; everything reaches the screen through the ports.
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+#include "app/config.h"
+#include "app/dispatcher.h"
+#include "platform/ports/main_controls.h"
+#include "platform/ports/menus.h"
+#include "platform/ports/message_box.h"
+#include "platform/ports/sleeper.h"
+#include "platform/ports/timers.h"
+#include "platform/ports/tree_control.h"
+#include "platform/ports/ui_channel.h"
+#include "view/app_state.h"
+#include "view/panes.h"
+
+namespace orvel::app {
+
+struct ShellPorts {
+    platform::MessageBoxPort& messages;
+    platform::TreeControlPort& tree;
+    platform::MenuPort& menus;
+    platform::MainControlsPort& controls;
+    platform::TimerPort& timers;
+    platform::SleepPort& sleeper;
+};
+
+// Local file playback as the shell needs it (timer 1, the seek slider, the pane-finished
+// message). Until local playback is built, no pane plays a file (`plays_file` is false).
+class LocalPlaybackPort {
+public:
+    virtual ~LocalPlaybackPort() = default;
+    // All: thread: UI thread.
+    virtual bool plays_file(int pane) const = 0;
+    virtual std::int64_t position(int pane) const = 0;
+    virtual std::int64_t length(int pane) const = 0;
+    virtual int play_state(int pane) const = 0;  // 2 = playing
+    virtual void pause(int pane) = 0;
+    virtual void seek(int pane, std::int64_t target) = 0;
+    virtual void resume(int pane) = 0;
+    virtual void show_time(int pane, std::int64_t value) = 0;  // sets the time text 1063
+    virtual void refresh_controls(int pane) = 0;  // file-playback controls for the pane
+    // Pane-finished handling of a local-file pane: stop, free the slot, count down,
+    // repaint. Called only when pane_kind is PANE_LOCAL_FILE.
+    virtual void finish_pane(int pane) = 0;
+};
+
+// Operations of later subsystems that the shell calls at fixed places. Each is empty
+// (not built) until its subsystem installs it; the shell then skips that step.
+// All are called on the UI thread.
+struct ShellHooks {
+    // Renderer: back to the grid after a pane full view; rebuild the pane targets for a
+    // layout (false on failure, after showing its message).
+    std::function<void()> renderer_restore_grid;
+    std::function<bool(int pane_count)> renderer_rebuild;
+    std::function<void()> renderer_create;  // at initialisation, with the DISPLAY choice
+    // Stream-select for a dual-stream live pane (sub stream when leaving the full view).
+    std::function<void(int pane)> stream_select_sub;
+    // Timeline: refresh (timer 2) and move a remote pane on to its next recording.
+    std::function<void()> timeline_refresh;
+    std::function<bool(std::intptr_t camera)> timeline_next_segment;
+    // Remote search for a chosen date (message 32771).
+    std::function<void(const char* date_text)> remote_search_date;
+    // Display-mode switch (message 32772).
+    std::function<void(const char* display_value)> switch_display_mode;
+    // Connect and log in to the default site at start-up (tree item of the site).
+    std::function<void(platform::TreeItem site_item)> connect_default_site;
+};
+
+// One row of the split guard table.
+struct SplitGuard {
+    int first_checked_pane;  // panes first..35 must be free; 36: nothing checked
+    int applies_from_side;   // the guard applies when the current side is at least this
+    const char* message;     // null: no guard
+};
+SplitGuard split_guard(int target_side);
+
+// Tree data and state image of a site item.
+inline constexpr int kSiteStateImage = 6;
+
+class Shell final : public platform::UiMessageHandler, public view::PaneLayoutHooks {
+public:
+    Shell(view::AppState& state, Config& config, ShellPorts ports, CommandDispatcher& dispatcher);
+
+    ShellHooks& hooks() { return hooks_; }
+    // Installs local playback (null: none). Thread: UI thread.
+    void set_local_playback(LocalPlaybackPort* playback) { playback_ = playback; }
+
+    // The core steps of the main window's initialisation, in order. Thread: UI thread.
+    void initialise();
+
+    // Routes a command id through the dispatcher. Thread: UI thread.
+    bool on_command(int id) { return dispatcher_.dispatch(id); }
+
+    // Split change to side n (2..6). Thread: UI thread.
+    void split_change(int side);
+    // set_layout(count): grid geometry and audio-menu bookkeeping. Thread: UI thread.
+    bool set_layout(int pane_count);
+    // AUDIO menu commands 5999 and 6000..6035. Thread: UI thread.
+    void audio_select_pane(int command);
+    // Audio button: pops up the audio menu bottom-aligned at (left + 25, top).
+    void audio_menu_popup();
+    void exit_command();
+    void minimise_command();
+    // Timers 1 and 2. Thread: UI thread.
+    void on_timer(int timer_id);
+    // Seek slider notification with its scroll code. Thread: UI thread.
+    void on_seek_slider(int scroll_code);
+    // Fills the camera tree with one item per site and remembers the default site.
+    void fill_site_tree();
+
+    // UiMessageHandler: messages 32770, 32771, 32772. Thread: UI thread.
+    std::intptr_t handle_private_message(int message, std::intptr_t wparam,
+                                         std::intptr_t lparam) override;
+
+    // PaneLayoutHooks. Thread: UI thread.
+    void leave_full_view() override;
+    bool apply_layout(int pane_count) override { return set_layout(pane_count); }
+
+private:
+    void register_operations();
+    void pane_finished(int pane, std::intptr_t lparam);
+    int layout_button(int pane_count) const;
+
+    view::AppState& state_;
+    Config& config_;
+    ShellPorts ports_;
+    CommandDispatcher& dispatcher_;
+    ShellHooks hooks_;
+    LocalPlaybackPort* playback_ = nullptr;
+};
+
+}  // namespace orvel::app

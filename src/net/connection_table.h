@@ -1,0 +1,98 @@
+// The 36 command connections and the 36 site records of the process.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/day_index.h"
+#include "net/protocol.h"
+#include "net/reply_assembler.h"
+#include "net/tcp_socket.h"
+#include "platform/ports/tree_control.h"
+#include "view/site_entry.h"
+
+namespace orvel::net {
+
+inline constexpr int kMaxConnections = 36;
+inline constexpr int kMaxSiteRecords = 36;
+inline constexpr std::size_t kAddressBytes = 24;
+
+enum LoginMode : int { kLoginFromDialog = 0, kLoginFromTree = 1, kLoginForSearch = 2 };
+
+// One open command connection. Created and destroyed by the UI thread; its reader
+// thread holds a shared reference so the record outlives the thread.
+struct CommandConnection {
+  std::array<char, kAddressBytes> address{};  // matched by text
+  int port = 0;
+  std::uint32_t resolved_be = 0;
+  TcpSocket socket;
+  // Written by the UI thread before a login request is sent, read by the reader
+  // when the reply arrives (the send happens-before the reply).
+  view::SiteEntry site{};
+  bool save_site = false;
+  int login_mode = kLoginFromDialog;
+  platform::TreeItem tree_item = platform::kNoTreeItem;
+  bool has_tree_item = false;
+
+  std::thread reader;
+  std::atomic<bool> stop{false};         // set by the UI thread to end the reader
+  std::atomic<bool> reader_ended{false};  // set by the reader as its last act
+  std::uint32_t generation = 0;           // distinguishes records reusing a slot
+  // The reply the reader hands to the UI thread; valid while the reader waits.
+  std::vector<std::uint8_t> ui_message;
+
+  std::string address_text() const { return std::string(address.data()); }
+};
+
+// Camera entry of a site record: 16 preset names of 28 bytes.
+using PresetBlock = std::array<std::uint8_t, kPresetBlockBytes>;
+
+struct SiteRecord {
+  std::array<char, kAddressBytes> address{};
+  std::uint32_t resolved_be = 0;  // 0 until a login
+  int port = 0;
+  std::int16_t device = 0;  // non-zero: in use
+  std::int16_t switch_count = 0;
+  std::array<PresetBlock, kMaxCameras> presets{};
+
+  bool in_use() const { return device != 0; }
+};
+
+// A camera item prepared by a login, inserted by the tree or by the remote search.
+struct PreparedCameraItem {
+  platform::TreeItem parent = platform::kNoTreeItem;
+  std::string text;
+  int state_image = 3;
+  std::uint32_t data = 0;
+};
+
+struct ConnectionTable {
+  // Slots of the UI thread; a null slot is free.
+  std::array<std::shared_ptr<CommandConnection>, kMaxConnections> connections;
+  // Connections taken out of the table whose reader has not ended yet.
+  std::vector<std::shared_ptr<CommandConnection>> retiring;
+  std::uint32_t next_generation = 1;
+
+  // Guards everything below (written by reader threads and the UI thread).
+  mutable std::mutex mutex;
+  std::array<SiteRecord, kMaxSiteRecords> sites{};
+  RecordingDays recording_days{};
+  DayIndex day_index;
+  std::vector<PreparedCameraItem> prepared;  // at most 36
+};
+
+// Copies text into a fixed field, always zero-terminated.
+template <std::size_t N>
+void copy_text(std::array<char, N>& field, std::string_view text) {
+  field.fill(0);
+  const std::size_t n = text.size() < N - 1 ? text.size() : N - 1;
+  for (std::size_t i = 0; i < n; ++i) field[i] = text[i];
+}
+
+}  // namespace orvel::net

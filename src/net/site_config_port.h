@@ -1,0 +1,38 @@
+// What the site connection code needs from the configuration file and the site list,
+// implemented by the application's configuration module (and by fakes in tests).
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "view/site_entry.h"
+
+namespace orvel::net {
+
+class SiteConfigPort {
+ public:
+  virtual ~SiteConfigPort() = default;
+
+  // Appends the site to the in-memory list and the file; shows the "warning" box and
+  // adds nothing when the list is full. Thread: UI thread only.
+  virtual bool add_site(const view::SiteEntry& site) = 0;
+  // Removes the first site of that name from the list and the file. Thread: UI only.
+  virtual bool delete_site(std::string_view name) = 0;
+  // Makes (address, port) the default connection; an empty address and port 0
+  // clear it (keys written as ""). Thread: UI thread only.
+  virtual void set_default_site(std::string_view address, int port) = 0;
+  // [PLAY] AUTOPLAY is not exactly "FALSE". Thread: any.
+  virtual bool autoplay_enabled() = 0;
+
+  // Connect dialog: [NETWORK] ip0..ip7 and user. Thread: UI thread only.
+  virtual std::array<std::string, 8> recent_addresses() = 0;
+  virtual std::string network_user() = 0;
+  // isdy = "0", password = the box's text, and the recent-address rotation when the
+  // address is not empty. Thread: UI thread only.
+  virtual void save_connect_settings(std::string_view password, std::string_view address) = 0;
+  // streamport = port + 1, fileport = port + 2. Thread: UI thread only.
+  virtual void write_connect_ports(int command_port) = 0;
+};
+
+}  // namespace orvel::net

@@ -1,0 +1,36 @@
+#pragma once
+// Decoder type 1: MPEG-4 part 2 through libavcodec's "mpeg4" decoder (any codec marker other
+// than 1234 and 4321). The stream's own header gives the picture size.
+#include <cstdint>
+
+#include "codec/picture_output.h"
+#include "codec/video_decoder.h"
+
+struct AVCodecContext;
+struct AVFrame;
+struct AVPacket;
+
+namespace orvel::codec {
+
+class Mpeg4LibDecoder final : public VideoDecoder {
+public:
+    Mpeg4LibDecoder(int width, int height);
+    ~Mpeg4LibDecoder() override;
+    // Opens the library's decoder with one thread; false when the library cannot provide it.
+    // Under the table lock.
+    bool open() override;
+    // Sends one buffer; when a picture comes out, writes it (guarded, see picture_output.h)
+    // and returns 1. Returns 0 when the buffer gave no picture (header only, or the decoder
+    // waits for more), a negative library error for a damaged buffer. Owner thread only.
+    int decode(const uint8_t* data, uint8_t* output, int length) override;
+
+private:
+    int width_;
+    int height_;
+    AVCodecContext* context_ = nullptr;
+    AVFrame* frame_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    PaddedInput input_;
+};
+
+}  // namespace orvel::codec

@@ -1,0 +1,255 @@
+#include "media/dvr_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace orvel::media {
+
+uint16_t load_u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+uint32_t load_u32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+void store_u16(uint8_t* p, uint16_t value) {
+    p[0] = static_cast<uint8_t>(value);
+    p[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void store_u32(uint8_t* p, uint32_t value) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+int DvrHeader::decoder_type() const {
+    if (codec_marker == kMarkerDual) return 0;
+    if (codec_marker == kMarker4321) return 2;
+    return 1;
+}
+
+DvrHeader parse_stream_header(const uint8_t* bytes) {
+    DvrHeader h;
+    std::memcpy(h.raw, bytes, kStreamHeaderBytes);
+    h.closed_mark = bytes[1];
+    h.width = load_u32(bytes + 8);
+    h.height = load_u32(bytes + 12);
+    h.stream_id = static_cast<int32_t>(load_u32(bytes + 16));
+    h.duration_ms = load_u32(bytes + 20);
+    h.codec_marker = static_cast<int32_t>(load_u32(bytes + 24));
+    return h;
+}
+
+void encode_stream_header(const DvrHeader& h, uint8_t* out) {
+    std::memcpy(out, h.raw, kStreamHeaderBytes);
+    out[1] = h.closed_mark;
+    store_u32(out + 8, h.width);
+    store_u32(out + 12, h.height);
+    store_u32(out + 16, static_cast<uint32_t>(h.stream_id));
+    store_u32(out + 20, h.duration_ms);
+    store_u32(out + 24, static_cast<uint32_t>(h.codec_marker));
+}
+
+DvrRecordHeader parse_record_header(const uint8_t* bytes, bool dual) {
+    DvrRecordHeader r;
+    r.header_bytes = dual ? kDualRecordHeaderBytes : kStdRecordHeaderBytes;
+    std::memcpy(r.raw, bytes, r.header_bytes);
+    const uint8_t flags = bytes[0];
+    if (dual) {
+        r.frame_class = flags & 0x0F;
+        r.key_frame = (flags & 0x80) == 0;
+        r.length_bytes = load_u32(bytes + 4);
+        r.time_ms = load_u32(bytes + 8);
+        r.packed_datetime = load_u32(bytes + 12);
+        if (r.frame_class == 0 || r.frame_class == 2) {
+            r.kind = RecordKind::video;
+        } else if (r.frame_class == 1) {
+            r.kind = RecordKind::audio;
+        } else {
+            r.kind = RecordKind::other;
+        }
+    } else {
+        r.frame_class = flags & 0x01;
+        r.key_frame = (flags & 0xF0) == 0;
+        r.length_bytes = load_u16(bytes + 2);
+        r.time_ms = load_u32(bytes + 4);
+        r.packed_datetime = load_u32(bytes + 8);
+        r.kind = (flags & 0x01) ? RecordKind::audio : RecordKind::video;
+    }
+    switch (r.kind) {
+        case RecordKind::video: r.payload_bytes = r.length_bytes; break;
+        case RecordKind::audio: r.payload_bytes = kAudioRecordBytes; break;
+        case RecordKind::other: r.payload_bytes = 0; break;
+    }
+    return r;
+}
+
+const char* dvr_status_text(DvrStatus status) {
+    switch (status) {
+        case DvrStatus::ok: return "ok";
+        case DvrStatus::end_of_file: return "end of file";
+        case DvrStatus::truncated: return "truncated record at the end of the file";
+        case DvrStatus::damaged: return "damaged file";
+        case DvrStatus::io_error: return "read error";
+    }
+    return "unknown";
+}
+
+std::size_t MemoryDvrSource::read(uint8_t* into, std::size_t size) {
+    const std::size_t count = std::min(size, size_ - position_);
+    if (count > 0) std::memcpy(into, data_ + position_, count);
+    position_ += count;
+    return count;
+}
+
+bool MemoryDvrSource::seek(uint64_t offset) {
+    if (offset > size_) return false;
+    position_ = static_cast<std::size_t>(offset);
+    return true;
+}
+
+FileDvrSource::~FileDvrSource() {
+    if (file_ != nullptr) std::fclose(file_);
+}
+
+bool FileDvrSource::open(const std::string& path) {
+    file_ = std::fopen(path.c_str(), "rb");
+    if (file_ == nullptr) return false;
+    if (std::fseek(file_, 0, SEEK_END) == 0) {
+        const long end = std::ftell(file_);
+        size_ = end >= 0 ? end : -1;
+    }
+    std::fseek(file_, 0, SEEK_SET);
+    return true;
+}
+
+std::size_t FileDvrSource::read(uint8_t* into, std::size_t size) {
+    if (file_ == nullptr) return 0;
+    const std::size_t count = std::fread(into, 1, size, file_);
+    if (count < size && std::ferror(file_)) failed_ = true;
+    return count;
+}
+
+bool FileDvrSource::seek(uint64_t offset) {
+    return file_ != nullptr && std::fseek(file_, static_cast<long>(offset), SEEK_SET) == 0;
+}
+
+DvrStatus DvrReader::read_header_block() {
+    uint8_t head[kStreamHeaderBytes];
+    if (!source_.seek(0)) return DvrStatus::io_error;
+    const std::size_t got = source_.read(head, kStreamHeaderBytes);
+    if (source_.failed()) return DvrStatus::io_error;
+    if (got < kStreamHeaderBytes) return DvrStatus::damaged;
+    header_ = parse_stream_header(head);
+    block_.assign(header_.block_bytes(), 0);
+    std::memcpy(block_.data(), head, kStreamHeaderBytes);
+    const std::size_t rest = header_.block_bytes() - kStreamHeaderBytes;
+    const std::size_t index_got = source_.read(block_.data() + kStreamHeaderBytes, rest);
+    if (source_.failed()) return DvrStatus::io_error;
+    if (index_got < rest) return DvrStatus::damaged;
+    position_ = header_.block_bytes();
+    return DvrStatus::ok;
+}
+
+DvrIndexEntry DvrReader::index_entry(std::size_t i) const {
+    DvrIndexEntry e;
+    if (i >= index_capacity() || block_.size() < header_.block_bytes()) return e;
+    const uint8_t* p = block_.data() + kStreamHeaderBytes + i * kIndexEntryBytes;
+    e.offset = load_u32(p);
+    e.time_ms = load_u32(p + 4);
+    return e;
+}
+
+std::size_t DvrReader::index_count() const {
+    std::size_t n = 0;
+    while (n < index_capacity()) {
+        const DvrIndexEntry e = index_entry(n);
+        if (e.offset == 0 && e.time_ms == 0) break;
+        ++n;
+    }
+    return n;
+}
+
+DvrStatus DvrReader::next_record(DvrRecordHeader& record, uint8_t* payload,
+                                 std::size_t capacity) {
+    const std::size_t header_bytes = header_.record_header_bytes();
+    uint8_t head[kDualRecordHeaderBytes];
+    const std::size_t got = source_.read(head, header_bytes);
+    if (source_.failed()) return DvrStatus::io_error;
+    if (got == 0) return DvrStatus::end_of_file;
+    if (got < header_bytes) return DvrStatus::truncated;
+    record = parse_record_header(head, header_.dual());
+    if (record.payload_bytes > capacity) return DvrStatus::damaged;
+    const std::size_t body = source_.read(payload, record.payload_bytes);
+    if (source_.failed()) return DvrStatus::io_error;
+    if (body < record.payload_bytes) return DvrStatus::truncated;
+    position_ += header_bytes + record.payload_bytes;
+    return DvrStatus::ok;
+}
+
+DvrBuilder::DvrBuilder(const DvrHeader& header) : header_(header) {
+    header_.closed_mark = 0;
+    header_.duration_ms = 0;
+    write_header_block();
+}
+
+void DvrBuilder::write_header_block() {
+    const std::size_t block = header_.block_bytes();
+    if (bytes_.size() < block) bytes_.resize(block, 0);
+    encode_stream_header(header_, bytes_.data());
+    std::memset(bytes_.data() + kStreamHeaderBytes, 0, block - kStreamHeaderBytes);
+    for (std::size_t i = 0; i < index_.size(); ++i) {
+        uint8_t* p = bytes_.data() + kStreamHeaderBytes + i * kIndexEntryBytes;
+        store_u32(p, index_[i].offset);
+        store_u32(p + 4, index_[i].time_ms);
+    }
+}
+
+void DvrBuilder::add_record_header(int frame_class, bool key, uint32_t length, uint32_t time_ms,
+                                   uint32_t packed_datetime) {
+    uint8_t head[kDualRecordHeaderBytes] = {};
+    if (header_.dual()) {
+        head[0] = static_cast<uint8_t>((frame_class & 0x0F) | (key ? 0 : 0x80));
+        store_u32(head + 4, length);
+        store_u32(head + 8, time_ms);
+        store_u32(head + 12, packed_datetime);
+    } else {
+        head[0] = static_cast<uint8_t>((frame_class == 1 ? 0x01 : 0) | (key ? 0 : 0x10));
+        store_u16(head + 2, static_cast<uint16_t>(length));
+        store_u32(head + 4, time_ms);
+        store_u32(head + 8, packed_datetime);
+    }
+    bytes_.insert(bytes_.end(), head, head + header_.record_header_bytes());
+}
+
+void DvrBuilder::add_video(const uint8_t* payload, uint32_t length, uint32_t time_ms,
+                           bool key_frame, uint32_t packed_datetime) {
+    if (key_frame && index_.size() < header_.index_entries()) {
+        index_.push_back(DvrIndexEntry{static_cast<uint32_t>(bytes_.size()), time_ms});
+    }
+    add_record_header(0, key_frame, length, time_ms, packed_datetime);
+    bytes_.insert(bytes_.end(), payload, payload + length);
+    header_.duration_ms = time_ms;
+}
+
+void DvrBuilder::add_audio(const uint8_t* block, uint32_t time_ms, uint32_t packed_datetime) {
+    add_record_header(1, true, kAudioRecordBytes, time_ms, packed_datetime);
+    bytes_.insert(bytes_.end(), block, block + kAudioRecordBytes);
+}
+
+void DvrBuilder::add_raw(const uint8_t* bytes, std::size_t size) {
+    bytes_.insert(bytes_.end(), bytes, bytes + size);
+}
+
+void DvrBuilder::finish() {
+    header_.closed_mark = 1;
+    write_header_block();
+}
+
+bool DvrBuilder::save(const std::string& path) const {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    const bool ok = std::fwrite(bytes_.data(), 1, bytes_.size(), file) == bytes_.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+}  // namespace orvel::media

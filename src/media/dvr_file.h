@@ -1,0 +1,196 @@
+#pragma once
+// The .dvr recording file: a header block (the 28-byte stream header and a key-frame index),
+// then one record per frame (a frame header in the stream's standard or dual form, then its
+// payload). All integers little-endian.
+//
+// The reader is bounded: it never reads past a buffer, reports a header block shorter than
+// its size or a record longer than the caller's payload buffer as a damaged file, and stops at
+// a truncated tail. The builder writes such files for tests and tools.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace orvel::media {
+
+inline constexpr std::size_t kStreamHeaderBytes = 28;
+inline constexpr std::size_t kIndexEntryBytes = 8;
+inline constexpr std::size_t kStdIndexEntries = 1000;
+inline constexpr std::size_t kDualIndexEntries = 16000;
+inline constexpr std::size_t kStdHeaderBlockBytes = kStreamHeaderBytes + kStdIndexEntries * kIndexEntryBytes;
+inline constexpr std::size_t kDualHeaderBlockBytes = kStreamHeaderBytes + kDualIndexEntries * kIndexEntryBytes;
+inline constexpr std::size_t kStdRecordHeaderBytes = 12;
+inline constexpr std::size_t kDualRecordHeaderBytes = 16;
+inline constexpr std::size_t kAudioRecordBytes = 512;
+// A frame ring entry, the payload buffer of every reader in the program.
+inline constexpr std::size_t kPayloadBufferBytes = 262144;
+inline constexpr int32_t kMarkerDual = 1234;
+inline constexpr int32_t kMarker4321 = 4321;
+
+uint16_t load_u16(const uint8_t* p);
+uint32_t load_u32(const uint8_t* p);
+void store_u16(uint8_t* p, uint16_t value);
+void store_u32(uint8_t* p, uint32_t value);
+
+struct DvrHeader {
+    uint8_t raw[kStreamHeaderBytes] = {};  // as stored; the fields below are decoded from it
+    uint32_t width = 0;
+    uint32_t height = 0;
+    int32_t stream_id = 0;
+    uint32_t duration_ms = 0;
+    int32_t codec_marker = 0;
+    uint8_t closed_mark = 0;
+
+    bool dual() const { return codec_marker == kMarkerDual; }
+    std::size_t index_entries() const { return dual() ? kDualIndexEntries : kStdIndexEntries; }
+    std::size_t block_bytes() const { return dual() ? kDualHeaderBlockBytes : kStdHeaderBlockBytes; }
+    std::size_t record_header_bytes() const {
+        return dual() ? kDualRecordHeaderBytes : kStdRecordHeaderBytes;
+    }
+    // Decoder type the codec marker selects: 1234 -> 0, 4321 -> 2, anything else -> 1.
+    int decoder_type() const;
+};
+
+// Decodes the 28 bytes at `bytes`.
+DvrHeader parse_stream_header(const uint8_t* bytes);
+// Writes the decoded fields back over `header.raw` and returns the 28 bytes in `out`.
+void encode_stream_header(const DvrHeader& header, uint8_t* out);
+
+struct DvrIndexEntry {
+    uint32_t offset = 0;  // file offset of a key-frame record header
+    uint32_t time_ms = 0;
+};
+
+enum class RecordKind { video, audio, other };
+
+struct DvrRecordHeader {
+    uint8_t raw[kDualRecordHeaderBytes] = {};
+    std::size_t header_bytes = 0;
+    RecordKind kind = RecordKind::other;
+    int frame_class = 0;       // dual form: bits 0-3 of byte 0; standard form: 0 video, 1 audio
+    bool key_frame = false;
+    uint32_t length_bytes = 0;  // the header's length field as stored
+    // Bytes that follow the header: the length for video, always 512 for audio (readers take
+    // one block whatever the field says), none for other classes.
+    uint32_t payload_bytes = 0;
+    uint32_t time_ms = 0;
+    uint32_t packed_datetime = 0;
+};
+
+// Decodes a record header of the given form from `bytes` (12 or 16 bytes available).
+DvrRecordHeader parse_record_header(const uint8_t* bytes, bool dual);
+
+enum class DvrStatus {
+    ok,
+    end_of_file,   // clean end: no byte after the last record
+    truncated,     // the file ends inside a record (a recording that was not finished)
+    damaged,       // a header block shorter than its size, or a record longer than the buffer
+    io_error,
+};
+const char* dvr_status_text(DvrStatus status);
+
+// Where the reader's bytes come from.
+class DvrSource {
+public:
+    virtual ~DvrSource() = default;
+    // Reads up to `size` bytes at the current position; returns the count (0 at the end).
+    virtual std::size_t read(uint8_t* into, std::size_t size) = 0;
+    virtual bool seek(uint64_t offset) = 0;
+    // Total size in bytes, or -1 when unknown.
+    virtual int64_t size() const = 0;
+    // True after a read failed for another reason than the end of the data.
+    virtual bool failed() const { return false; }
+};
+
+class MemoryDvrSource final : public DvrSource {
+public:
+    MemoryDvrSource(const uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    std::size_t read(uint8_t* into, std::size_t size) override;
+    bool seek(uint64_t offset) override;
+    int64_t size() const override { return static_cast<int64_t>(size_); }
+
+private:
+    const uint8_t* data_;
+    std::size_t size_;
+    std::size_t position_ = 0;
+};
+
+class FileDvrSource final : public DvrSource {
+public:
+    FileDvrSource() = default;
+    ~FileDvrSource() override;
+    FileDvrSource(const FileDvrSource&) = delete;
+    FileDvrSource& operator=(const FileDvrSource&) = delete;
+    bool open(const std::string& path);
+    std::size_t read(uint8_t* into, std::size_t size) override;
+    bool seek(uint64_t offset) override;
+    int64_t size() const override { return size_; }
+    bool failed() const override { return failed_; }
+
+private:
+    std::FILE* file_ = nullptr;
+    int64_t size_ = -1;
+    bool failed_ = false;
+};
+
+// Reads one file front to back. One thread at a time.
+class DvrReader {
+public:
+    explicit DvrReader(DvrSource& source) : source_(source) {}
+
+    // Reads the header block (its size follows the codec marker). A file shorter than the
+    // block is damaged. Leaves the reader at the first record.
+    DvrStatus read_header_block();
+    const DvrHeader& header() const { return header_; }
+    // The index entries stored in the block (all 1,000 or 16,000, filled or not).
+    std::size_t index_capacity() const { return header_.index_entries(); }
+    DvrIndexEntry index_entry(std::size_t i) const;
+    // Entries before the first all-zero one.
+    std::size_t index_count() const;
+
+    // Reads the next record's header and payload. The payload goes to `payload` when it fits
+    // `capacity`; a video record with a larger length makes the file damaged. At the end
+    // returns end_of_file, inside a record truncated.
+    DvrStatus next_record(DvrRecordHeader& record, uint8_t* payload, std::size_t capacity);
+    // Offset of the next record header.
+    uint64_t position() const { return position_; }
+
+private:
+    DvrSource& source_;
+    DvrHeader header_;
+    std::vector<uint8_t> block_;
+    uint64_t position_ = 0;
+};
+
+// Builds a .dvr file in memory: header block, video and audio records, index and duration as
+// a recorder keeps them, and the closed mark. For tests and tools.
+class DvrBuilder {
+public:
+    explicit DvrBuilder(const DvrHeader& header);
+
+    // Appends a video record (class 0 in dual files). Key frames get an index entry while
+    // there is room; the duration follows the last video record.
+    void add_video(const uint8_t* payload, uint32_t length, uint32_t time_ms, bool key_frame,
+                   uint32_t packed_datetime = 0);
+    // Appends one audio record of 512 bytes.
+    void add_audio(const uint8_t* block, uint32_t time_ms, uint32_t packed_datetime = 0);
+    // Appends raw bytes (to make damaged files).
+    void add_raw(const uint8_t* bytes, std::size_t size);
+    // Rewrites the header block with the closed mark, index and duration.
+    void finish();
+
+    std::vector<uint8_t>& bytes() { return bytes_; }
+    bool save(const std::string& path) const;
+
+private:
+    void write_header_block();
+    void add_record_header(int frame_class, bool key, uint32_t length, uint32_t time_ms,
+                           uint32_t packed_datetime);
+
+    DvrHeader header_;
+    std::vector<uint8_t> bytes_;
+    std::vector<DvrIndexEntry> index_;
+};
+
+}  // namespace orvel::media

@@ -1,0 +1,91 @@
+#pragma once
+// The frame renderer as the display threads and the layout code see it.
+//
+// Two implementations live in the Qt front end: the GPU path (OpenGL; the picture handed to
+// it is packed YUY2, converted to RGB and scaled with linear filtering on the GPU) and the
+// software path (the picture is 4-byte BGRX, already converted by the display thread, and is
+// stretched without smoothing). Display threads never wait for the screen: a draw call copies
+// the picture into the pane's own buffer and marks the pane for presentation; the UI thread
+// presents marked panes on its own refresh.
+#include <cstdint>
+#include <string_view>
+
+#include "platform/ports/main_controls.h"
+
+namespace orvel::view {
+
+inline constexpr int kMaxRenderPanes = 36;
+inline constexpr int kDefaultPictureWidth = 352;
+inline constexpr int kDefaultPictureHeight = 288;
+inline constexpr int kEmptyPanePictureWidth = 1280;
+inline constexpr int kEmptyPanePictureHeight = 720;
+
+// Texts of renderer failures, shown in owner-less boxes with an empty caption.
+inline constexpr std::string_view kCreateDeviceFailed = "create device failed";
+inline constexpr std::string_view kSetPatternFailed = "set pattern failed";
+inline constexpr std::string_view kCreateSurfaceFailed = "create surface failed";
+inline constexpr std::string_view kAddSwapchainError = "add swapchain error!";
+inline constexpr std::string_view kGetBackBufferFailed = "getbackbuffer failed";
+inline constexpr std::string_view kStretchFailed = "DDD";
+
+// Steady-clock time (ns) at which the last byte of a frame arrived; 0 when unknown.
+// Renderers use it to measure receive-to-presentation latency.
+using ReceivedAtNs = uint64_t;
+
+// GPU path.
+class GpuRenderer {
+public:
+    virtual ~GpuRenderer() = default;
+
+    // --- UI thread, while every slot's drawing is disabled ---
+    // Creates the device (GL context), the text drawing and the high-resolution set
+    // (960 x 720 and 1280 x 720). False after showing "create device failed".
+    virtual bool renderer_create() = 0;
+    virtual void renderer_release() = 0;
+    // Panes 0..count-1 get a picture buffer of their picture size and the given rectangle
+    // in video-window client coordinates. False after showing the failure's text.
+    virtual bool renderer_build_panes(int count, const platform::Rect* pane_rects) = 0;
+    // Turns the pane full view on (pane fills the whole device window) or off. False after
+    // showing "add swapchain error!" or "getbackbuffer failed"; drawing is ready again in
+    // both cases.
+    virtual bool toggle_pane_full_view(int pane) = 0;
+    virtual bool pane_full_view() const = 0;
+    virtual int current_pane() const = 0;
+    // Device window: the video window (false) or the full-screen window (true).
+    virtual void set_device_window(bool full_screen) = 0;
+
+    // --- UI thread or a receiving thread (stream header arrived) ---
+    // Stores the size of the pictures the pane receives; 0 in either gives 352 x 288.
+    virtual void set_pane_picture_size(int width, int height, int pane) = 0;
+    // Recreates the pane's picture buffer at its picture size. False after showing
+    // "create surface failed" (from a worker thread the box does not block the caller).
+    virtual bool create_pane_surface(int pane) = 0;
+    // Chooses the 960-wide (sub stream 320 wide) or the 1280-wide high-resolution set.
+    virtual void use_narrow_high_res(bool narrow) = 0;
+
+    // --- Display threads (one per pane; any number at once) ---
+    // Presents one YUY2 picture of the pane's picture size with its caption (green, top
+    // left) and, when `rec`, "REC" in red at the top right. Ignored while not ready, and in
+    // the pane full view for any pane but the current one.
+    virtual void draw_pane(const uint8_t* yuy2, int pane, std::string_view caption, bool rec,
+                           ReceivedAtNs received_at) = 0;
+    // Presents a main-stream picture (width 960 or 1280, height 720) in the pane full view of
+    // this pane only, with the caption and the time "yy-mm-dd hh:mm:ss" (white, bottom right).
+    virtual void draw_high_res(const uint8_t* yuy2, int pane, int width, int height,
+                               uint32_t packed_time, std::string_view caption,
+                               ReceivedAtNs received_at) = 0;
+};
+
+// Software path: one stretch of a BGRX picture into a destination rectangle.
+class SoftwareBlitter {
+public:
+    virtual ~SoftwareBlitter() = default;
+    // Display threads. Stretches the width x height BGRX picture (nearest neighbour) into
+    // `dest` of the video window, or of the full-screen window when `full_screen_target`.
+    // With `rec_box` non-empty, "REC" is drawn right-aligned in red inside it.
+    virtual void blit(const uint8_t* bgrx, int width, int height, const platform::Rect& dest,
+                      bool full_screen_target, const platform::Rect& rec_box,
+                      ReceivedAtNs received_at) = 0;
+};
+
+}  // namespace orvel::view

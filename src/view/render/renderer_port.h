@@ -80,12 +80,16 @@ public:
 class SoftwareBlitter {
 public:
     virtual ~SoftwareBlitter() = default;
-    // Display threads. Stretches the width x height BGRX picture (nearest neighbour) into
-    // `dest` of the video window, or of the full-screen window when `full_screen_target`.
-    // With `rec_box` non-empty, "REC" is drawn right-aligned in red inside it.
-    virtual void blit(const uint8_t* bgrx, int width, int height, const platform::Rect& dest,
-                      bool full_screen_target, const platform::Rect& rec_box,
-                      ReceivedAtNs received_at) = 0;
+    // Display threads. Stretches the width x height BGRX picture of `pane` (nearest
+    // neighbour) into `dest` of the video window, or of the full-screen window when
+    // `full_screen_target`; the picture stays there until the pane draws again or the panes
+    // are cleared. With `rec_box` non-empty, "REC" is drawn right-aligned in red inside it.
+    virtual void blit(int pane, const uint8_t* bgrx, int width, int height,
+                      const platform::Rect& dest, bool full_screen_target,
+                      const platform::Rect& rec_box, ReceivedAtNs received_at) = 0;
+    // UI thread: forgets every pane's picture (layout change, mode switch); the video
+    // window shows its background until panes draw again.
+    virtual void clear_panes() = 0;
 };
 
 }  // namespace orvel::view

@@ -239,14 +239,13 @@ void NetSession::delete_site() {
 void NetSession::default_connection() {
   const TreeItem site_item = selected_site_item();
   if (site_item == kNoTreeItem) return;
-  const std::string address = site_text_address(ports_.tree.item_text(site_item));
+  const std::string text = ports_.tree.item_text(site_item);
+  const std::string address = site_text_address(text);
   const int port = static_cast<int>(ports_.tree.item_data(site_item));
   const std::string current(state_.default_address.data(),
                             strnlen(state_.default_address.data(), state_.default_address.size()));
-  if (current == address && state_.default_port == port)
-    ports_.config.set_default_site("", 0);
-  else
-    ports_.config.set_default_site(address, port);
+  const bool is_default = current == address && state_.default_port == port;
+  ports_.config.toggle_default_connection(is_default, text, ports_.tree.item_data(site_item));
 }
 
 }  // namespace orvel::net

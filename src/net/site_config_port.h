@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,9 +20,11 @@ class SiteConfigPort {
   virtual bool add_site(const view::SiteEntry& site) = 0;
   // Removes the first site of that name from the list and the file. Thread: UI only.
   virtual bool delete_site(std::string_view name) = 0;
-  // Makes (address, port) the default connection; an empty address and port 0
-  // clear it (keys written as ""). Thread: UI thread only.
-  virtual void set_default_site(std::string_view address, int port) = 0;
+  // The "default connection" command: clears the default (keys written as "") when
+  // `currently_default`, otherwise makes the site of this item the default (address
+  // from the item's text, port from its data). Thread: UI thread only.
+  virtual void toggle_default_connection(bool currently_default, std::string_view site_item_text,
+                                         std::uint32_t item_data) = 0;
   // [PLAY] AUTOPLAY is not exactly "FALSE". Thread: any.
   virtual bool autoplay_enabled() = 0;
 

@@ -1,0 +1,56 @@
+#pragma once
+// Bounded bit reader: bits are taken most significant first (the order of 32-bit big-endian
+// words read one after another). Reads past the end of the buffer give zero bits and never
+// touch memory outside it; `overrun()` tells afterwards whether that happened.
+#include <cstddef>
+#include <cstdint>
+
+namespace orvel::codec::c4321 {
+
+class BitReader {
+public:
+    BitReader(const uint8_t* data, size_t length_bytes)
+        : data_(data), length_bytes_(data == nullptr ? 0 : length_bytes) {}
+
+    // The next `count` bits (1..32) without consuming them.
+    uint32_t peek(int count) const { return static_cast<uint32_t>(window() >> (64 - count)); }
+
+    void skip(int count) { position_bits_ += static_cast<size_t>(count); }
+
+    uint32_t read(int count) {
+        const uint32_t value = peek(count);
+        skip(count);
+        return value;
+    }
+
+    uint32_t read_bit() { return read(1); }
+
+    void align_to_byte() { position_bits_ = (position_bits_ + 7) & ~static_cast<size_t>(7); }
+
+    size_t position_bits() const { return position_bits_; }
+    size_t bytes_used() const { return (position_bits_ + 7) / 8; }
+    bool overrun() const { return position_bits_ > length_bytes_ * 8; }
+
+private:
+    // 64 bits starting at the current position, zeros beyond the buffer end. Every bit of the
+    // result up to 32 is exact (the window starts at most 7 bits into its first byte).
+    uint64_t window() const {
+        const size_t byte = position_bits_ >> 3;
+        uint64_t value = 0;
+        if (byte + 8 <= length_bytes_) {
+            for (int i = 0; i < 8; ++i) value = (value << 8) | data_[byte + i];
+        } else {
+            for (size_t i = 0; i < 8; ++i) {
+                const size_t at = byte + i;
+                value = (value << 8) | (at < length_bytes_ ? data_[at] : 0u);
+            }
+        }
+        return value << (position_bits_ & 7);
+    }
+
+    const uint8_t* data_;
+    size_t length_bytes_;
+    size_t position_bits_ = 0;
+};
+
+}  // namespace orvel::codec::c4321

@@ -1,0 +1,64 @@
+#include "codec/c4321/picture.h"
+
+#include <cstring>
+#include <new>
+
+namespace orvel::codec::c4321 {
+namespace {
+
+size_t plane_bytes(int width, int height, int border) {
+    return static_cast<size_t>(width + 2 * border) * static_cast<size_t>(height + 2 * border);
+}
+
+void place(Plane& plane, uint8_t* base, int width, int height, int border) {
+    plane.width = width;
+    plane.height = height;
+    plane.stride = width + 2 * border;
+    plane.origin = base + static_cast<size_t>(border) * plane.stride + border;
+}
+
+void extend(const Plane& plane, int border) {
+    if (plane.width == 0 || plane.height == 0) return;
+    for (int y = 0; y < plane.height; ++y) {
+        uint8_t* row = plane.row(y);
+        std::memset(row - border, row[0], static_cast<size_t>(border));
+        std::memset(row + plane.width, row[plane.width - 1], static_cast<size_t>(border));
+    }
+    const size_t full = static_cast<size_t>(plane.stride);
+    uint8_t* first = plane.row(0) - border;
+    uint8_t* last = plane.row(plane.height - 1) - border;
+    for (int i = 1; i <= border; ++i) {
+        std::memcpy(first - static_cast<ptrdiff_t>(i) * plane.stride, first, full);
+        std::memcpy(last + static_cast<ptrdiff_t>(i) * plane.stride, last, full);
+    }
+}
+
+}  // namespace
+
+bool Picture::allocate(int width, int height) {
+    const size_t luma = plane_bytes(width, height, kLumaBorder);
+    const size_t chroma = plane_bytes(width / 2, height / 2, kChromaBorder);
+    try {
+        storage_.assign(luma + 2 * chroma, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    place(y, storage_.data(), width, height, kLumaBorder);
+    place(u, storage_.data() + luma, width / 2, height / 2, kChromaBorder);
+    place(v, storage_.data() + luma + chroma, width / 2, height / 2, kChromaBorder);
+    return true;
+}
+
+void Picture::fill(uint8_t luma, uint8_t chroma) {
+    const size_t luma_bytes = plane_bytes(y.width, y.height, kLumaBorder);
+    std::memset(storage_.data(), luma, luma_bytes);
+    std::memset(storage_.data() + luma_bytes, chroma, storage_.size() - luma_bytes);
+}
+
+void Picture::extend_edges() {
+    extend(y, kLumaBorder);
+    extend(u, kChromaBorder);
+    extend(v, kChromaBorder);
+}
+
+}  // namespace orvel::codec::c4321

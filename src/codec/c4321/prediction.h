@@ -1,0 +1,98 @@
+#pragma once
+// Prediction state shared by the decoder and the encoder: intra DC/AC prediction records of
+// the current and the previous macroblock row, and the motion vectors of the current picture
+// with their median prediction. Both sides run exactly this code, so their pictures agree.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace orvel::codec::c4321 {
+
+// What a decoded intra block leaves for its neighbours: the reconstructed DC (level x 8,
+// clamped) and the quantised levels of its first row and first column (index 1..7).
+struct BlockRecord {
+    int16_t dc = 1024;
+    int16_t row[8] = {};
+    int16_t column[8] = {};
+};
+
+struct MacroblockRecord {
+    bool intra = false;
+    BlockRecord blocks[6];
+};
+
+enum class PredictFrom : uint8_t { left, upper };
+
+struct IntraPrediction {
+    PredictFrom direction = PredictFrom::left;
+    int dc_level = 0;                    // predicted DC level (neighbour's DC / 8, rounded)
+    const BlockRecord* source = nullptr;  // neighbour predicted from; null = absent
+};
+
+class IntraPredictor {
+public:
+    void reset(int mb_columns);
+    // Call before the first macroblock of a picture and after each macroblock row.
+    void start_picture();
+    void next_row();
+
+    // Prediction for block 0..5 of macroblock column mbx in the current row.
+    IntraPrediction predict(int mbx, int block) const;
+    MacroblockRecord& current(int mbx) { return rows_[current_][mbx]; }
+
+private:
+    const BlockRecord* record(int row, int mbx, int block) const;
+    std::vector<MacroblockRecord> rows_[2];
+    int current_ = 0;
+    int mb_columns_ = 0;
+};
+
+// Adds the prediction to the levels of an intra block in place: block[0] holds the DC
+// differential plus nothing else on entry and the reconstructed DC (level x 8, clamped to
+// -2048..2047) on return; with AC prediction the neighbour's first row or column is added.
+// Levels are clamped to -2048..2047. Stores the block's record. Returns true when any AC
+// level is non-zero.
+bool reconstruct_intra_levels(int16_t* block, const IntraPrediction& prediction, bool ac_prediction,
+                              BlockRecord& record);
+
+// The scan used for an intra block.
+const uint8_t* intra_scan(const IntraPrediction& prediction, bool ac_prediction);
+
+struct MotionVector {
+    int8_t x = 0;
+    int8_t y = 0;
+};
+
+class VectorField {
+public:
+    void reset(int mb_columns, int mb_rows);
+    void clear();
+    MotionVector& at(int mbx, int mby, int block) {
+        return vectors_[(static_cast<size_t>(mby) * mb_columns_ + mbx) * 4 + block];
+    }
+    void set_all(int mbx, int mby, MotionVector v) {
+        for (int b = 0; b < 4; ++b) at(mbx, mby, b) = v;
+    }
+    // Median prediction of luma block 0..3 of macroblock (mbx, mby) from the left, upper and
+    // upper-right candidates; candidates outside the picture: one -> zero, two -> the third
+    // alone, three -> zero vector.
+    MotionVector predict(int mbx, int mby, int block) const;
+
+private:
+    std::vector<MotionVector> vectors_;
+    int mb_columns_ = 0;
+    int mb_rows_ = 0;
+};
+
+// Brings a vector component into -32..31 half pixels.
+inline int wrap_component(int v) {
+    if (v < -32) return v + 64;
+    if (v > 31) return v - 64;
+    return v;
+}
+
+// Chroma vector component from one luma vector component or from the sum of four.
+int chroma_from_one(int v);
+int chroma_from_four(int sum);
+
+}  // namespace orvel::codec::c4321

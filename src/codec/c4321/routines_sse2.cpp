@@ -1,0 +1,258 @@
+// SSE2 routine set (x86-64). Every routine computes exactly what its plain counterpart does.
+#include "codec/c4321/routines.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+
+namespace orvel::codec::c4321 {
+namespace {
+
+// Pairs (K[2p][y], K[2p+1][y]) repeated over a register, for pmaddwd: [y][p].
+struct IdctPairs {
+    alignas(16) int16_t values[8][4][8];
+    IdctPairs() {
+        for (int y = 0; y < 8; ++y) {
+            for (int p = 0; p < 4; ++p) {
+                for (int i = 0; i < 4; ++i) {
+                    values[y][p][2 * i] = kIdctBasis[2 * p][y];
+                    values[y][p][2 * i + 1] = kIdctBasis[2 * p + 1][y];
+                }
+            }
+        }
+    }
+};
+
+const IdctPairs& idct_pairs() {
+    static const IdctPairs pairs;
+    return pairs;
+}
+
+// out[y] = sat16((sum_v K[v][y] * rows[v] + round) >> shift), 8 lanes at a time.
+template <int Shift>
+inline void idct_pass(const __m128i* rows, __m128i* out, const IdctPairs& pairs) {
+    __m128i lo[4];
+    __m128i hi[4];
+    for (int p = 0; p < 4; ++p) {
+        lo[p] = _mm_unpacklo_epi16(rows[2 * p], rows[2 * p + 1]);
+        hi[p] = _mm_unpackhi_epi16(rows[2 * p], rows[2 * p + 1]);
+    }
+    const __m128i round = _mm_set1_epi32(1 << (Shift - 1));
+    for (int y = 0; y < 8; ++y) {
+        __m128i acc_lo = round;
+        __m128i acc_hi = round;
+        for (int p = 0; p < 4; ++p) {
+            const __m128i k = _mm_load_si128(reinterpret_cast<const __m128i*>(pairs.values[y][p]));
+            acc_lo = _mm_add_epi32(acc_lo, _mm_madd_epi16(lo[p], k));
+            acc_hi = _mm_add_epi32(acc_hi, _mm_madd_epi16(hi[p], k));
+        }
+        out[y] = _mm_packs_epi32(_mm_srai_epi32(acc_lo, Shift), _mm_srai_epi32(acc_hi, Shift));
+    }
+}
+
+inline void transpose8(__m128i* r) {
+    const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]);
+    const __m128i a1 = _mm_unpackhi_epi16(r[0], r[1]);
+    const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]);
+    const __m128i a3 = _mm_unpackhi_epi16(r[2], r[3]);
+    const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]);
+    const __m128i a5 = _mm_unpackhi_epi16(r[4], r[5]);
+    const __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]);
+    const __m128i a7 = _mm_unpackhi_epi16(r[6], r[7]);
+    const __m128i b0 = _mm_unpacklo_epi32(a0, a2);
+    const __m128i b1 = _mm_unpackhi_epi32(a0, a2);
+    const __m128i b2 = _mm_unpacklo_epi32(a1, a3);
+    const __m128i b3 = _mm_unpackhi_epi32(a1, a3);
+    const __m128i b4 = _mm_unpacklo_epi32(a4, a6);
+    const __m128i b5 = _mm_unpackhi_epi32(a4, a6);
+    const __m128i b6 = _mm_unpacklo_epi32(a5, a7);
+    const __m128i b7 = _mm_unpackhi_epi32(a5, a7);
+    r[0] = _mm_unpacklo_epi64(b0, b4);
+    r[1] = _mm_unpackhi_epi64(b0, b4);
+    r[2] = _mm_unpacklo_epi64(b1, b5);
+    r[3] = _mm_unpackhi_epi64(b1, b5);
+    r[4] = _mm_unpacklo_epi64(b2, b6);
+    r[5] = _mm_unpackhi_epi64(b2, b6);
+    r[6] = _mm_unpacklo_epi64(b3, b7);
+    r[7] = _mm_unpackhi_epi64(b3, b7);
+}
+
+// Inverse DCT of the block into 8 rows of 16-bit results.
+inline void idct_rows(const int16_t* block, __m128i* result) {
+    const IdctPairs& pairs = idct_pairs();
+    __m128i rows[8];
+    __m128i t[8];
+    for (int i = 0; i < 8; ++i) rows[i] = _mm_load_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
+    idct_pass<kIdctShift1>(rows, t, pairs);
+    transpose8(t);
+    idct_pass<kIdctShift2>(t, result, pairs);
+    transpose8(result);
+}
+
+void idct_put_sse2(int16_t* block, uint8_t* dst, int stride) {
+    __m128i r[8];
+    idct_rows(block, r);
+    for (int y = 0; y < 8; y += 2) {
+        const __m128i packed = _mm_packus_epi16(r[y], r[y + 1]);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + y * stride), packed);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + (y + 1) * stride), _mm_srli_si128(packed, 8));
+    }
+}
+
+inline void add_rows(const __m128i* r, uint8_t* dst, int stride) {
+    const __m128i zero = _mm_setzero_si128();
+    for (int y = 0; y < 8; ++y) {
+        uint8_t* d = dst + y * stride;
+        const __m128i pixels = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(d)), zero);
+        const __m128i sum = _mm_adds_epi16(pixels, r[y]);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(sum, sum));
+    }
+}
+
+void idct_add_sse2(int16_t* block, uint8_t* dst, int stride) {
+    __m128i r[8];
+    idct_rows(block, r);
+    add_rows(r, dst, stride);
+}
+
+void dc_put_sse2(int dc, uint8_t* dst, int stride) {
+    const int value = idct_dc_only_value(dc);
+    const __m128i v = _mm_set1_epi8(static_cast<char>(value < 0 ? 0 : (value > 255 ? 255 : value)));
+    for (int y = 0; y < 8; ++y) _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + y * stride), v);
+}
+
+void dc_add_sse2(int dc, uint8_t* dst, int stride) {
+    const __m128i v = _mm_set1_epi16(static_cast<int16_t>(idct_dc_only_value(dc)));
+    __m128i r[8];
+    for (auto& row : r) row = v;
+    add_rows(r, dst, stride);
+}
+
+// sign(c) * (q * (2|c| + 1) - 1) clamped to -2048..2047; zero stays zero. |c| is first
+// limited to 256, which already saturates the result for every q >= 4 and keeps the 16-bit
+// product exact (10 * 513 - 1 < 32768). For q = 2 magnitudes above 512 could differ, so the
+// plain form is used for q < 4.
+inline __m128i dequant_vec(__m128i c, __m128i twice_q, __m128i q_minus_1) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i negative = _mm_cmplt_epi16(c, zero);
+    const __m128i is_zero = _mm_cmpeq_epi16(c, zero);
+    __m128i magnitude = _mm_max_epi16(c, _mm_sub_epi16(zero, c));
+    magnitude = _mm_min_epi16(magnitude, _mm_set1_epi16(256));
+    const __m128i scaled = _mm_add_epi16(_mm_mullo_epi16(magnitude, twice_q), q_minus_1);
+    const __m128i positive = _mm_min_epi16(scaled, _mm_set1_epi16(2047));
+    const __m128i negated = _mm_sub_epi16(zero, _mm_min_epi16(scaled, _mm_set1_epi16(2048)));
+    const __m128i value = _mm_or_si128(_mm_and_si128(negative, negated), _mm_andnot_si128(negative, positive));
+    return _mm_andnot_si128(is_zero, value);
+}
+
+void dequant_inter_sse2(int16_t* block, int q) {
+    if (q < 4) {
+        plain_routines().dequant_inter(block, q);
+        return;
+    }
+    const __m128i twice_q = _mm_set1_epi16(static_cast<int16_t>(2 * q));
+    const __m128i q_minus_1 = _mm_set1_epi16(static_cast<int16_t>(q - 1));
+    for (int i = 0; i < 64; i += 8) {
+        auto* p = reinterpret_cast<__m128i*>(block + i);
+        _mm_store_si128(p, dequant_vec(_mm_load_si128(p), twice_q, q_minus_1));
+    }
+}
+
+void dequant_intra_sse2(int16_t* block, int q) {
+    const int16_t dc = block[0];
+    dequant_inter_sse2(block, q);
+    block[0] = dc;
+}
+
+void predict_sse2(uint8_t* dst, int dst_stride, const uint8_t* src, int src_stride, int size, int half_x,
+                  int half_y) {
+    if (size != 16 && size != 8) {
+        plain_routines().predict(dst, dst_stride, src, src_stride, size, half_x, half_y);
+        return;
+    }
+    const bool wide = size == 16;
+    auto load = [wide](const uint8_t* p) {
+        return wide ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(p))
+                    : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    };
+    auto store = [wide](uint8_t* p, __m128i v) {
+        if (wide) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+        } else {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
+        }
+    };
+    if (half_x == 0 && half_y == 0) {
+        for (int y = 0; y < size; ++y) store(dst + y * dst_stride, load(src + y * src_stride));
+    } else if (half_y == 0) {
+        for (int y = 0; y < size; ++y) {
+            const uint8_t* a = src + y * src_stride;
+            store(dst + y * dst_stride, _mm_avg_epu8(load(a), load(a + 1)));
+        }
+    } else if (half_x == 0) {
+        __m128i above = load(src);
+        for (int y = 0; y < size; ++y) {
+            const __m128i below = load(src + (y + 1) * src_stride);
+            store(dst + y * dst_stride, _mm_avg_epu8(above, below));
+            above = below;
+        }
+    } else {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i two = _mm_set1_epi16(2);
+        auto sums = [&](const uint8_t* p, __m128i& lo, __m128i& hi) {
+            const __m128i a = load(p);
+            const __m128i b = load(p + 1);
+            lo = _mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero));
+            hi = _mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero));
+        };
+        __m128i top_lo;
+        __m128i top_hi;
+        sums(src, top_lo, top_hi);
+        for (int y = 0; y < size; ++y) {
+            __m128i bottom_lo;
+            __m128i bottom_hi;
+            sums(src + (y + 1) * src_stride, bottom_lo, bottom_hi);
+            const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(top_lo, bottom_lo), two), 2);
+            const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(top_hi, bottom_hi), two), 2);
+            store(dst + y * dst_stride, _mm_packus_epi16(lo, hi));
+            top_lo = bottom_lo;
+            top_hi = bottom_hi;
+        }
+    }
+}
+
+void yuy2_row_sse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, int pairs, uint8_t* out) {
+    int i = 0;
+    for (; i + 16 <= pairs; i += 16) {
+        const __m128i us = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + i));
+        const __m128i vs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + i));
+        const __m128i y0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + 2 * i));
+        const __m128i y1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + 2 * i + 16));
+        const __m128i uv_lo = _mm_unpacklo_epi8(us, vs);
+        const __m128i uv_hi = _mm_unpackhi_epi8(us, vs);
+        auto* o = reinterpret_cast<__m128i*>(out + 4 * i);
+        _mm_storeu_si128(o, _mm_unpacklo_epi8(y0, uv_lo));
+        _mm_storeu_si128(o + 1, _mm_unpackhi_epi8(y0, uv_lo));
+        _mm_storeu_si128(o + 2, _mm_unpacklo_epi8(y1, uv_hi));
+        _mm_storeu_si128(o + 3, _mm_unpackhi_epi8(y1, uv_hi));
+    }
+    if (i < pairs) plain_routines().yuy2_row(y + 2 * i, u + i, v + i, pairs - i, out + 4 * i);
+}
+
+const RoutineSet kSse2Set = {
+    "sse2",      dequant_intra_sse2, dequant_inter_sse2, idct_put_sse2, idct_add_sse2,
+    dc_put_sse2, dc_add_sse2,        predict_sse2,       yuy2_row_sse2,
+};
+
+}  // namespace
+
+const RoutineSet* sse2_routines() { return &kSse2Set; }
+
+}  // namespace orvel::codec::c4321
+
+#else
+
+namespace orvel::codec::c4321 {
+const RoutineSet* sse2_routines() { return nullptr; }
+}  // namespace orvel::codec::c4321
+
+#endif

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/ports/tree_control.h"
+#include "view/render/stamp.h"
 
 namespace orvel::view {
 
@@ -45,15 +46,6 @@ struct PaneRect {
     friend bool operator==(const PaneRect&, const PaneRect&) = default;
 };
 
-// Date-and-time overlay state (filled by the stamp code).
-struct StampState {
-    static constexpr int kListEntries = 81;
-    std::array<std::array<std::int32_t, kListEntries>, 10> digit_lists{};
-    std::array<std::array<std::int32_t, kListEntries>, 16> positioned_lists{};
-    std::uint32_t last_time_drawn = 0;  // PackedDateTime
-    std::array<std::uint8_t, 12> digits{};
-};
-
 using FrameRingEntry = std::array<std::uint8_t, kRingEntryBytes>;
 using Picture = std::array<std::uint8_t, kPictureBytes>;
 
@@ -68,7 +60,8 @@ void fill_blank_picture(Picture& picture);
 // A live camera channel. Worker-shared fields are atomics: receiving thread and display
 // thread read them, the UI thread writes them (and the reverse for ring_count).
 struct LiveSlot : ChannelSlot {
-    int socket_fd = -1;
+    // Written by the receiving thread (reconnects); the UI thread only shuts it down.
+    std::atomic<int> socket_fd{-1};
     std::array<FrameRingEntry, kLiveRingEntries> ring;
 
     std::array<char, 24> peer_address{};
@@ -128,7 +121,7 @@ struct LiveSlot : ChannelSlot {
 
 // A recording streamed from the DVR's disk.
 struct RemoteFileSlot : ChannelSlot {
-    int socket_fd = -1;
+    std::atomic<int> socket_fd{-1};
     std::array<FrameRingEntry, kRemoteRingEntries> ring;
 
     std::int32_t segment_start_s = 0;

@@ -1,6 +1,7 @@
 #pragma once
 // Bit writer for the encoder: most significant bit first, appended to a byte vector that is
 // reused from picture to picture (no allocation once it has grown to the largest picture).
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

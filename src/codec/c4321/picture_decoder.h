@@ -46,6 +46,8 @@ public:
     bool last_picture_inter() const { return inter_; }
     // True when the last picture had an undefined code or ran past its buffer.
     bool last_picture_damaged() const { return damaged_; }
+    // Motion vectors of the last inter picture (zero for intra and not-coded macroblocks).
+    const VectorField& vectors() const { return vectors_; }
 
 private:
     void decode_intra_macroblock(BitReader& reader, int mbx, int mby, int chroma_flags, bool in_inter);

@@ -70,6 +70,9 @@ public:
     MotionVector& at(int mbx, int mby, int block) {
         return vectors_[(static_cast<size_t>(mby) * mb_columns_ + mbx) * 4 + block];
     }
+    MotionVector at(int mbx, int mby, int block) const {
+        return vectors_[(static_cast<size_t>(mby) * mb_columns_ + mbx) * 4 + block];
+    }
     void set_all(int mbx, int mby, MotionVector v) {
         for (int b = 0; b < 4; ++b) at(mbx, mby, b) = v;
     }

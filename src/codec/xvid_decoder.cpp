@@ -3,6 +3,7 @@
 #include <xvid.h>
 
 #include <algorithm>
+#include <new>
 
 namespace orvel::codec {
 
@@ -49,6 +50,23 @@ bool XvidDecoder::open() {
     return true;
 }
 
+bool XvidDecoder::prepare_planes() {
+    if (stream_width_ <= 0 || stream_height_ <= 0) {
+        planes_.clear();
+        return true;  // no size known yet: the library has nothing to output either
+    }
+    const std::size_t bytes = static_cast<std::size_t>(stream_width_) * stream_height_ +
+                              2 * static_cast<std::size_t>((stream_width_ + 1) / 2) * ((stream_height_ + 1) / 2);
+    if (planes_.size() == bytes) return true;
+    try {
+        planes_.assign(bytes, 0);
+    } catch (const std::bad_alloc&) {
+        planes_.clear();
+        return false;
+    }
+    return true;
+}
+
 int XvidDecoder::decode(const uint8_t* data, uint8_t* output, int length) {
     // The library dereferences its handle unchecked; without one there is nothing to call.
     if (handle_ == nullptr) return XVID_ERR_FAIL;
@@ -66,7 +84,7 @@ int XvidDecoder::decode(const uint8_t* data, uint8_t* output, int length) {
         frame.bitstream = const_cast<uint8_t*>(bytes);
         frame.length = remaining;
         // Straight into the caller's buffer only when the stream's picture fits the size it
-        // was created for; otherwise take the library's own planes and write a guarded copy.
+        // was created for; otherwise into a planar copy of the stream's size, written guarded.
         const bool direct = output != nullptr &&
                             fits_created_size(stream_width_, stream_height_, width_, height_);
         if (output == nullptr) {
@@ -76,7 +94,22 @@ int XvidDecoder::decode(const uint8_t* data, uint8_t* output, int length) {
             frame.output.plane[0] = output;
             frame.output.stride[0] = width_ * 2;
         } else {
-            frame.output.csp = XVID_CSP_INTERNAL;
+            if (!prepare_planes()) return XVID_ERR_MEMORY;
+            if (planes_.empty()) {
+                frame.output.csp = XVID_CSP_NULL;
+            } else {
+                const std::size_t luma = static_cast<std::size_t>(stream_width_) * stream_height_;
+                const int chroma_width = (stream_width_ + 1) / 2;
+                const std::size_t chroma =
+                    static_cast<std::size_t>(chroma_width) * ((stream_height_ + 1) / 2);
+                frame.output.csp = XVID_CSP_PLANAR;
+                frame.output.plane[0] = planes_.data();
+                frame.output.plane[1] = planes_.data() + luma;
+                frame.output.plane[2] = planes_.data() + luma + chroma;
+                frame.output.stride[0] = stream_width_;
+                frame.output.stride[1] = chroma_width;
+                frame.output.stride[2] = chroma_width;
+            }
         }
         const int used = xvid_decore(handle_, XVID_DEC_DECODE, &frame, &stats);
         if (used <= 0) return used;
@@ -88,7 +121,7 @@ int XvidDecoder::decode(const uint8_t* data, uint8_t* output, int length) {
             stream_height_ = stats.data.vol.height;
         }
         if (stats.type > 0) {
-            if (!direct && output != nullptr && frame.output.plane[0] != nullptr) {
+            if (!direct && output != nullptr && !planes_.empty()) {
                 PlanarPicture picture;
                 picture.y = static_cast<const uint8_t*>(frame.output.plane[0]);
                 picture.u = static_cast<const uint8_t*>(frame.output.plane[1]);

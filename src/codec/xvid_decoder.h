@@ -1,6 +1,7 @@
 #pragma once
 // Decoder type 0: MPEG-4 part 2 through libxvidcore (codec marker 1234, dual streams).
 #include <cstdint>
+#include <vector>
 
 #include "codec/picture_output.h"
 #include "codec/video_decoder.h"
@@ -32,12 +33,16 @@ public:
     int stream_height() const { return stream_height_; }
 
 private:
+    // Sizes the planar copy used when the stream's picture does not fit the created size.
+    bool prepare_planes();
+
     void* handle_ = nullptr;
     int width_;
     int height_;
     int stream_width_ = 0;
     int stream_height_ = 0;
     PaddedInput input_;
+    std::vector<uint8_t> planes_;
 };
 
 }  // namespace orvel::codec

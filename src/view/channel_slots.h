@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/event.h"
 #include "platform/ports/tree_control.h"
 #include "view/render/stamp.h"
 
@@ -104,6 +105,11 @@ struct LiveSlot : ChannelSlot {
 
     std::thread display_thread;  // not joinable until started
     std::thread receive_thread;
+    // Set by the receiving thread as its last act, so a closer can wait for it with a bound.
+    platform::ManualResetEvent receive_thread_done;
+    // Frames queued by the receiving thread and pictures handed to the renderer (statistics).
+    std::atomic<std::uint32_t> frames_queued{0};
+    std::atomic<std::uint32_t> pictures_drawn{0};
     int record_fd = -1;          // -1 when not recording
     std::uintptr_t video_window = 0;
     std::int32_t channel = 0;

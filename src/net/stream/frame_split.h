@@ -39,6 +39,12 @@ inline uint32_t frame_payload_bytes(const uint8_t* entry, bool dual) {
     return static_cast<uint32_t>(entry[2]) | static_cast<uint32_t>(entry[3]) << 8;
 }
 
+// Counts a queued frame in slots that keep statistics.
+template <class Slot>
+void count_queued_frame(Slot& slot) {
+    if constexpr (requires { slot.frames_queued.fetch_add(1); }) slot.frames_queued.fetch_add(1);
+}
+
 // Ring bookkeeping shared by live and remote slots. `Slot` provides: ring (array of entries),
 // ring_write, ring_fill, ring_count (atomic), receiving (atomic flag).
 // Receiving thread only. `received` is the byte count of the receive just made into
@@ -59,6 +65,7 @@ SplitResult frame_split(Slot& slot, int received, bool dual, FrameSink* recorder
         const int surplus = slot.ring_fill - frame;
         if (surplus == 0) {
             slot.ring_fill = 0;
+            count_queued_frame(slot);
             slot.ring_count.fetch_add(1);
             slot.ring_write = (slot.ring_write + 1) % entries;
             return SplitResult::kNeedMore;
@@ -67,6 +74,7 @@ SplitResult frame_split(Slot& slot, int received, bool dual, FrameSink* recorder
         // surplus once a free entry exists.
         slot.ring_write = (slot.ring_write + 1) % entries;
         slot.ring_fill = surplus;
+        count_queued_frame(slot);
         slot.ring_count.fetch_add(1);
         while (slot.ring_count.load() >= entries) {
             if (!slot.receiving.load()) return SplitResult::kStopped;

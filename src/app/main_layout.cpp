@@ -29,15 +29,15 @@ constexpr std::array<ControlLayout, 26> kControls{{
     {id::kZoom, K::button, {925, 24, 32, 30}, {1185, 228, 32, 30}, true, 249, 248, 0},
     {id::kOpenFile, K::button, {960, 24, 32, 30}, {1220, 228, 32, 30}, true, 370, 368, 65},
     {id::kCameraTree, K::tree, {847, 58, 150, 250}, {1105, 258, 152, 258}, true, 0, 0, 0},
-    {id::kPlayPause, K::button, {29, 715, 36, 28}, {29, 972, 36, 28}, true, 255, 256, 0},
-    {id::kStop, K::button, {69, 715, 36, 28}, {69, 972, 36, 28}, true, 254, 253, 0},
-    {id::kFrameStep, K::button, {149, 715, 36, 28}, {149, 972, 36, 28}, true, 258, 0, 0},
+    {id::kPlayPause, K::button, {29, 715, 36, 28}, {29, 972, 36, 28}, false, 255, 256, 0},
+    {id::kStop, K::button, {69, 715, 36, 28}, {69, 972, 36, 28}, false, 254, 253, 0},
+    {id::kFrameStep, K::button, {149, 715, 36, 28}, {149, 972, 36, 28}, false, 258, 0, 0},
     {id::kSpeedBox, K::combo, {201, 715, 54, 24}, {300, 972, 54, 24}, false, 0, 0, 0},
     {id::kSeekSlider, K::slider, {262, 715, 280, 22}, {361, 972, 280, 22}, false, 0, 0, 0},
-    {id::kTimeText, K::static_text, {550, 715, 64, 20}, {650, 972, 64, 20}, true, 0, 0, 0},
-    {id::kSpeedPlay, K::button, {620, 715, 32, 28}, {740, 972, 32, 28}, true, 257, 0, 0},
-    {id::kPhoto, K::button, {656, 715, 32, 28}, {780, 972, 32, 28}, true, 260, 0, 0},
-    {id::kPrint, K::button, {692, 715, 32, 28}, {820, 972, 32, 28}, true, 259, 0, 0},
+    {id::kTimeText, K::static_text, {550, 715, 64, 20}, {650, 972, 64, 20}, false, 0, 0, 0},
+    {id::kSpeedPlay, K::button, {620, 715, 32, 28}, {740, 972, 32, 28}, false, 257, 0, 0},
+    {id::kPhoto, K::button, {656, 715, 32, 28}, {780, 972, 32, 28}, false, 260, 0, 0},
+    {id::kPrint, K::button, {692, 715, 32, 28}, {820, 972, 32, 28}, false, 259, 0, 0},
 }};
 
 // Pad: x/y in both modes, size, faces, tooltip, codes.

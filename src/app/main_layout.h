@@ -53,6 +53,9 @@ struct PadButtonLayout {
 
 inline constexpr int kPadFollowUpCode = 10;  // sent after every pad release
 
+// Items of the speed box 1065; the first is selected at start.
+inline constexpr const char* kSpeedBoxItems[3] = {"2", "3", "4"};
+
 // Every control with an id, in the order the window creates them.
 std::span<const ControlLayout> main_controls_layout();
 // The twelve pad buttons, in creation order.

@@ -34,9 +34,9 @@ public:
     virtual bool remove_item(MenuId menu, int command_id) = 0;
     virtual bool has_item(MenuId menu, int command_id) const = 0;
 
-    // Shows the menu at screen point (x, y) and waits for the operator. Returns the chosen
-    // command id, or 0 when the menu was dismissed. The caller routes the id through the
-    // main window's command dispatcher.
+    // Shows the menu at (x, y) in main-window client coordinates and waits for the
+    // operator. Returns the chosen command id, or 0 when the menu was dismissed. The
+    // caller routes the id through the main window's command dispatcher.
     virtual int popup(MenuId menu, int x, int y, PopupAlign align) = 0;
 };
 

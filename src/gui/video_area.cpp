@@ -1,0 +1,74 @@
+#include "gui/video_area.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace orvel::gui {
+
+VideoWindow::VideoWindow(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("VIEWCLASS"));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(kVideoBackground));
+    setPalette(pal);
+    setCursor(Qt::ArrowCursor);
+}
+
+void VideoWindow::paintEvent(QPaintEvent*) {
+    const VideoGridView v = source_ ? source_() : VideoGridView{};
+    QPainter p(this);
+    const int w = width(), h = height();
+    // Border of the child-with-border window.
+    p.setPen(QColor(44, 48, 56));
+    p.drawRect(0, 0, w - 1, h - 1);
+    const int n = v.grid_side;
+    if (n <= 1 || v.full_view) return;
+    const int cw = (w - 2) / n, ch = (h - 2) / n;
+    p.translate(1, 1);
+    p.setPen(QColor(150, 150, 200));
+    p.drawRect(0, 0, w - 3, h - 3);
+    for (int k = 1; k < n; ++k) {
+        p.drawLine(k * cw, 0, k * cw, h - 3);
+        p.drawLine(0, k * ch, w - 3, k * ch);
+    }
+    // Empty panes carry their number, faintly.
+    QFont f = font();
+    f.setPixelSize(std::max(10, ch / 10));
+    p.setFont(f);
+    p.setPen(QColor(60, 62, 84));
+    for (int pane = 0; pane < n * n; ++pane) {
+        const QRect cell((pane % n) * cw, (pane / n) * ch, cw, ch);
+        p.drawText(cell, Qt::AlignCenter, QStringLiteral("%1").arg(pane + 1));
+    }
+    // Selection frame around the cell holding the remembered click point.
+    if (v.click_x > 0 && v.click_y > 0 && cw > 0 && ch > 0) {
+        const int col = std::min(n - 1, v.click_x / cw), row = std::min(n - 1, v.click_y / ch);
+        p.setPen(QPen(QColor(200, 100, 60), 1));
+        p.drawRect(col * cw, row * ch, cw, ch);
+    }
+}
+
+void VideoWindow::mousePressEvent(QMouseEvent* e) {
+    const QPoint at = e->position().toPoint();
+    if (e->button() == Qt::LeftButton && on_click_) on_click_(at.x(), at.y(), false);
+    if (e->button() == Qt::RightButton && on_context_)
+        on_context_(at.x(), at.y(), e->globalPosition().toPoint());
+    update();
+}
+
+void VideoWindow::mouseDoubleClickEvent(QMouseEvent* e) {
+    const QPoint at = e->position().toPoint();
+    if (e->button() == Qt::LeftButton && on_click_) on_click_(at.x(), at.y(), true);
+    update();
+}
+
+VideoArea::VideoArea(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("control_1168"));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(kVideoBackground));
+    setPalette(pal);
+    window_ = new VideoWindow(this);
+}
+
+}  // namespace orvel::gui

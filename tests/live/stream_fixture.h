@@ -1,0 +1,129 @@
+#pragma once
+// A stream port on loopback served by the simulator's stream service, and renderer fakes
+// that count what the display threads hand them.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <list>
+#include <mutex>
+#include <thread>
+
+#include "stream/stream_service.h"
+#include "view/render/renderer_port.h"
+
+namespace orvel::test {
+
+class LoopbackStreamServer {
+public:
+    explicit LoopbackStreamServer(dvrsim::StreamConfig config)
+        : config_(std::move(config)), library_(config_) {
+        listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        int one = 1;
+        ::setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listen_fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+        socklen_t len = sizeof sa;
+        ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&sa), &len);
+        port_ = ntohs(sa.sin_port);
+        ::listen(listen_fd_, 64);
+        acceptor_ = std::thread([this] { accept_loop(); });
+    }
+    ~LoopbackStreamServer() {
+        stopping_ = true;
+        ::shutdown(listen_fd_, SHUT_RDWR);
+        acceptor_.join();
+        ::close(listen_fd_);
+        std::lock_guard lock(mutex_);
+        for (auto& c : clients_) {
+            ::shutdown(c.fd, SHUT_RDWR);
+            c.thread.join();
+            ::close(c.fd);
+        }
+    }
+    int port() const { return port_; }
+    int connections() const { return connections_.load(); }
+    dvrsim::StreamSelectBoard& board() { return board_; }
+    dvrsim::StreamConfig& config() { return config_; }
+
+private:
+    struct Client {
+        int fd;
+        std::thread thread;
+    };
+    void accept_loop() {
+        while (!stopping_) {
+            const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0) return;
+            connections_.fetch_add(1);
+            std::lock_guard lock(mutex_);
+            clients_.push_back({fd, std::thread([this, fd] {
+                                    dvrsim::serve_stream_connection(fd, config_, library_, board_,
+                                                                    stopping_, [](const std::string&) {});
+                                    ::shutdown(fd, SHUT_RDWR);
+                                })});
+        }
+    }
+    dvrsim::StreamConfig config_;
+    dvrsim::StreamLibrary library_;
+    dvrsim::StreamSelectBoard board_;
+    std::atomic<bool> stopping_{false};
+    int listen_fd_ = -1;
+    int port_ = 0;
+    std::thread acceptor_;
+    std::mutex mutex_;
+    std::list<Client> clients_;
+    std::atomic<int> connections_{0};
+};
+
+// Counts draws per pane and remembers the last picture's luma spread (moving content).
+class CountingRenderer : public view::GpuRenderer, public view::SoftwareBlitter {
+public:
+    std::atomic<int> pane_draws{0}, high_res_draws{0}, blits{0}, surfaces{0};
+    std::atomic<int> last_width{0}, last_height{0};
+    std::atomic<int> last_luma_range{0};
+    std::atomic<int> last_pane_size_w{0};
+
+    bool renderer_create() override { return true; }
+    void renderer_release() override {}
+    bool renderer_build_panes(int, const platform::Rect*) override { return true; }
+    bool toggle_pane_full_view(int) override { return true; }
+    bool pane_full_view() const override { return false; }
+    int current_pane() const override { return 0; }
+    void set_device_window(bool) override {}
+    void set_pane_picture_size(int w, int h, int) override {
+        last_width = w == 0 || h == 0 ? 352 : w;
+        last_height = w == 0 || h == 0 ? 288 : h;
+    }
+    bool create_pane_surface(int) override {
+        surfaces.fetch_add(1);
+        return true;
+    }
+    void use_narrow_high_res(bool) override {}
+    void draw_pane(const uint8_t* yuy2, int, std::string_view, bool, view::ReceivedAtNs) override {
+        int lo = 255, hi = 0;
+        const int n = last_width.load() * last_height.load();
+        for (int i = 0; i < n; i += 97) {
+            lo = std::min<int>(lo, yuy2[i * 2]);
+            hi = std::max<int>(hi, yuy2[i * 2]);
+        }
+        last_luma_range = hi - lo;
+        pane_draws.fetch_add(1);
+    }
+    void draw_high_res(const uint8_t*, int, int, int, uint32_t, std::string_view,
+                       view::ReceivedAtNs) override {
+        high_res_draws.fetch_add(1);
+    }
+    void blit(int, const uint8_t*, int, int, const platform::Rect&, bool, const platform::Rect&,
+              view::ReceivedAtNs) override {
+        blits.fetch_add(1);
+    }
+    void clear_panes() override {}
+};
+
+}  // namespace orvel::test

@@ -1,0 +1,94 @@
+// The simulated DVR's stream port: one connection per camera channel. After the 12-byte
+// request it sends the 28-byte stream header and then frames at 25 per second (and G.721
+// audio frames at their real rate) from loops encoded once per camera and reused by every
+// connection, so dozens of cameras cost little.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "stream/encoders.h"
+
+namespace dvrsim {
+
+enum class StreamKind { mpeg4, c4321, dual };
+
+struct StreamSettings {
+    StreamKind kind = StreamKind::mpeg4;
+    int width = 352;   // picture size; for dual streams the sub stream's (320 or 352 wide)
+    int height = 288;
+    int32_t codec_marker = 0;  // sent as is; 4321 and 1234 follow from the kind
+    bool audio = true;
+};
+
+// Fault switches of stream connections (0 = off; times from the connection's start).
+struct StreamFaults {
+    int drop_after_ms = 0;      // close the connection
+    int stall_after_ms = 0;     // keep the connection but send nothing more
+    int oversize_after_ms = 0;  // send one frame larger than a client's ring entry, then close
+    int garbage_after_ms = 0;   // send random bytes instead of frames, then close
+};
+
+struct StreamConfig {
+    int camera_count = 16;
+    StreamSettings defaults;
+    std::map<int, StreamSettings> per_camera;  // by 1-based camera number
+    StreamFaults faults;
+    int loop_frames = 50;  // two seconds per loop
+    int gop = 25;
+    const StreamSettings& settings_for(int camera) const;
+};
+
+// Main-stream selection of dual-stream channels, set by the command port (types 60 and 61)
+// and read by the stream connections. Any thread.
+class StreamSelectBoard {
+public:
+    void select_main(uint32_t stream_id, bool main);
+    bool main_selected(uint32_t stream_id) const;
+
+private:
+    mutable std::mutex mutex_;
+    std::map<uint32_t, bool> main_;
+};
+
+// Stream id a dual-stream camera announces in its header (and expects back in selects).
+inline uint32_t stream_id_for(int camera) { return 0x100u + static_cast<uint32_t>(camera); }
+
+// Loops encoded on first use and kept for the life of the server. Any thread.
+class StreamLibrary {
+public:
+    struct Loop {
+        std::vector<EncodedFrame> frames;
+    };
+    explicit StreamLibrary(const StreamConfig& config) : config_(config) {}
+    // Video loop of a camera at a size and kind; null with `error` on failure.
+    std::shared_ptr<const Loop> video(int camera, StreamKind kind, int width, int height,
+                                      std::string& error);
+    // G.721 codes shared by every camera.
+    std::shared_ptr<const std::vector<uint8_t>> audio(std::string& error);
+
+private:
+    const StreamConfig& config_;
+    std::mutex mutex_;
+    std::map<std::string, std::shared_ptr<const Loop>> loops_;
+    std::shared_ptr<const std::vector<uint8_t>> audio_;
+};
+
+using StreamLog = std::function<void(const std::string&)>;
+
+// Serves one accepted stream connection until the client goes away, a fault ends it or
+// `stopping` is set; never trusts the request. Closes nothing: the caller owns `fd`.
+void serve_stream_connection(int fd, const StreamConfig& config, StreamLibrary& library,
+                             const StreamSelectBoard& board, const std::atomic<bool>& stopping,
+                             const StreamLog& log);
+
+// PackedDateTime of a calendar time: year in the century, month, day, hour, minute, second.
+uint32_t packed_date_time(int year, int month, int day, int hour, int minute, int second);
+
+}  // namespace dvrsim

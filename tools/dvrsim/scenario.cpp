@@ -1,6 +1,7 @@
 #include "scenario.h"
 
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -23,7 +24,21 @@ std::string rest_of_line(std::istringstream& in) {
   return first == std::string::npos ? std::string() : rest.substr(first);
 }
 
+// "YYYY-MM-DD", or "today" / "today-N" (UTC, N days back) so demos stay current.
 bool parse_date(const std::string& text, int& y, int& m, int& d) {
+  if (text.rfind("today", 0) == 0) {
+    long back = 0;
+    if (text.size() > 5) {
+      if (text[5] != '-' || !parse_int(text.substr(6), 0, 3650, back)) return false;
+    }
+    const std::time_t when = std::time(nullptr) - static_cast<std::time_t>(back) * 86400;
+    std::tm parts{};
+    gmtime_r(&when, &parts);
+    y = parts.tm_year + 1900;
+    m = parts.tm_mon + 1;
+    d = parts.tm_mday;
+    return true;
+  }
   return std::sscanf(text.c_str(), "%d-%d-%d", &y, &m, &d) == 3 && m >= 1 && m <= 12 && d >= 1 &&
          d <= 31;
 }

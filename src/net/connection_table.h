@@ -32,12 +32,13 @@ struct CommandConnection {
   int port = 0;
   std::uint32_t resolved_be = 0;
   TcpSocket socket;
-  // Written by the UI thread before a login request is sent, read by the reader
-  // when the reply arrives (the send happens-before the reply).
+  // Written by the UI thread before a login request is sent. The site copy and the
+  // flags are read on the UI thread only; the mode and the item are also read by the
+  // reader for a search login, so they are atomic.
   view::SiteEntry site{};
   bool save_site = false;
-  int login_mode = kLoginFromDialog;
-  platform::TreeItem tree_item = platform::kNoTreeItem;
+  std::atomic<int> login_mode{kLoginFromDialog};
+  std::atomic<platform::TreeItem> tree_item{platform::kNoTreeItem};
   bool has_tree_item = false;
 
   std::thread reader;

@@ -244,7 +244,7 @@ void NetSession::dispatch_reply(CommandConnection& conn, int slot,
         // this login is finished here without touching the tree.
         if (!site_record_exists(conn)) {
           std::vector<PreparedCameraItem> items;
-          prepare_items(conn, reply, conn.tree_item, items);
+          prepare_items(conn, reply, conn.tree_item.load(), items);
           std::lock_guard lock(table_.mutex);
           table_.prepared = std::move(items);
         }
@@ -353,7 +353,7 @@ void NetSession::handle_login_on_ui(CommandConnection& conn, std::span<const std
   }
   if (!site_record_exists(conn)) {
     const std::string address = text_of(conn.site.ip.data(), conn.site.ip.size());
-    TreeItem site_item = conn.tree_item;
+    TreeItem site_item = conn.tree_item.load();
     if (conn.login_mode == kLoginFromDialog || !conn.has_tree_item)
       site_item = ports_.tree.insert_item(
           kNoTreeItem, site_item_text(text_of(conn.site.name.data(), conn.site.name.size()), address),

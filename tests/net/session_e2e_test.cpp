@@ -393,6 +393,49 @@ TEST(SessionE2E, MaskAutoPlayAndMenus) {
   EXPECT_FALSE(rig.menus.entry(platform::MenuId::site, 32814)->checked);
 }
 
+TEST(SessionE2E, SearchLoginPreparesItemsWithoutTheTreeAndSignals) {
+  Rig rig;
+  const TreeItem site = rig.configure_site("Lab");
+  const int slot = rig.session->create_connection("127.0.0.1", rig.port());
+  ASSERT_EQ(slot, 0);
+  ASSERT_TRUE(rig.session->send_login(slot, rig.site("Lab"), kLoginForSearch, site, false));
+  // No UI message is needed: the event is signalled by the reader itself.
+  ASSERT_TRUE(rig.state.login_event.wait_for(5000));
+  const auto items = rig.session->prepared_items();
+  ASSERT_EQ(items.size(), 4u);
+  EXPECT_EQ(items[1].text, "Cam 02--(Location)");
+  EXPECT_EQ(items[3].data, 4u);
+  EXPECT_EQ(items[0].parent, site);
+  EXPECT_TRUE(rig.tree.children(site).empty());
+  EXPECT_EQ(rig.channel.handled(), 0);
+  EXPECT_TRUE(rig.session->site_record(0).in_use());
+}
+
+TEST(SessionE2E, PlayAllAndStopPlayWalkTheCameras) {
+  Rig rig;
+  const TreeItem site = rig.configure_site("Lab");
+  rig.session->on_tree_double_click(site, TreeHitPart::label);
+  ASSERT_TRUE(rig.channel.pump_until([&] { return rig.tree.children(site).size() == 4; }));
+  const auto cams = rig.tree.children(site);
+  rig.tree.set_item_data(cams[1], make_item_data(2, 9, 1));  // already playing in pane 9
+  rig.panes.free_panes = 2;                                   // the third open fails
+  rig.tree.select_item(site);
+  rig.session->play_all();
+  EXPECT_EQ(rig.panes.full_view_leaves, 1);
+  ASSERT_EQ(rig.panes.opened.size(), 3u);
+  EXPECT_EQ(rig.panes.opened[0].camera, 1);
+  EXPECT_EQ(rig.panes.opened[1].camera, 3);
+  EXPECT_EQ(rig.panes.opened[2].camera, 4);
+  EXPECT_EQ(item_pane(rig.tree.item(cams[2]).data), 1);
+
+  rig.tree.select_item(cams[0]);  // a camera item selects its site for site commands
+  rig.session->stop_play();
+  EXPECT_EQ(rig.panes.closed, (std::vector<int>{0, 9, 1}));
+  for (TreeItem c : cams) EXPECT_EQ(item_play_state(rig.tree.item(c).data), 0);
+  EXPECT_EQ(rig.tree.selected_item(), site);
+  EXPECT_EQ(rig.session->connection_count(), 1);  // stop play keeps the connection
+}
+
 TEST(SessionE2E, DroppedConnectionIsReplacedOnTheNextLogin) {
   dvrsim::Scenario s = base_scenario();
   s.drop_after_ms = 300;

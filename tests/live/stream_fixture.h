@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <list>
@@ -87,7 +88,7 @@ public:
     std::atomic<int> pane_draws{0}, high_res_draws{0}, blits{0}, surfaces{0};
     std::atomic<int> last_width{0}, last_height{0};
     std::atomic<int> last_luma_range{0};
-    std::atomic<int> last_pane_size_w{0};
+    std::array<std::atomic<int>, 36> draws_per_pane{};
 
     bool renderer_create() override { return true; }
     void renderer_release() override {}
@@ -105,7 +106,7 @@ public:
         return true;
     }
     void use_narrow_high_res(bool) override {}
-    void draw_pane(const uint8_t* yuy2, int, std::string_view, bool, view::ReceivedAtNs) override {
+    void draw_pane(const uint8_t* yuy2, int pane, std::string_view, bool, view::ReceivedAtNs) override {
         int lo = 255, hi = 0;
         const int n = last_width.load() * last_height.load();
         for (int i = 0; i < n; i += 97) {
@@ -114,6 +115,7 @@ public:
         }
         last_luma_range = hi - lo;
         pane_draws.fetch_add(1);
+        if (pane >= 0 && pane < 36) draws_per_pane[static_cast<size_t>(pane)].fetch_add(1);
     }
     void draw_high_res(const uint8_t*, int, int, int, uint32_t, std::string_view,
                        view::ReceivedAtNs) override {

@@ -20,12 +20,18 @@ namespace {
 constexpr unsigned kLatencyUs = 250000;  // about two 128 ms buffers in the device
 constexpr auto kResetWait = std::chrono::milliseconds(2000);
 
+// The library's own complaints (no card, no configuration) go nowhere: a failed open is
+// reported to the operator by the caller.
+void quiet_alsa_errors(const char*, int, const char*, int, const char*, ...) {}
+
 class AlsaAudioDevice final : public AudioDevice {
 public:
     ~AlsaAudioDevice() override { close(); }
 
     bool open(AudioDeviceSink* sink) override {
         if (pcm_ != nullptr) return true;
+        static std::once_flag quiet;
+        std::call_once(quiet, [] { snd_lib_error_set_handler(quiet_alsa_errors); });
         snd_pcm_t* pcm = nullptr;
         if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, 0) < 0) return false;
         if (snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED, 1,

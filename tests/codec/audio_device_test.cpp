@@ -1,0 +1,64 @@
+// The ALSA adapter either opens the default device and reports every written buffer, or fails
+// cleanly; either way close() ends its thread. Machines without sound take the second path.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/audio/audio_device.h"
+
+namespace orvel::platform {
+namespace {
+
+struct CountingSink final : AudioDeviceSink {
+    std::atomic<int> done{0};
+    std::atomic<int> closed{0};
+    void on_buffer_done(int) override { ++done; }
+    void on_device_closed() override { ++closed; }
+};
+
+TEST(AlsaAudioDevice, ReportsEachBufferOrFailsCleanly) {
+    // A configuration whose default device is ALSA's null plugin, so the playing path runs on
+    // machines without sound; set before the library reads any configuration.
+    const std::string config = ::testing::TempDir() + "/orvel_alsa_null.conf";
+    std::ofstream(config) << "pcm.!default { type null }\n";
+    ::setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
+    CountingSink sink;
+    std::unique_ptr<AudioDevice> device = make_alsa_audio_device();
+    if (!device->open(&sink)) {
+        EXPECT_FALSE(device->write(0, nullptr, 0));
+        device->close();
+        EXPECT_EQ(sink.closed.load(), 0);
+        return;
+    }
+    static const std::vector<uint8_t> silence(2048, 0);
+    ASSERT_TRUE(device->write(0, silence.data(), silence.size()));
+    ASSERT_TRUE(device->write(1, silence.data(), silence.size()));
+    for (int i = 0; i < 300 && sink.done.load() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(sink.done.load(), 2);
+    // Buffers still queued at close are reported done before the close report.
+    ASSERT_TRUE(device->write(2, silence.data(), silence.size()));
+    device->close();
+    EXPECT_EQ(sink.done.load(), 3);
+    EXPECT_EQ(sink.closed.load(), 1);
+    device->close();  // idempotent
+}
+
+TEST(NullAudioDevice, AcceptsEverythingAndNeverCompletes) {
+    CountingSink sink;
+    std::unique_ptr<AudioDevice> device = make_null_audio_device();
+    ASSERT_TRUE(device->open(&sink));
+    const uint8_t byte = 0;
+    EXPECT_TRUE(device->write(0, &byte, 1));
+    device->reset();
+    device->close();
+    EXPECT_EQ(sink.done.load(), 0);
+}
+
+}  // namespace
+}  // namespace orvel::platform

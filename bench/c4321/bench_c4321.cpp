@@ -1,0 +1,262 @@
+// Codec 4321 speed: decoding with each routine set against libavcodec's MPEG-4 decoder on
+// content of similar bitrate (CIF and 1280 x 720), and encoder throughput. Ratios are printed
+// at the end of the run (all figures come from this one run).
+#include <benchmark/benchmark.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+#include <libswscale/swscale.h>
+}
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "codec/c4321/encoder.h"
+#include "codec/c4321/picture_decoder.h"
+#include "codec/c4321/routines.h"
+
+namespace c4321 = orvel::codec::c4321;
+
+namespace {
+
+constexpr int kFrames = 50;
+constexpr int kIntraPeriod = 25;
+constexpr int kQuantiserCode = 1;
+
+struct Yuv {
+    int width, height;
+    std::vector<uint8_t> y, u, v;
+};
+
+// Camera-like content: a textured background panning, moving shapes, sensor noise.
+std::vector<Yuv> make_content(int width, int height) {
+    std::vector<Yuv> frames;
+    std::mt19937 rng(99);
+    std::normal_distribution<double> noise(0.0, 2.0);
+    for (int i = 0; i < kFrames; ++i) {
+        Yuv f{width, height, std::vector<uint8_t>(size_t(width) * height), std::vector<uint8_t>(size_t(width / 2) * (height / 2)),
+              std::vector<uint8_t>(size_t(width / 2) * (height / 2))};
+        const double cx = width * (0.3 + 0.4 * std::sin(i * 0.08));
+        const double cy = height * (0.5 + 0.2 * std::cos(i * 0.05));
+        const double r = height * 0.12;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                double value = 100 + 45 * std::sin((x + i) * 0.07) * std::cos(y * 0.05) + 0.1 * y;
+                if ((x - cx) * (x - cx) + (y - cy) * (y - cy) < r * r) value = 210;
+                value += noise(rng);
+                f.y[size_t(y) * width + x] = uint8_t(std::clamp(value, 0.0, 255.0));
+            }
+        }
+        for (int y = 0; y < height / 2; ++y) {
+            for (int x = 0; x < width / 2; ++x) {
+                f.u[size_t(y) * (width / 2) + x] = uint8_t(128 + 20 * std::sin((x * 2 + i) * 0.03));
+                f.v[size_t(y) * (width / 2) + x] = uint8_t(128 + 15 * std::cos(y * 0.05));
+            }
+        }
+        frames.push_back(std::move(f));
+    }
+    return frames;
+}
+
+struct Content {
+    int width = 0, height = 0;
+    std::vector<Yuv> frames;
+    std::vector<std::vector<uint8_t>> ours;
+    std::vector<std::vector<uint8_t>> mpeg4;
+    size_t our_bytes = 0, mpeg4_bytes = 0;
+};
+
+void encode_mpeg4(Content& c) {
+    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
+    AVCodecContext* ctx = avcodec_alloc_context3(codec);
+    ctx->width = c.width;
+    ctx->height = c.height;
+    ctx->time_base = AVRational{1, 25};
+    ctx->pix_fmt = AV_PIX_FMT_YUV420P;
+    ctx->gop_size = kIntraPeriod;
+    ctx->max_b_frames = 0;
+    ctx->thread_count = 1;
+    // Similar bitrate: the rate our stream has at 25 pictures per second.
+    ctx->bit_rate = static_cast<int64_t>(c.our_bytes * 8 * 25 / kFrames);
+    avcodec_open2(ctx, codec, nullptr);
+    AVFrame* frame = av_frame_alloc();
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = c.width;
+    frame->height = c.height;
+    av_frame_get_buffer(frame, 0);
+    AVPacket* packet = av_packet_alloc();
+    auto drain = [&]() {
+        while (avcodec_receive_packet(ctx, packet) == 0) {
+            c.mpeg4.emplace_back(packet->data, packet->data + packet->size);
+            c.mpeg4_bytes += size_t(packet->size);
+            av_packet_unref(packet);
+        }
+    };
+    for (int i = 0; i < kFrames; ++i) {
+        av_frame_make_writable(frame);
+        const Yuv& f = c.frames[size_t(i)];
+        for (int y = 0; y < c.height; ++y) std::copy_n(&f.y[size_t(y) * c.width], c.width, frame->data[0] + y * frame->linesize[0]);
+        for (int y = 0; y < c.height / 2; ++y) {
+            std::copy_n(&f.u[size_t(y) * (c.width / 2)], c.width / 2, frame->data[1] + y * frame->linesize[1]);
+            std::copy_n(&f.v[size_t(y) * (c.width / 2)], c.width / 2, frame->data[2] + y * frame->linesize[2]);
+        }
+        frame->pts = i;
+        avcodec_send_frame(ctx, frame);
+        drain();
+    }
+    avcodec_send_frame(ctx, nullptr);
+    drain();
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+    avcodec_free_context(&ctx);
+}
+
+Content& content(int width) {
+    static std::map<int, Content> cache;
+    Content& c = cache[width];
+    if (!c.frames.empty()) return c;
+    c.width = width;
+    c.height = width == 352 ? 288 : 720;
+    c.frames = make_content(c.width, c.height);
+    c4321::Encoder encoder(c.width, c.height);
+    for (int i = 0; i < kFrames; ++i) {
+        const Yuv& f = c.frames[size_t(i)];
+        const auto type = i % kIntraPeriod == 0 ? c4321::PictureType::intra : c4321::PictureType::inter;
+        c.ours.push_back(encoder.encode_planar(f.y.data(), c.width, f.u.data(), f.v.data(), c.width / 2, type, kQuantiserCode));
+        c.our_bytes += c.ours.back().size();
+    }
+    encode_mpeg4(c);
+    return c;
+}
+
+void set_counters(benchmark::State& state, size_t bytes) {
+    state.SetItemsProcessed(int64_t(state.iterations()) * kFrames);
+    state.counters["kbit_per_s"] = double(bytes) * 8 * 25 / kFrames / 1000.0;
+}
+
+void BM_Decode4321(benchmark::State& state, const c4321::RoutineSet* set) {
+    Content& c = content(int(state.range(0)));
+    if (set == nullptr) {
+        state.SkipWithError("routine set not built");
+        return;
+    }
+    c4321::PictureDecoder decoder(c.width, c.height, *set);
+    std::vector<uint8_t> out(size_t(c.width) * c.height * 2);
+    for (auto _ : state) {
+        for (const auto& p : c.ours) {
+            decoder.decode(p.data(), p.size());
+            decoder.write_yuy2(out.data());
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    set_counters(state, c.our_bytes);
+}
+
+// libavcodec's MPEG-4 decoder on one thread; with to_yuy2, plus libswscale's conversion to
+// packed YUY2 as the MPEG-4 decoder type does.
+void BM_DecodeMpeg4(benchmark::State& state, bool to_yuy2) {
+    Content& c = content(int(state.range(0)));
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MPEG4);
+    AVCodecContext* ctx = avcodec_alloc_context3(codec);
+    ctx->thread_count = 1;
+    avcodec_open2(ctx, codec, nullptr);
+    AVFrame* frame = av_frame_alloc();
+    AVPacket* packet = av_packet_alloc();
+    std::vector<std::vector<uint8_t>> padded;
+    for (const auto& p : c.mpeg4) {
+        padded.push_back(p);
+        padded.back().resize(p.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+    }
+    SwsContext* sws = sws_getContext(c.width, c.height, AV_PIX_FMT_YUV420P, c.width, c.height, AV_PIX_FMT_YUYV422,
+                                     SWS_POINT, nullptr, nullptr, nullptr);
+    std::vector<uint8_t> out(size_t(c.width) * c.height * 2);
+    for (auto _ : state) {
+        for (size_t i = 0; i < padded.size(); ++i) {
+            packet->data = padded[i].data();
+            packet->size = int(c.mpeg4[i].size());
+            avcodec_send_packet(ctx, packet);
+            while (avcodec_receive_frame(ctx, frame) == 0) {
+                if (to_yuy2) {
+                    uint8_t* planes[1] = {out.data()};
+                    const int strides[1] = {c.width * 2};
+                    sws_scale(sws, frame->data, frame->linesize, 0, c.height, planes, strides);
+                }
+                av_frame_unref(frame);
+            }
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    set_counters(state, c.mpeg4_bytes);
+    sws_freeContext(sws);
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+    avcodec_free_context(&ctx);
+}
+
+void BM_Encode4321(benchmark::State& state) {
+    Content& c = content(int(state.range(0)));
+    c4321::Encoder encoder(c.width, c.height);
+    for (auto _ : state) {
+        for (int i = 0; i < kFrames; ++i) {
+            const Yuv& f = c.frames[size_t(i)];
+            const auto type = i % kIntraPeriod == 0 ? c4321::PictureType::intra : c4321::PictureType::inter;
+            benchmark::DoNotOptimize(
+                encoder.encode_planar(f.y.data(), c.width, f.u.data(), f.v.data(), c.width / 2, type, kQuantiserCode).data());
+        }
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kFrames);
+    state.counters["channels_at_25fps"] =
+        benchmark::Counter(double(kFrames) / 25.0, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+BENCHMARK_CAPTURE(BM_Decode4321, plain, &c4321::plain_routines())->Arg(352)->Arg(1280)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode4321, sse2, c4321::sse2_routines())->Arg(352)->Arg(1280)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DecodeMpeg4, decode_only, false)->Arg(352)->Arg(1280)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DecodeMpeg4, with_yuy2, true)->Arg(352)->Arg(1280)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Encode4321)->Arg(352)->Unit(benchmark::kMillisecond);
+
+// Collects every result's time per iteration so that ratios can be printed after the run.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs) {
+            if (!r.error_occurred) times[r.benchmark_name()] = r.GetAdjustedCPUTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> times;
+};
+
+void print_ratio(const RatioReporter& rep, const std::string& label, const std::string& numerator,
+                 const std::string& denominator) {
+    const auto a = rep.times.find(numerator);
+    const auto b = rep.times.find(denominator);
+    if (a == rep.times.end() || b == rep.times.end() || b->second <= 0) return;
+    std::printf("%-58s %.2f\n", label.c_str(), a->second / b->second);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::printf("\nRatios (time of the first / time of the second; above 1 = codec 4321 faster):\n");
+    for (const char* size : {"352", "1280"}) {
+        const std::string s = size;
+        print_ratio(reporter, "libavcodec mpeg4 decode / 4321 sse2 decode+YUY2 @" + s,
+                    "BM_DecodeMpeg4/decode_only/" + s, "BM_Decode4321/sse2/" + s);
+        print_ratio(reporter, "libavcodec mpeg4 decode+YUY2 / 4321 sse2 decode+YUY2 @" + s,
+                    "BM_DecodeMpeg4/with_yuy2/" + s, "BM_Decode4321/sse2/" + s);
+        print_ratio(reporter, "4321 plain / 4321 sse2 (speed-up) @" + s, "BM_Decode4321/plain/" + s,
+                    "BM_Decode4321/sse2/" + s);
+    }
+    benchmark::Shutdown();
+    return 0;
+}

@@ -448,11 +448,11 @@ void paint_face(QPainter& p, int n, const FaceInfo& fi) {
             const bool on = fi.pressed;
             p.setPen(Qt::NoPen);
             p.setBrush(on ? kGreen : QColor(60, 66, 76));
-            p.drawEllipse(QPointF(9, m.y()), 3, 3);
-            text(p, r.adjusted(14, 0, -2, 0),
+            p.drawEllipse(QPointF(7, m.y()), 2.5, 2.5);
+            text(p, r.adjusted(10, 0, -1, 0),
                  (n == face::kToggleBOff || n == face::kToggleBOn) ? QStringLiteral("AUX B")
                                                                   : QStringLiteral("AUX A"),
-                 on ? kInk : kInkDim, 9);
+                 on ? kInk : kInkDim, 8);
             return;
         }
         case face::kSplit4: case face::kSplit4Selected:

@@ -92,7 +92,8 @@ int main(int argc, char** argv) {
         // A failed open shows "Wave Out Open failed" and the program runs silent.
         codec::audio_output_open(platform::make_alsa_audio_device(), [](const char* text) {
             gui::UiInvoker invoker;
-            gui::QtMessageBox(invoker).show_message(text, "");
+            gui::QtMessageBox box(invoker);
+            static_cast<platform::MessageBoxPort&>(box).show_message(text, "");
         });
         return true;
     });

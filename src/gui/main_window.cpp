@@ -1,6 +1,7 @@
 #include "gui/main_window.h"
 
 #include <QCloseEvent>
+#include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
@@ -75,6 +76,10 @@ void MainWindow::build_controls() {
                 tree_->setRootIsDecorated(true);
                 tree_->setContextMenuPolicy(Qt::CustomContextMenu);
                 tree_->setFocusPolicy(Qt::NoFocus);
+                tree_->setIndentation(12);
+                tree_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+                tree_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+                tree_->header()->setStretchLastSection(false);
                 tree_->viewport()->installEventFilter(this);
                 connect(tree_, &QWidget::customContextMenuRequested, this, [this](QPoint pos) {
                     QTreeWidgetItem* item = tree_->itemAt(pos);

@@ -27,13 +27,13 @@ struct SkinMode {
 const SkinMode kModes[2] = {
     {419, 1024, 768, 9, 9, 817, 666, 667, 818,
      QRect(852, 20, 144, 38), QRect(844, 55, 156, 256), QRect(862, 315, 116, 76),
-     QRect(866, 402, 107, 107), QRect(864, 524, 144, 110), QRect(880, 626, 108, 32),
-     QRect(838, 672, 110, 70), QRect(22, 708, 660, 40), QRect(722, 684, 78, 50),
+     QRect(866, 402, 107, 107), QRect(863, 524, 146, 136), QRect(),
+     QRect(838, 672, 110, 70), QRect(20, 709, 706, 40), QRect(728, 694, 54, 50),
      {530, 566, 604}, 936, false},
     {445, 1280, 1024, 22, 24, 1088, 897, 896, 1088,
      QRect(1112, 224, 144, 38), QRect(1102, 255, 158, 264), QRect(1122, 517, 116, 80),
-     QRect(1126, 614, 107, 107), QRect(1124, 740, 144, 110), QRect(1138, 849, 110, 32),
-     QRect(1098, 920, 118, 74), QRect(22, 964, 660, 42), QRect(918, 930, 78, 52),
+     QRect(1126, 614, 107, 107), QRect(1123, 740, 146, 142), QRect(),
+     QRect(1098, 920, 118, 74), QRect(20, 965, 840, 42), QRect(921, 940, 60, 52),
      {746, 782, 820}, 1196, true},
 };
 
@@ -132,10 +132,6 @@ void paint_panel(QPainter& p, const SkinMode& m, const QRect& img) {
     well(p, m.toolbar);
     well(p, m.tree, 4);
     well(p, m.split);
-    if (!m.big_brand) {
-        caption(p, QRectF(m.split.left(), m.split.top() - 12, m.split.width(), 10),
-                QStringLiteral("LAYOUT"), 8);
-    }
     // Camera pad: a round well behind the direction cross.
     const QRectF cross(m.pad_cross);
     p.setPen(Qt::NoPen);
@@ -157,7 +153,7 @@ void paint_panel(QPainter& p, const SkinMode& m, const QRect& img) {
         caption(p, QRectF(m.pad_label_x - 28, m.pad_row_y[i], 56, 26),
                 QString::fromLatin1(labels[i]), 8);
     }
-    well(p, m.toggles);
+    if (!m.toggles.isEmpty()) well(p, m.toggles);
     well(p, m.window_keys, 10);
 }
 
@@ -181,6 +177,19 @@ void paint_bottom(QPainter& p, const SkinMode& m, const QRect& img) {
 void paint_frame(QPainter& p, const SkinMode& m, const QRect& img, int which) {
     fill_metal(p, img, which != 2);
     // Thin highlight on the edge that meets the video area.
+    if (which == 0 && img.height() >= 20) {
+        // The band is the window's handle: a grip in the middle, the name on the left.
+        p.setRenderHint(QPainter::Antialiasing, true);
+        p.setPen(Qt::NoPen);
+        const int cx = img.width() / 2, cy = img.height() / 2;
+        for (int i = -6; i <= 6; ++i) {
+            p.setBrush(QColor(255, 255, 255, 30));
+            p.drawEllipse(QPointF(cx + i * 6, cy - 2), 1.2, 1.2);
+            p.drawEllipse(QPointF(cx + i * 6 + 3, cy + 2), 1.2, 1.2);
+        }
+        caption(p, QRectF(m.video_left + 4, 0, 300, img.height()),
+                QStringLiteral("LIVE VIEW"), 9, Qt::AlignLeft | Qt::AlignVCenter);
+    }
     p.setPen(QColor(60, 66, 76));
     if (which == 0) {
         p.drawLine(m.video_left - 1, img.bottom(), img.right(), img.bottom());

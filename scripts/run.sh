@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds what the program needs and runs OrvelCam with the given
+# arguments ("1280" or "1024" forces the screen mode).
+#
+# Without a display (no DISPLAY and no WAYLAND_DISPLAY) the program runs on a virtual display
+# (Xvfb, 1280 x 1024 x 24) and a screenshot of it is saved every few seconds to the file named
+# on start (out/screenshot.png). Without a configuration of its own the user gets a private
+# demo configuration (out/demo-config/orvelcam.ini, a few demo sites).
+#
+# Environment: ORVEL_JOBS (build jobs, default 2), ORVEL_SCREENSHOT (screenshot file),
+# ORVEL_SCREENSHOT_SECONDS (interval, default 3), ORVEL_RUN_SECONDS (end the program after
+# that many seconds; default: run until it is closed).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+jobs=${ORVEL_JOBS:-2}
+build_dir=${ORVEL_BUILD_DIR:-$root/build}
+out_dir=$root/out
+screenshot=${ORVEL_SCREENSHOT:-$out_dir/screenshot.png}
+shot_seconds=${ORVEL_SCREENSHOT_SECONDS:-3}
+run_seconds=${ORVEL_RUN_SECONDS:-0}
+
+# Background processes this script started, ended on exit (newest first).
+pids=()
+cleanup() {
+  local i
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+install_deps() {
+  bash "$root/scripts/install-deps.sh"
+}
+
+build_program() {
+  cmake -S "$root" -B "$build_dir" -DORVEL_BUILD_BENCH=OFF >/dev/null
+  cmake --build "$build_dir" -j"$jobs" --target orvelcam
+}
+
+# Uses the user's own orvelcam.ini when it lists sites; otherwise a private demo folder.
+# (Starting the program once creates a file without sites; that one does not count.)
+prepare_config() {
+  local own=${XDG_CONFIG_HOME:-$HOME/.config}/orvelcam.ini
+  if [ -f "$own" ] && grep -qiE '^[[:space:]]*num[[:space:]]*=[[:space:]]*[1-9]' "$own"; then
+    echo "run: using the configuration $own"
+    return
+  fi
+  local demo=$out_dir/demo-config
+  mkdir -p "$demo"
+  if [ ! -f "$demo/orvelcam.ini" ]; then
+    install -m 0600 "$root/res/demo/orvelcam.ini" "$demo/orvelcam.ini"
+  fi
+  export XDG_CONFIG_HOME=$demo
+  echo "run: no configuration of your own; using the demo configuration $demo/orvelcam.ini"
+}
+
+# Later: the DVR simulator starts here, before the client.
+start_services() {
+  :
+}
+
+# Runs the client on the user's display (bounded by ORVEL_RUN_SECONDS when set).
+run_client() {
+  if [ "$run_seconds" -gt 0 ]; then
+    timeout --signal=TERM "$run_seconds" "$build_dir/src/gui/orvelcam" "$@" || true
+  else
+    "$build_dir/src/gui/orvelcam" "$@"
+  fi
+}
+
+free_display_number() {
+  local n=99
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  echo "$n"
+}
+
+# A machine without a sound card would stop the program at "Wave Out Open failed", a box
+# nobody can close on a virtual display; there the default sound device becomes ALSA's null
+# device (the sound is discarded).
+route_sound_to_null_device_without_card() {
+  if [ -s /proc/asound/cards ] && ! grep -q "no soundcards" /proc/asound/cards; then return; fi
+  [ -f /usr/share/alsa/alsa.conf ] || return 0
+  mkdir -p "$out_dir"
+  printf 'pcm.!default { type null }\n' >"$out_dir/asound-null.conf"
+  export ALSA_CONFIG_PATH=/usr/share/alsa/alsa.conf:$out_dir/asound-null.conf
+  echo "run: no sound card; sound goes to ALSA's null device"
+}
+
+run_on_virtual_display() {
+  local n
+  n=$(free_display_number)
+  echo "run: no display found (DISPLAY and WAYLAND_DISPLAY are unset);"
+  echo "run: running on a virtual display (Xvfb :$n, 1280x1024x24)."
+  echo "run: a screenshot is saved every ${shot_seconds} s to $screenshot"
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  pids+=($!)
+  local waited=0
+  until [ -e "/tmp/.X11-unix/X$n" ]; do
+    sleep 0.1
+    waited=$((waited + 1))
+    if [ "$waited" -gt 100 ]; then echo "run: Xvfb did not start" >&2; return 1; fi
+  done
+  export DISPLAY=":$n"
+  unset WAYLAND_DISPLAY
+  route_sound_to_null_device_without_card
+  mkdir -p "$(dirname "$screenshot")"
+  QT_QPA_PLATFORM=xcb "$build_dir/src/gui/orvelcam" "$@" &
+  local client=$!
+  pids+=($client)
+  local started=$SECONDS
+  while kill -0 "$client" 2>/dev/null; do
+    sleep "$shot_seconds"
+    kill -0 "$client" 2>/dev/null || break
+    import -display "$DISPLAY" -window root "$screenshot.tmp.png" 2>/dev/null &&
+      mv -f "$screenshot.tmp.png" "$screenshot"
+    if [ "$run_seconds" -gt 0 ] && [ $((SECONDS - started)) -ge "$run_seconds" ]; then
+      echo "run: ${run_seconds} s are up; ending the program"
+      kill "$client" 2>/dev/null || true
+    fi
+  done
+  wait "$client" 2>/dev/null || true
+  echo "run: the last screenshot is $screenshot"
+}
+
+main() {
+  install_deps
+  build_program
+  prepare_config
+  start_services
+  if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    run_on_virtual_display "$@"
+  else
+    run_client "$@"
+  fi
+}
+
+main "$@"

@@ -1,0 +1,302 @@
+#include "gui/render/gl_pane_widget.h"
+
+#include <QEvent>
+#include <QOpenGLContext>
+#include <QOpenGLShaderProgram>
+#include <QPainter>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "gui/render/gl_renderer.h"
+#include "gui/render/yuy2_shader.h"
+
+namespace orvel::gui::render {
+
+namespace {
+
+constexpr int kPositionAttribute = 0;
+constexpr int kUvAttribute = 1;
+
+// A quad over the whole viewport: x, y, u, v; v = 0 is the picture's top row.
+constexpr float kQuad[16] = {-1.f, -1.f, 0.f, 1.f, 1.f, -1.f, 1.f, 1.f,
+                             -1.f, 1.f,  0.f, 0.f, 1.f, 1.f,  1.f, 0.f};
+
+QRect to_qrect(const platform::Rect& r) { return QRect(r.left, r.top, r.width(), r.height()); }
+
+QFont overlay_font(const QFont& base) {
+    QFont font = base;
+    font.setBold(true);
+    font.setPixelSize(16);
+    return font;
+}
+
+}  // namespace
+
+GlPaneWidget::GlPaneWidget(GlRenderer& renderer, QWidget* device_window)
+    : QOpenGLWidget(device_window), renderer_(renderer) {
+    setObjectName(QStringLiteral("gl_panes"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Composed above the device window with alpha, so the window shows where no pane draws.
+    setAttribute(Qt::WA_AlwaysStackOnTop);
+    QSurfaceFormat fmt = format();
+    fmt.setAlphaBufferSize(8);
+    setFormat(fmt);
+    // Keep the framebuffer between frames: only marked panes are drawn again.
+    setUpdateBehavior(QOpenGLWidget::PartialUpdate);
+    setGeometry(device_window->rect());
+    device_window->installEventFilter(this);
+}
+
+GlPaneWidget::~GlPaneWidget() {
+    if (context()) {
+        makeCurrent();
+        release_gl();
+        doneCurrent();
+    }
+}
+
+void GlPaneWidget::release_gl() {
+    for (PaneTexture& t : textures_) {
+        if (t.id != 0) glDeleteTextures(1, &t.id);
+        t.id = 0;
+        t.width = t.height = 0;
+        t.has_picture = false;
+    }
+    if (vertex_buffer_ != 0) glDeleteBuffers(1, &vertex_buffer_);
+    vertex_buffer_ = 0;
+    program_.reset();
+}
+
+void GlPaneWidget::forget_pictures() {
+    for (PaneTexture& t : textures_) t.has_picture = false;
+    full_redraw_ = true;
+}
+
+bool GlPaneWidget::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parent() && event->type() == QEvent::Resize)
+        setGeometry(static_cast<QWidget*>(watched)->rect());
+    return QOpenGLWidget::eventFilter(watched, event);
+}
+
+void GlPaneWidget::initializeGL() {
+    initializeOpenGLFunctions();
+    // A context lost and made again starts from nothing.
+    for (PaneTexture& t : textures_) t = PaneTexture{};
+    vertex_buffer_ = 0;
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this,
+            [this] {
+                makeCurrent();
+                release_gl();
+                doneCurrent();
+            },
+            Qt::UniqueConnection);
+    program_ = std::make_unique<QOpenGLShaderProgram>();
+    bool ok = program_->addShaderFromSourceCode(QOpenGLShader::Vertex, kYuy2VertexShader) &&
+              program_->addShaderFromSourceCode(QOpenGLShader::Fragment, kYuy2FragmentShader);
+    program_->bindAttributeLocation("a_position", kPositionAttribute);
+    program_->bindAttributeLocation("a_uv", kUvAttribute);
+    ok = ok && program_->link();
+    if (!ok) {
+        program_.reset();
+        init_failed_ = true;
+        renderer_.report_failure(view::kCreateDeviceFailed);
+        return;
+    }
+    glGenBuffers(1, &vertex_buffer_);
+    glBindBuffer(GL_ARRAY_BUFFER, vertex_buffer_);
+    glBufferData(GL_ARRAY_BUFFER, sizeof(kQuad), kQuad, GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    full_redraw_ = true;
+}
+
+void GlPaneWidget::resizeGL(int, int) { full_redraw_ = true; }
+
+bool GlPaneWidget::take_and_upload(int slot) {
+    PaneStore& store = renderer_.store_;
+    FrameInfo info;
+    if (!store.take_fresh(slot, &info)) return false;
+    const uint8_t* pixels = store.begin_present(slot, &info);
+    if (!pixels) return false;
+    PaneTexture& t = textures_[static_cast<size_t>(slot)];
+    const int texels = info.width / 2;
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    if (t.id == 0) glGenTextures(1, &t.id);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, t.id);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    if (t.width != info.width || t.height != info.height) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, texels, info.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     pixels);
+        t.width = info.width;
+        t.height = info.height;
+    } else {
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, texels, info.height, GL_RGBA, GL_UNSIGNED_BYTE,
+                        pixels);
+    }
+    store.end_present(slot);
+    if (glGetError() != GL_NO_ERROR) {
+        // The texture could not be made: the pane shows nothing until it is rebuilt.
+        glDeleteTextures(1, &t.id);
+        t = PaneTexture{};
+        renderer_.report_failure(view::kCreateSurfaceFailed);
+        return false;
+    }
+    t.info = info;
+    t.has_picture = true;
+    store.count_presented(slot);
+    if (info.received_at != 0)
+        renderer_.latency_.record_ns(static_cast<int64_t>(steady_now_ns() - info.received_at));
+    return true;
+}
+
+void GlPaneWidget::draw_picture(int slot, const QRect& target) {
+    const PaneTexture& t = textures_[static_cast<size_t>(slot)];
+    if (!t.has_picture || t.id == 0 || target.isEmpty()) return;
+    const qreal dpr = devicePixelRatioF();
+    const int x = static_cast<int>(target.x() * dpr);
+    const int y = static_cast<int>((height() - target.y() - target.height()) * dpr);
+    glViewport(x, y, static_cast<int>(target.width() * dpr), static_cast<int>(target.height() * dpr));
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, t.id);
+    program_->setUniformValue("u_picture", 0);
+    program_->setUniformValue("u_size", QVector2D(static_cast<float>(t.width & ~1),
+                                                  static_cast<float>(t.height)));
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+}
+
+const QString& GlPaneWidget::caption_of(int slot) {
+    PaneTexture& t = textures_[static_cast<size_t>(slot)];
+    const std::string_view text = t.info.caption_text();
+    if (t.caption_length != static_cast<int>(text.size()) ||
+        std::memcmp(t.caption_bytes.data(), text.data(), text.size()) != 0) {
+        std::memcpy(t.caption_bytes.data(), text.data(), text.size());
+        t.caption_length = static_cast<int>(text.size());
+        t.caption = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    }
+    return t.caption;
+}
+
+void GlPaneWidget::draw_pane_texts(QPainter& painter, int slot, const QRect& target) {
+    const PaneTexture& t = textures_[static_cast<size_t>(slot)];
+    if (!t.has_picture) return;
+    painter.save();
+    painter.setClipRect(target);
+    painter.setPen(QColor(0, 255, 0));
+    painter.drawText(QRect(target.x(), target.y(), 300, 50), Qt::AlignLeft | Qt::AlignTop,
+                     caption_of(slot));
+    if (t.info.rec) {
+        // Right-aligned in (R - 100, T, R - 10, T + 50) of the presented rectangle.
+        const int right = target.x() + target.width();
+        painter.setPen(QColor(255, 0, 0));
+        painter.drawText(QRect(right - 100, target.y(), 90, 50), Qt::AlignRight | Qt::AlignTop,
+                         QStringLiteral("REC"));
+    }
+    painter.restore();
+}
+
+void GlPaneWidget::draw_high_res_texts(QPainter& painter, int slot, const QRect& target) {
+    const PaneTexture& t = textures_[static_cast<size_t>(slot)];
+    if (!t.has_picture || t.width <= 0 || t.height <= 0) return;
+    // The texts belong to the picture (960 or 1280 x 720) and are scaled with it.
+    painter.save();
+    painter.setClipRect(target);
+    painter.translate(target.topLeft());
+    painter.scale(static_cast<qreal>(target.width()) / t.width,
+                  static_cast<qreal>(target.height()) / t.height);
+    const QRect box(0, 0, t.width, t.height);
+    painter.setPen(QColor(0, 255, 0));
+    painter.drawText(box, Qt::AlignLeft | Qt::AlignTop, caption_of(slot));
+    const uint32_t w = t.info.packed_time;
+    char text[32];
+    std::snprintf(text, sizeof text, "%02u-%02u-%02u %02u:%02u:%02u", w & 0x3Fu, (w >> 6) & 0xFu,
+                  (w >> 10) & 0x1Fu, (w >> 15) & 0x1Fu, (w >> 20) & 0x3Fu, (w >> 26) & 0x3Fu);
+    painter.setPen(QColor(255, 255, 255));
+    painter.drawText(box, Qt::AlignRight | Qt::AlignBottom, QString::fromLatin1(text));
+    painter.restore();
+}
+
+void GlPaneWidget::paintGL() {
+    std::lock_guard lock(renderer_.device_mutex_);
+    QPainter painter(this);
+    painter.setFont(overlay_font(font()));
+    painter.beginNativePainting();
+    if (!program_) {
+        painter.endNativePainting();
+        return;
+    }
+    const bool full = full_redraw_;
+    full_redraw_ = false;
+    glDisable(GL_BLEND);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_STENCIL_TEST);
+    if (full) {
+        glClearColor(0.f, 0.f, 0.f, 0.f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    program_->bind();
+    glBindBuffer(GL_ARRAY_BUFFER, vertex_buffer_);
+    program_->enableAttributeArray(kPositionAttribute);
+    program_->enableAttributeArray(kUvAttribute);
+    program_->setAttributeBuffer(kPositionAttribute, GL_FLOAT, 0, 2, 4 * sizeof(float));
+    program_->setAttributeBuffer(kUvAttribute, GL_FLOAT, 2 * sizeof(float), 2, 4 * sizeof(float));
+
+    struct Drawn {
+        int slot;
+        QRect target;
+        bool high_res;
+    };
+    std::array<Drawn, PaneStore::kSlots> drawn{};
+    int drawn_count = 0;
+    if (renderer_.full_view_.load()) {
+        // One pane fills the window: its own picture or a main-stream one, the newest wins.
+        const int pane = renderer_.current_pane_.load();
+        const int candidates[3] = {pane, GlRenderer::kNarrowHighResSlot, GlRenderer::kWideHighResSlot};
+        int best = -1;
+        bool any_new = false;
+        for (int slot : candidates) {
+            if (slot < 0 || slot >= PaneStore::kSlots) continue;
+            any_new = take_and_upload(slot) || any_new;
+        }
+        if (any_new || full) {
+            for (int slot : candidates) {
+                if (slot < 0 || slot >= PaneStore::kSlots) continue;
+                const PaneTexture& t = textures_[static_cast<size_t>(slot)];
+                if (!t.has_picture) continue;
+                if (best < 0 || t.info.seq > textures_[static_cast<size_t>(best)].info.seq)
+                    best = slot;
+            }
+        }
+        if (best >= 0)
+            drawn[drawn_count++] = {best, rect(), best >= view::kMaxRenderPanes};
+    } else {
+        for (int pane = 0; pane < renderer_.pane_count_; ++pane) {
+            const bool fresh = take_and_upload(pane);
+            if (!fresh && !(full && textures_[static_cast<size_t>(pane)].has_picture)) continue;
+            drawn[drawn_count++] = {pane, to_qrect(renderer_.pane_rects_[static_cast<size_t>(pane)]),
+                                    false};
+        }
+    }
+    for (int i = 0; i < drawn_count; ++i) draw_picture(drawn[i].slot, drawn[i].target);
+    program_->disableAttributeArray(kPositionAttribute);
+    program_->disableAttributeArray(kUvAttribute);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    program_->release();
+    painter.endNativePainting();
+
+    for (int i = 0; i < drawn_count; ++i) {
+        if (drawn[i].high_res)
+            draw_high_res_texts(painter, drawn[i].slot, drawn[i].target);
+        else
+            draw_pane_texts(painter, drawn[i].slot, drawn[i].target);
+    }
+}
+
+}  // namespace orvel::gui::render

@@ -1,0 +1,67 @@
+#pragma once
+// The GL widget of the GPU path: one texture per pane (and per high-resolution size), the
+// YUY2 conversion program, and the scene that presents marked panes. UI thread only.
+#include <QOpenGLFunctions>
+#include <QOpenGLWidget>
+#include <QString>
+
+#include <array>
+#include <memory>
+
+#include "gui/render/pane_store.h"
+
+class QOpenGLShaderProgram;
+class QPainter;
+
+namespace orvel::gui::render {
+
+class GlRenderer;
+
+class GlPaneWidget final : public QOpenGLWidget, protected QOpenGLFunctions {
+public:
+    // Thread: UI thread. Covers `device_window` and follows its size.
+    GlPaneWidget(GlRenderer& renderer, QWidget* device_window);
+    ~GlPaneWidget() override;
+
+    // Thread: UI thread. The next frame clears the widget and draws every pane again.
+    void request_full_redraw() { full_redraw_ = true; }
+    // Thread: UI thread. Forgets the pictures held in the textures (panes rebuilt).
+    void forget_pictures();
+    // Thread: UI thread. True once initializeGL has failed to build the program.
+    bool init_failed() const { return init_failed_; }
+
+protected:
+    void initializeGL() override;
+    void resizeGL(int width, int height) override;
+    void paintGL() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct PaneTexture {
+        unsigned id = 0;
+        int width = 0;   // picture pixels (the texture is width / 2 texels wide)
+        int height = 0;
+        bool has_picture = false;
+        FrameInfo info;
+        QString caption;
+        std::array<char, kCaptionMaxBytes> caption_bytes{};
+        int caption_length = -1;
+    };
+
+    // Uploads the slot's newest picture; false when there is none or the texture failed.
+    bool take_and_upload(int slot);
+    void draw_picture(int slot, const QRect& target);
+    void draw_pane_texts(QPainter& painter, int slot, const QRect& target);
+    void draw_high_res_texts(QPainter& painter, int slot, const QRect& target);
+    const QString& caption_of(int slot);
+    void release_gl();
+
+    GlRenderer& renderer_;
+    std::array<PaneTexture, PaneStore::kSlots> textures_{};
+    std::unique_ptr<QOpenGLShaderProgram> program_;
+    unsigned vertex_buffer_ = 0;
+    bool full_redraw_ = true;
+    bool init_failed_ = false;
+};
+
+}  // namespace orvel::gui::render

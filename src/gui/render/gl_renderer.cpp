@@ -1,0 +1,312 @@
+#include "gui/render/gl_renderer.h"
+
+#include <QCoreApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QThread>
+
+#include <cstring>
+
+#include "gui/render/gl_pane_widget.h"
+
+namespace orvel::gui::render {
+
+namespace {
+
+// Failure texts by index, for failures met off the UI thread.
+constexpr std::string_view kFailureTexts[] = {view::kCreateDeviceFailed, view::kCreateSurfaceFailed,
+                                              view::kAddSwapchainError, view::kGetBackBufferFailed};
+
+int failure_index(std::string_view text) {
+    for (int i = 0; i < static_cast<int>(std::size(kFailureTexts)); ++i)
+        if (kFailureTexts[i] == text) return i;
+    return 0;
+}
+
+// Pixel rows are copied whole; an odd width loses its last column (a pair is two pixels).
+int even_width(int width) { return width & ~1; }
+
+size_t surface_bytes(int width, int height) {
+    return static_cast<size_t>(even_width(width)) * 2 * static_cast<size_t>(height);
+}
+
+}  // namespace
+
+GlRenderer::GlRenderer(QWidget* video_window, platform::MessageBoxPort& boxes, QObject* parent)
+    : QObject(parent), boxes_(boxes), video_window_(video_window) {
+    for (int pane = 0; pane < view::kMaxRenderPanes; ++pane) {
+        picture_width_[static_cast<size_t>(pane)] = view::kDefaultPictureWidth;
+        picture_height_[static_cast<size_t>(pane)] = view::kDefaultPictureHeight;
+    }
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, [this] { refresh(); });
+    timer_.start(10);
+}
+
+GlRenderer::~GlRenderer() {
+    timer_.stop();
+    renderer_release();
+}
+
+void GlRenderer::set_full_screen_window(QWidget* window) { full_screen_window_ = window; }
+
+void GlRenderer::set_refresh_interval_ms(int interval_ms) {
+    timer_.start(interval_ms > 0 ? interval_ms : 1);
+}
+
+QWidget* GlRenderer::widget() const { return widget_.data(); }
+
+bool GlRenderer::on_ui_thread() const {
+    return QCoreApplication::instance() &&
+           QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
+void GlRenderer::report_failure(std::string_view text) {
+    // Boxes are modal: never open one inside a paint, and never make a worker wait on it.
+    pending_failure_.store(failure_index(text));
+}
+
+void GlRenderer::refresh() {
+    const int failure = pending_failure_.exchange(-1);
+    if (failure >= 0 && !showing_failure_) {
+        showing_failure_ = true;
+        boxes_.show_message(kFailureTexts[failure], "");
+        showing_failure_ = false;
+    }
+    if (widget_ && store_.take_any_fresh()) widget_->update();
+}
+
+bool GlRenderer::renderer_create() {
+    renderer_release();
+    QWidget* window = device_full_screen_.load() ? full_screen_window_.data() : video_window_.data();
+    // Probe for a usable context first: the widget's own context is made only when it shows.
+    bool ok = window != nullptr;
+    if (ok) {
+        QOpenGLContext probe;
+        probe.setFormat(QSurfaceFormat::defaultFormat());
+        QOffscreenSurface surface;
+        surface.setFormat(probe.format());
+        surface.create();
+        ok = probe.create() && surface.isValid() && probe.makeCurrent(&surface);
+        if (ok) {
+            GLint max_texture = 0;
+            GLint max_viewport[2] = {0, 0};
+            QOpenGLFunctions* gl = probe.functions();
+            gl->glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture);
+            gl->glGetIntegerv(GL_MAX_VIEWPORT_DIMS, max_viewport);
+            max_texture_size_ = max_texture;
+            max_viewport_side_ = std::min(max_viewport[0], max_viewport[1]);
+            probe.doneCurrent();
+            ok = max_texture >= 640 && max_viewport[0] > 0;
+        }
+    }
+    if (!ok) {
+        max_texture_size_ = 0;
+        boxes_.show_message(view::kCreateDeviceFailed, "");
+        return false;
+    }
+    {
+        std::lock_guard lock(device_mutex_);
+        widget_ = new GlPaneWidget(*this, window);
+        widget_->show();
+        widget_->raise();
+        full_view_ = false;
+        current_pane_ = 0;
+        pane_count_ = 0;
+    }
+    // The high-resolution set: one buffer each for 960 x 720 and 1280 x 720 pictures.
+    if (!store_.reserve(kNarrowHighResSlot, surface_bytes(960, 720)) ||
+        !store_.reserve(kWideHighResSlot, surface_bytes(1280, 720))) {
+        boxes_.show_message(view::kCreateSurfaceFailed, "");
+        return false;
+    }
+    ready_ = true;
+    return true;
+}
+
+void GlRenderer::renderer_release() {
+    ready_ = false;
+    std::lock_guard lock(device_mutex_);
+    delete widget_.data();
+    widget_ = nullptr;
+    for (int slot = 0; slot < PaneStore::kSlots; ++slot) store_.release(slot);
+    for (int pane = 0; pane < view::kMaxRenderPanes; ++pane) {
+        surface_width_[static_cast<size_t>(pane)] = 0;
+        surface_height_[static_cast<size_t>(pane)] = 0;
+    }
+    pane_count_ = 0;
+    full_view_ = false;
+    max_texture_size_ = 0;
+}
+
+bool GlRenderer::rect_fits(const platform::Rect& r) const {
+    const int limit = max_viewport_side_.load();
+    return r.width() >= 0 && r.height() >= 0 && r.width() <= limit && r.height() <= limit;
+}
+
+bool GlRenderer::prepare_pane_surface(int pane) {
+    const size_t i = static_cast<size_t>(pane);
+    const int width = picture_width_[i].load();
+    const int height = picture_height_[i].load();
+    const int max_texture = max_texture_size_.load();
+    surface_width_[i] = 0;
+    surface_height_[i] = 0;
+    if (max_texture <= 0 || width < 2 || height < 1 || width > kMaxPictureSide ||
+        height > kMaxPictureSide || even_width(width) / 2 > max_texture || height > max_texture)
+        return false;
+    if (!store_.reserve(pane, surface_bytes(width, height))) return false;
+    surface_width_[i] = width;
+    surface_height_[i] = height;
+    return true;
+}
+
+bool GlRenderer::renderer_build_panes(int count, const platform::Rect* pane_rects) {
+    if (!widget_ || count < 1 || count > view::kMaxRenderPanes || !pane_rects) {
+        boxes_.show_message(view::kCreateSurfaceFailed, "");
+        return false;
+    }
+    std::lock_guard lock(device_mutex_);
+    pane_count_ = 0;
+    for (int pane = 0; pane < view::kMaxRenderPanes; ++pane) {
+        pane_rects_[static_cast<size_t>(pane)] = pane < count ? pane_rects[pane] : platform::Rect{};
+        if (pane >= count) {
+            store_.release(pane);
+            surface_width_[static_cast<size_t>(pane)] = 0;
+            surface_height_[static_cast<size_t>(pane)] = 0;
+        }
+    }
+    widget_->forget_pictures();
+    for (int pane = 0; pane < count; ++pane) {
+        if (!prepare_pane_surface(pane)) {
+            boxes_.show_message(view::kCreateSurfaceFailed, "");
+            return false;
+        }
+        if (!rect_fits(pane_rects[pane])) {
+            boxes_.show_message(view::kAddSwapchainError, "");
+            return false;
+        }
+    }
+    pane_count_ = count;
+    widget_->update();
+    return true;
+}
+
+bool GlRenderer::toggle_pane_full_view(int pane) {
+    ready_ = false;
+    bool ok = true;
+    {
+        std::lock_guard lock(device_mutex_);
+        if (full_view_.load()) {
+            full_view_ = false;
+        } else if (pane >= 0 && pane < view::kMaxRenderPanes) {
+            full_view_ = true;
+            current_pane_ = pane;
+        }
+        if (widget_) {
+            const platform::Rect whole{0, 0, widget_->width(), widget_->height()};
+            const platform::Rect& target =
+                full_view_.load() ? whole : pane_rects_[static_cast<size_t>(current_pane_.load())];
+            ok = rect_fits(target);
+            widget_->request_full_redraw();
+            widget_->update();
+        }
+    }
+    if (!ok) boxes_.show_message(view::kAddSwapchainError, "");
+    // Drawing is ready again whatever happened.
+    ready_ = widget_ != nullptr;
+    return ok;
+}
+
+void GlRenderer::set_device_window(bool full_screen) { device_full_screen_ = full_screen; }
+
+void GlRenderer::set_pane_picture_size(int width, int height, int pane) {
+    if (pane < 0 || pane >= view::kMaxRenderPanes) return;
+    if (width <= 0 || height <= 0) {
+        width = view::kDefaultPictureWidth;
+        height = view::kDefaultPictureHeight;
+    }
+    picture_width_[static_cast<size_t>(pane)] = width;
+    picture_height_[static_cast<size_t>(pane)] = height;
+}
+
+bool GlRenderer::create_pane_surface(int pane) {
+    if (pane < 0 || pane >= view::kMaxRenderPanes) return false;
+    if (prepare_pane_surface(pane)) return true;
+    if (on_ui_thread())
+        boxes_.show_message(view::kCreateSurfaceFailed, "");
+    else
+        report_failure(view::kCreateSurfaceFailed);
+    return false;
+}
+
+void GlRenderer::use_narrow_high_res(bool narrow) { narrow_high_res_ = narrow; }
+
+void GlRenderer::draw_pane(const uint8_t* yuy2, int pane, std::string_view caption, bool rec,
+                           view::ReceivedAtNs received_at) {
+    if (!ready_.load(std::memory_order_acquire) || !yuy2) return;
+    if (pane < 0 || pane >= view::kMaxRenderPanes) return;
+    if (full_view_.load() && pane != current_pane_.load()) return;
+    const size_t i = static_cast<size_t>(pane);
+    const int width = surface_width_[i].load();
+    const int height = surface_height_[i].load();
+    // A picture size announced but not yet given a surface: the picture would not fit.
+    if (width == 0 || width != picture_width_[i].load() || height != picture_height_[i].load())
+        return;
+    const size_t row_bytes = static_cast<size_t>(even_width(width)) * 2;
+    uint8_t* dst = store_.begin_write(pane, row_bytes * static_cast<size_t>(height));
+    if (!dst) return;
+    if (even_width(width) == width) {
+        std::memcpy(dst, yuy2, row_bytes * static_cast<size_t>(height));
+    } else {
+        const size_t src_stride = static_cast<size_t>(width) * 2;
+        for (int row = 0; row < height; ++row)
+            std::memcpy(dst + row_bytes * static_cast<size_t>(row),
+                        yuy2 + src_stride * static_cast<size_t>(row), row_bytes);
+    }
+    FrameInfo info;
+    info.width = even_width(width);
+    info.height = height;
+    info.rec = rec;
+    info.received_at = received_at;
+    info.set_caption(caption);
+    store_.end_write(pane, info);
+}
+
+void GlRenderer::draw_high_res(const uint8_t* yuy2, int pane, int width, int height,
+                               uint32_t packed_time, std::string_view caption,
+                               view::ReceivedAtNs received_at) {
+    narrow_high_res_ = width == 960;
+    // Only the two sizes of the set exist; any other picture would overrun its surface.
+    if ((width != 960 && width != 1280) || height != 720 || !yuy2) return;
+    if (!ready_.load(std::memory_order_acquire) || !full_view_.load() ||
+        pane != current_pane_.load())
+        return;
+    const int slot = width == 960 ? kNarrowHighResSlot : kWideHighResSlot;
+    FrameInfo info;
+    info.width = width;
+    info.height = height;
+    info.packed_time = packed_time;
+    info.received_at = received_at;
+    info.set_caption(caption);
+    store_.write(slot, yuy2, surface_bytes(width, height), info);
+}
+
+view::PaneFrameCounts GlRenderer::pane_counts(int pane) const {
+    if (pane == view::kHighResStatsPane) {
+        const view::PaneFrameCounts a = store_.counts(kNarrowHighResSlot);
+        const view::PaneFrameCounts b = store_.counts(kWideHighResSlot);
+        return {a.drawn + b.drawn, a.presented + b.presented, a.replaced + b.replaced};
+    }
+    if (pane < 0 || pane >= view::kMaxRenderPanes) return {};
+    return store_.counts(pane);
+}
+
+view::LatencyHistogram GlRenderer::latency() const { return latency_.snapshot(); }
+
+void GlRenderer::reset_stats() {
+    store_.reset_counts();
+    latency_.reset();
+}
+
+}  // namespace orvel::gui::render

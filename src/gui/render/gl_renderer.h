@@ -1,0 +1,120 @@
+#pragma once
+// The GPU display path on OpenGL.
+//
+// Display threads hand in YUY2 pictures (draw_pane, draw_high_res); each is copied into its
+// pane's own buffer and the pane is marked. A refresh timer on the UI thread repaints the GL
+// widget when something is marked; the widget uploads only the marked panes into their
+// textures, converts and scales them on the GPU into their rectangles, and draws the caption,
+// "REC" and the main-stream time over them with QPainter in the same frame. The widget keeps
+// its framebuffer between frames, so panes update independently.
+//
+// The widget covers the device window (the video window, or the full-screen window), lets
+// mouse events through to it, and is transparent where no pane has a picture, so the window's
+// own background, grid lines and selection frame show there.
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <atomic>
+#include <mutex>
+#include <string_view>
+
+#include "gui/render/pane_store.h"
+#include "platform/ports/message_box.h"
+#include "view/render/renderer_port.h"
+
+namespace orvel::gui::render {
+
+class GlPaneWidget;
+
+class GlRenderer final : public QObject, public view::GpuRenderer, public view::RenderStats {
+public:
+    // Largest picture side accepted for a pane (pixels), whatever the GL limits allow.
+    static constexpr int kMaxPictureSide = 4096;
+    // Buffer slots of the high-resolution set after the 36 pane slots.
+    static constexpr int kNarrowHighResSlot = view::kMaxRenderPanes;      // 960 x 720
+    static constexpr int kWideHighResSlot = view::kMaxRenderPanes + 1;    // 1280 x 720
+
+    // Thread: UI thread. `video_window` is the window holding all panes; failures are shown
+    // through `boxes` (owner-less, empty caption).
+    GlRenderer(QWidget* video_window, platform::MessageBoxPort& boxes, QObject* parent = nullptr);
+    ~GlRenderer() override;
+
+    // Thread: UI thread. The full-screen window while it is open (used when the device window
+    // is the full-screen one); nullptr when it closes.
+    void set_full_screen_window(QWidget* window);
+    // Thread: UI thread. Period of the refresh that presents marked panes (default 10 ms).
+    void set_refresh_interval_ms(int interval_ms);
+    // Thread: UI thread. Presents marked panes now (and shows a pending failure).
+    void refresh();
+    // Thread: UI thread. The GL widget (nullptr without a device); tests read it back.
+    QWidget* widget() const;
+    // Thread: any. GL_MAX_TEXTURE_SIZE of the device (0 without one).
+    int max_texture_size() const { return max_texture_size_.load(); }
+
+    // view::GpuRenderer — threads as declared there.
+    bool renderer_create() override;
+    void renderer_release() override;
+    bool renderer_build_panes(int count, const platform::Rect* pane_rects) override;
+    bool toggle_pane_full_view(int pane) override;
+    bool pane_full_view() const override { return full_view_.load(); }
+    int current_pane() const override { return current_pane_.load(); }
+    void set_device_window(bool full_screen) override;
+    void set_pane_picture_size(int width, int height, int pane) override;
+    bool create_pane_surface(int pane) override;
+    void use_narrow_high_res(bool narrow) override;
+    void draw_pane(const uint8_t* yuy2, int pane, std::string_view caption, bool rec,
+                   view::ReceivedAtNs received_at) override;
+    void draw_high_res(const uint8_t* yuy2, int pane, int width, int height,
+                       uint32_t packed_time, std::string_view caption,
+                       view::ReceivedAtNs received_at) override;
+
+    // view::RenderStats. Thread: any.
+    view::PaneFrameCounts pane_counts(int pane) const override;
+    view::LatencyHistogram latency() const override;
+    void reset_stats() override;
+
+private:
+    friend class GlPaneWidget;
+
+    // Thread: any. Shows `text` at once on the UI thread; from another thread it is kept and
+    // shown by the next refresh, so the caller never waits for the operator.
+    void report_failure(std::string_view text);
+    bool on_ui_thread() const;
+    // Thread: any. Checks the pane's picture size against the limits and gives its slot
+    // buffers of that size. False (nothing shown) on failure.
+    bool prepare_pane_surface(int pane);
+    bool rect_fits(const platform::Rect& r) const;
+
+    platform::MessageBoxPort& boxes_;
+    QPointer<QWidget> video_window_;
+    QPointer<QWidget> full_screen_window_;
+    QPointer<GlPaneWidget> widget_;
+    QTimer timer_;
+    PaneStore store_;
+    LatencyRecorder latency_;
+    std::mutex device_mutex_;  // held around every scene and every rebuild of its objects
+
+    std::atomic<bool> ready_{false};
+    std::atomic<bool> full_view_{false};
+    std::atomic<int> current_pane_{0};
+    std::atomic<bool> narrow_high_res_{true};
+    std::atomic<bool> device_full_screen_{false};
+    std::atomic<int> max_texture_size_{0};
+    std::atomic<int> max_viewport_side_{0};
+    std::atomic<int> pending_failure_{-1};  // index into the failure texts
+    bool showing_failure_ = false;          // UI thread
+
+    std::array<std::atomic<int>, view::kMaxRenderPanes> picture_width_{};
+    std::array<std::atomic<int>, view::kMaxRenderPanes> picture_height_{};
+    std::array<std::atomic<int>, view::kMaxRenderPanes> surface_width_{};
+    std::array<std::atomic<int>, view::kMaxRenderPanes> surface_height_{};
+
+    // UI thread only.
+    std::array<platform::Rect, view::kMaxRenderPanes> pane_rects_{};
+    int pane_count_ = 0;
+};
+
+}  // namespace orvel::gui::render

@@ -1,0 +1,190 @@
+#include "gui/render/software_renderer.h"
+
+#include <QEvent>
+#include <QImage>
+#include <QPaintEvent>
+#include <QPainter>
+
+#include <cstring>
+
+namespace orvel::gui::render {
+
+namespace {
+
+QRect to_qrect(const platform::Rect& r) { return QRect(r.left, r.top, r.width(), r.height()); }
+
+bool is_empty(const platform::Rect& r) { return r.width() <= 0 || r.height() <= 0; }
+
+// Copies BGRX pixels and sets the filler byte, so the buffer is a valid opaque 0xffRRGGBB
+// image for every Qt drawing path. Same cost as a plain copy once vectorised.
+void copy_opaque(const uint8_t* src, uint8_t* dst, size_t pixels) {
+    for (size_t i = 0; i < pixels; ++i) {
+        uint32_t v;
+        std::memcpy(&v, src + i * 4, 4);
+        v |= 0xFF000000u;
+        std::memcpy(dst + i * 4, &v, 4);
+    }
+}
+
+}  // namespace
+
+SoftwareSurface::SoftwareSurface(SoftwareRenderer& renderer, QWidget* target, bool full_screen)
+    : QWidget(target), renderer_(renderer), full_screen_(full_screen) {
+    setObjectName(QStringLiteral("software_surface"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setGeometry(target->rect());
+    target->installEventFilter(this);
+    show();
+    raise();
+}
+
+void SoftwareSurface::paintEvent(QPaintEvent* event) {
+    renderer_.paint_target(*this, full_screen_, event->rect());
+}
+
+bool SoftwareSurface::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parent() && event->type() == QEvent::Resize)
+        setGeometry(static_cast<QWidget*>(watched)->rect());
+    return QWidget::eventFilter(watched, event);
+}
+
+SoftwareRenderer::SoftwareRenderer(QWidget* video_window, QObject* parent)
+    : QObject(parent), rec_text_(QStringLiteral("REC")) {
+    if (video_window) video_surface_ = new SoftwareSurface(*this, video_window, false);
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, [this] { refresh(); });
+    timer_.start(10);
+}
+
+SoftwareRenderer::~SoftwareRenderer() {
+    timer_.stop();
+    delete video_surface_.data();
+    delete full_surface_.data();
+}
+
+void SoftwareRenderer::set_full_screen_window(QWidget* window) {
+    delete full_surface_.data();
+    full_surface_ = window ? new SoftwareSurface(*this, window, true) : nullptr;
+}
+
+void SoftwareRenderer::set_refresh_interval_ms(int interval_ms) {
+    timer_.start(interval_ms > 0 ? interval_ms : 1);
+}
+
+SoftwareSurface* SoftwareRenderer::surface_for(bool full_screen) const {
+    return full_screen ? full_surface_.data() : video_surface_.data();
+}
+
+void SoftwareRenderer::blit(int pane, const uint8_t* bgrx, int width, int height,
+                            const platform::Rect& dest, bool full_screen_target,
+                            const platform::Rect& rec_box, view::ReceivedAtNs received_at) {
+    if (pane < 0 || pane >= view::kMaxRenderPanes || !bgrx) return;
+    if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide) return;
+    if (is_empty(dest)) return;
+    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+    const size_t bytes = pixels * 4;
+    // Buffers follow the picture size; they change only when the size does.
+    if (store_.buffer_bytes(pane) != bytes && !store_.reserve(pane, bytes)) return;
+    uint8_t* dst = store_.begin_write(pane, bytes);
+    if (!dst) return;
+    copy_opaque(bgrx, dst, pixels);
+    FrameInfo info;
+    info.width = width;
+    info.height = height;
+    info.dest = dest;
+    info.rec_box = rec_box;
+    info.full_screen_target = full_screen_target;
+    info.rec = !is_empty(rec_box);
+    info.received_at = received_at;
+    store_.end_write(pane, info);
+}
+
+void SoftwareRenderer::repaint_pane_area(int pane) {
+    const Shown& s = shown_[static_cast<size_t>(pane)];
+    if (SoftwareSurface* surface = surface_for(s.info.full_screen_target))
+        surface->update(to_qrect(s.info.dest).united(to_qrect(s.info.rec_box)));
+}
+
+void SoftwareRenderer::refresh() {
+    if (!store_.take_any_fresh()) return;
+    for (int pane = 0; pane < view::kMaxRenderPanes; ++pane) {
+        FrameInfo info;
+        if (!store_.take_fresh(pane, &info)) continue;
+        Shown& s = shown_[static_cast<size_t>(pane)];
+        // The area the old picture covered goes back to the window (it moved or shrank).
+        if (s.visible) repaint_pane_area(pane);
+        s.visible = true;
+        s.counted = false;
+        s.info = info;
+        repaint_pane_area(pane);
+        // A picture drawn over other panes (the full view) replaces them, as on a screen.
+        const QRect area = to_qrect(info.dest);
+        for (int other = 0; other < view::kMaxRenderPanes; ++other) {
+            Shown& o = shown_[static_cast<size_t>(other)];
+            if (other == pane || !o.visible) continue;
+            if (o.info.full_screen_target != info.full_screen_target) continue;
+            if (!to_qrect(o.info.dest).intersects(area)) continue;
+            o.visible = false;
+            repaint_pane_area(other);
+        }
+    }
+}
+
+void SoftwareRenderer::paint_target(QWidget& surface, bool full_screen, const QRect& area) {
+    QPainter painter(&surface);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPixelSize(16);
+    painter.setFont(font);
+    const uint64_t now_ns = steady_now_ns();
+    for (int pane = 0; pane < view::kMaxRenderPanes; ++pane) {
+        Shown& s = shown_[static_cast<size_t>(pane)];
+        if (!s.visible || s.info.full_screen_target != full_screen) continue;
+        const QRect dest = to_qrect(s.info.dest);
+        if (!dest.intersects(area) && !to_qrect(s.info.rec_box).intersects(area)) continue;
+        FrameInfo info;
+        const uint8_t* pixels = store_.begin_present(pane, &info);
+        if (!pixels) {
+            s.visible = false;
+            continue;
+        }
+        const QImage image(pixels, info.width, info.height, info.width * 4, QImage::Format_RGB32);
+        painter.drawImage(dest, image);
+        store_.end_present(pane);
+        if (info.rec) {
+            painter.setPen(QColor(255, 0, 0));
+            painter.drawText(to_qrect(info.rec_box), Qt::AlignRight | Qt::AlignTop, rec_text_);
+        }
+        if (!s.counted) {
+            s.counted = true;
+            store_.count_presented(pane);
+            if (info.received_at != 0)
+                latency_.record_ns(static_cast<int64_t>(now_ns - info.received_at));
+        }
+    }
+}
+
+void SoftwareRenderer::clear_panes() {
+    for (int pane = 0; pane < view::kMaxRenderPanes; ++pane) {
+        Shown& s = shown_[static_cast<size_t>(pane)];
+        if (s.visible) repaint_pane_area(pane);
+        s.visible = false;
+        store_.clear(pane);
+    }
+}
+
+view::PaneFrameCounts SoftwareRenderer::pane_counts(int pane) const {
+    if (pane < 0 || pane >= view::kMaxRenderPanes) return {};
+    return store_.counts(pane);
+}
+
+view::LatencyHistogram SoftwareRenderer::latency() const { return latency_.snapshot(); }
+
+void SoftwareRenderer::reset_stats() {
+    store_.reset_counts();
+    latency_.reset();
+}
+
+}  // namespace orvel::gui::render

@@ -1,0 +1,97 @@
+#pragma once
+// The software display path on Qt.
+//
+// Display threads hand in BGRX pictures (blit); each is copied into its pane's own buffer and
+// the pane is marked. A refresh timer on the UI thread takes the marked panes and repaints only
+// their rectangles on a transparent overlay above the target window (the video window, or the
+// full-screen window while it is open), where the pictures are stretched without smoothing. The
+// overlay lets mouse events through and leaves the window's own painting (background, grid
+// lines, selection frame) visible wherever no picture lies.
+//
+// A picture stays until its pane draws again, another pane's picture covers it (the pane full
+// view), or the panes are cleared.
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+
+#include "gui/render/pane_store.h"
+#include "view/render/renderer_port.h"
+
+namespace orvel::gui::render {
+
+class SoftwareRenderer;
+
+// The overlay that shows the pictures of one target window.
+class SoftwareSurface : public QWidget {
+public:
+    // Thread: UI thread. Covers `target` and follows its size.
+    SoftwareSurface(SoftwareRenderer& renderer, QWidget* target, bool full_screen);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    SoftwareRenderer& renderer_;
+    bool full_screen_;
+};
+
+class SoftwareRenderer final : public QObject,
+                               public view::SoftwareBlitter,
+                               public view::RenderStats {
+public:
+    // Largest picture accepted (either side, pixels); larger ones are dropped.
+    static constexpr int kMaxPictureSide = 4096;
+
+    // Thread: UI thread. `video_window` is the window holding all panes.
+    explicit SoftwareRenderer(QWidget* video_window, QObject* parent = nullptr);
+    ~SoftwareRenderer() override;
+
+    // Thread: UI thread. The full-screen window while it is open; nullptr when it closes.
+    void set_full_screen_window(QWidget* window);
+    // Thread: UI thread. Period of the refresh that presents marked panes (default 10 ms).
+    void set_refresh_interval_ms(int interval_ms);
+    // Thread: UI thread. Takes marked panes and schedules their repaint at once.
+    void refresh();
+    // Thread: UI thread. The overlay of the video window (tests grab it).
+    QWidget* video_surface() const { return video_surface_; }
+
+    // view::SoftwareBlitter. Thread: display threads.
+    void blit(int pane, const uint8_t* bgrx, int width, int height, const platform::Rect& dest,
+              bool full_screen_target, const platform::Rect& rec_box,
+              view::ReceivedAtNs received_at) override;
+    // Thread: UI thread.
+    void clear_panes() override;
+
+    // view::RenderStats. Thread: any.
+    view::PaneFrameCounts pane_counts(int pane) const override;
+    view::LatencyHistogram latency() const override;
+    void reset_stats() override;
+
+private:
+    friend class SoftwareSurface;
+    // UI thread: paints every shown pane of one target inside `area`.
+    void paint_target(QWidget& surface, bool full_screen, const QRect& area);
+    SoftwareSurface* surface_for(bool full_screen) const;
+    void repaint_pane_area(int pane);
+
+    struct Shown {
+        bool visible = false;
+        bool counted = true;  // latency and presentation already recorded
+        FrameInfo info;
+    };
+
+    PaneStore store_;
+    LatencyRecorder latency_;
+    QTimer timer_;
+    QPointer<SoftwareSurface> video_surface_;
+    QPointer<SoftwareSurface> full_surface_;
+    std::array<Shown, view::kMaxRenderPanes> shown_{};  // UI thread only
+    QString rec_text_;
+};
+
+}  // namespace orvel::gui::render

@@ -39,10 +39,16 @@ inline uint32_t frame_payload_bytes(const uint8_t* entry, bool dual) {
     return static_cast<uint32_t>(entry[2]) | static_cast<uint32_t>(entry[3]) << 8;
 }
 
-// Counts a queued frame in slots that keep statistics.
+// Counts a queued frame, and notes when it arrived, in slots that keep statistics.
 template <class Slot>
-void count_queued_frame(Slot& slot) {
+void count_queued_frame(Slot& slot, int entry) {
     if constexpr (requires { slot.frames_queued.fetch_add(1); }) slot.frames_queued.fetch_add(1);
+    if constexpr (requires { slot.entry_received_ns[0] = 0; }) {
+        slot.entry_received_ns[static_cast<size_t>(entry)] = static_cast<uint64_t>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(
+                std::chrono::steady_clock::now().time_since_epoch())
+                .count());
+    }
 }
 
 // Ring bookkeeping shared by live and remote slots. `Slot` provides: ring (array of entries),
@@ -65,16 +71,16 @@ SplitResult frame_split(Slot& slot, int received, bool dual, FrameSink* recorder
         const int surplus = slot.ring_fill - frame;
         if (surplus == 0) {
             slot.ring_fill = 0;
-            count_queued_frame(slot);
+            count_queued_frame(slot, slot.ring_write);
             slot.ring_count.fetch_add(1);
             slot.ring_write = (slot.ring_write + 1) % entries;
             return SplitResult::kNeedMore;
         }
         // The entry holds this frame and the start of the next: queue it, then move the
         // surplus once a free entry exists.
+        count_queued_frame(slot, slot.ring_write);
         slot.ring_write = (slot.ring_write + 1) % entries;
         slot.ring_fill = surplus;
-        count_queued_frame(slot);
         slot.ring_count.fetch_add(1);
         while (slot.ring_count.load() >= entries) {
             if (!slot.receiving.load()) return SplitResult::kStopped;

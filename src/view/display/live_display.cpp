@@ -22,12 +22,6 @@ uint32_t le32(const uint8_t* p) {
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
-uint64_t now_ns() {
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
-}
-
 std::string_view caption_of(const LiveSlot& slot) {
     const auto& c = slot.caption;
     size_t n = 0;
@@ -98,7 +92,8 @@ int display_loop(LiveSlot& slot, const DisplayEnv& env, ProcessEntry&& process) 
             std::this_thread::sleep_for(kIdleSleep);
             continue;
         }
-        process(slot.ring[static_cast<size_t>(slot.ring_read)].data());
+        process(slot.ring[static_cast<size_t>(slot.ring_read)].data(),
+                slot.entry_received_ns[static_cast<size_t>(slot.ring_read)]);
         slot.ring_read = (slot.ring_read + 1) % kLiveRingEntries;
         slot.ring_count.fetch_sub(1);
     }
@@ -128,7 +123,7 @@ platform::Rect software_dest_rect(const LiveSlot& slot, const AppState& state) {
 
 int live_display_thread(LiveSlot& slot, const DisplayEnv& env) {
     uint32_t previous_capture_ms = 0;
-    return display_loop(slot, env, [&](const uint8_t* entry) {
+    return display_loop(slot, env, [&](const uint8_t* entry, uint64_t received_at) {
         const uint8_t flags = entry[0];
         const int payload_bytes = entry[2] | entry[3] << 8;
         const uint8_t* payload = entry + 12;
@@ -138,7 +133,6 @@ int live_display_thread(LiveSlot& slot, const DisplayEnv& env) {
                 play_audio_blocks(payload, payload_bytes, kAudioFrameBlocks);
             return;
         }
-        const uint64_t received_at = now_ns();
         const uint32_t capture_ms = le32(entry + 4);
         int32_t queued;
         {
@@ -158,7 +152,7 @@ int live_display_thread(LiveSlot& slot, const DisplayEnv& env) {
 
 int dual_stream_display_thread(LiveSlot& slot, const DisplayEnv& env) {
     constexpr int kMainDecoder = 2, kSubDecoder = 3;
-    return display_loop(slot, env, [&](const uint8_t* entry) {
+    return display_loop(slot, env, [&](const uint8_t* entry, uint64_t received_at) {
         const int frame_class = entry[0] & 0x0F;
         const bool key_frame = (entry[0] & 0x80) == 0;
         const uint32_t payload_bytes = le32(entry + 4);
@@ -166,7 +160,6 @@ int dual_stream_display_thread(LiveSlot& slot, const DisplayEnv& env) {
             std::min<uint32_t>(payload_bytes, static_cast<uint32_t>(kRingEntryBytes - 16)));
         const uint8_t* data = entry + 16;
         const uint32_t packed = le32(entry + 12);
-        const uint64_t received_at = now_ns();
         if (frame_class == 2) {
             auto decode_sub = [&] {
                 decode_into_picture(slot, env, slot.decoders[kSubDecoder], data, payload,

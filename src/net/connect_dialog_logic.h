@@ -39,42 +39,42 @@ inline constexpr int kDialogX = 300;
 inline constexpr int kDialogY = 250;
 
 struct ConnectDialogModel {
-  std::vector<std::string> address_items;  // drop-down list: ip0..ip7
-  std::string address;
-  std::string user;
-  std::string password;
-  std::string port1 = "9000", port2 = "9001", port3 = "9002";
-  std::string site_name;
-  bool port_check = false;  // "communicate port："
-  bool save_port = false;   // "save the port"
-  bool port1_enabled = false, port2_enabled = false, port3_enabled = false;
+    std::vector<std::string> address_items;  // drop-down list: ip0..ip7
+    std::string address;
+    std::string user;
+    std::string password;
+    std::string port1 = "9000", port2 = "9001", port3 = "9002";
+    std::string site_name;
+    bool port_check = false;  // "communicate port："
+    bool save_port = false;   // "save the port"
+    bool port1_enabled = false, port2_enabled = false, port3_enabled = false;
 };
 
 class ConnectDialogLogic {
- public:
-  enum class Outcome { kStay, kClose };
+public:
+    enum class Outcome { kStay, kClose };
 
-  ConnectDialogLogic(NetSession& session, view::AppState& state, SiteConfigPort& config,
-                     platform::MessageBoxPort& messages);
+    ConnectDialogLogic(NetSession& session, view::AppState& state, SiteConfigPort& config,
+                       platform::MessageBoxPort& messages);
 
-  // The model a freshly opened dialog shows.
-  ConnectDialogModel open() const;
-  // Editing box 1048 sets 1049 to its value + 1 and 1050 to that + 1.
-  static void command_port_edited(ConnectDialogModel& model, const std::string& text);
-  // Ticking enables box 1048 only; unticking disables all three.
-  static void port_check_toggled(ConnectDialogModel& model, bool ticked);
-  // The "connect" button. kClose when the login was sent.
-  Outcome connect(ConnectDialogModel& model);
-  // "close" and closing the window: save the dialog's settings.
-  void close(const ConnectDialogModel& model);
+    // The model a freshly opened dialog shows.
+    ConnectDialogModel open() const;
+    // Editing box 1048 sets 1049 to its value + 1 and 1050 to that + 1.
+    static void command_port_edited(ConnectDialogModel& model, const std::string& text);
+    // Ticking enables box 1048 only; unticking disables all three.
+    static void port_check_toggled(ConnectDialogModel& model, bool ticked);
+    // The "connect" button. kClose when the login was sent.
+    Outcome connect(ConnectDialogModel& model);
+    // "close" and closing the window: save the dialog's settings.
+    void close(const ConnectDialogModel& model);
 
- private:
-  void save_settings(const std::string& password, const std::string& address);
+private:
+    void save_settings(const std::string& password, const std::string& address);
 
-  NetSession& session_;
-  view::AppState& state_;
-  SiteConfigPort& config_;
-  platform::MessageBoxPort& messages_;
+    NetSession& session_;
+    view::AppState& state_;
+    SiteConfigPort& config_;
+    platform::MessageBoxPort& messages_;
 };
 
 // Decimal value of a port text as the platform reads integers (0 when no digits).

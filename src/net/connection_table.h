@@ -28,72 +28,72 @@ enum LoginMode : int { kLoginFromDialog = 0, kLoginFromTree = 1, kLoginForSearch
 // One open command connection. Created and destroyed by the UI thread; its reader
 // thread holds a shared reference so the record outlives the thread.
 struct CommandConnection {
-  std::array<char, kAddressBytes> address{};  // matched by text
-  int port = 0;
-  std::uint32_t resolved_be = 0;
-  TcpSocket socket;
-  // Written by the UI thread before a login request is sent. The site copy and the
-  // flags are read on the UI thread only; the mode and the item are also read by the
-  // reader for a search login, so they are atomic.
-  view::SiteEntry site{};
-  bool save_site = false;
-  std::atomic<int> login_mode{kLoginFromDialog};
-  std::atomic<platform::TreeItem> tree_item{platform::kNoTreeItem};
-  bool has_tree_item = false;
+    std::array<char, kAddressBytes> address{};  // matched by text
+    int port = 0;
+    std::uint32_t resolved_be = 0;
+    TcpSocket socket;
+    // Written by the UI thread before a login request is sent. The site copy and the
+    // flags are read on the UI thread only; the mode and the item are also read by the
+    // reader for a search login, so they are atomic.
+    view::SiteEntry site{};
+    bool save_site = false;
+    std::atomic<int> login_mode{kLoginFromDialog};
+    std::atomic<platform::TreeItem> tree_item{platform::kNoTreeItem};
+    bool has_tree_item = false;
 
-  std::thread reader;
-  std::atomic<bool> stop{false};         // set by the UI thread to end the reader
-  std::atomic<bool> reader_ended{false};  // set by the reader as its last act
-  std::uint32_t generation = 0;           // distinguishes records reusing a slot
-  // The reply the reader hands to the UI thread; valid while the reader waits.
-  std::vector<std::uint8_t> ui_message;
+    std::thread reader;
+    std::atomic<bool> stop{false};          // set by the UI thread to end the reader
+    std::atomic<bool> reader_ended{false};  // set by the reader as its last act
+    std::uint32_t generation = 0;           // distinguishes records reusing a slot
+    // The reply the reader hands to the UI thread; valid while the reader waits.
+    std::vector<std::uint8_t> ui_message;
 
-  std::string address_text() const { return std::string(address.data()); }
+    std::string address_text() const { return std::string(address.data()); }
 };
 
 // Camera entry of a site record: 16 preset names of 28 bytes.
 using PresetBlock = std::array<std::uint8_t, kPresetBlockBytes>;
 
 struct SiteRecord {
-  std::array<char, kAddressBytes> address{};
-  std::uint32_t resolved_be = 0;  // 0 until a login
-  int port = 0;
-  std::int16_t device = 0;  // non-zero: in use
-  std::int16_t switch_count = 0;
-  std::array<PresetBlock, kMaxCameras> presets{};
+    std::array<char, kAddressBytes> address{};
+    std::uint32_t resolved_be = 0;  // 0 until a login
+    int port = 0;
+    std::int16_t device = 0;  // non-zero: in use
+    std::int16_t switch_count = 0;
+    std::array<PresetBlock, kMaxCameras> presets{};
 
-  bool in_use() const { return device != 0; }
+    bool in_use() const { return device != 0; }
 };
 
 // A camera item prepared by a login, inserted by the tree or by the remote search.
 struct PreparedCameraItem {
-  platform::TreeItem parent = platform::kNoTreeItem;
-  std::string text;
-  int state_image = 3;
-  std::uint32_t data = 0;
+    platform::TreeItem parent = platform::kNoTreeItem;
+    std::string text;
+    int state_image = 3;
+    std::uint32_t data = 0;
 };
 
 struct ConnectionTable {
-  // Slots of the UI thread; a null slot is free.
-  std::array<std::shared_ptr<CommandConnection>, kMaxConnections> connections;
-  // Connections taken out of the table whose reader has not ended yet.
-  std::vector<std::shared_ptr<CommandConnection>> retiring;
-  std::uint32_t next_generation = 1;
+    // Slots of the UI thread; a null slot is free.
+    std::array<std::shared_ptr<CommandConnection>, kMaxConnections> connections;
+    // Connections taken out of the table whose reader has not ended yet.
+    std::vector<std::shared_ptr<CommandConnection>> retiring;
+    std::uint32_t next_generation = 1;
 
-  // Guards everything below (written by reader threads and the UI thread).
-  mutable std::mutex mutex;
-  std::array<SiteRecord, kMaxSiteRecords> sites{};
-  RecordingDays recording_days{};
-  DayIndex day_index;
-  std::vector<PreparedCameraItem> prepared;  // at most 36
+    // Guards everything below (written by reader threads and the UI thread).
+    mutable std::mutex mutex;
+    std::array<SiteRecord, kMaxSiteRecords> sites{};
+    RecordingDays recording_days{};
+    DayIndex day_index;
+    std::vector<PreparedCameraItem> prepared;  // at most 36
 };
 
 // Copies text into a fixed field, always zero-terminated.
 template <std::size_t N>
 void copy_text(std::array<char, N>& field, std::string_view text) {
-  field.fill(0);
-  const std::size_t n = text.size() < N - 1 ? text.size() : N - 1;
-  for (std::size_t i = 0; i < n; ++i) field[i] = text[i];
+    field.fill(0);
+    const std::size_t n = text.size() < N - 1 ? text.size() : N - 1;
+    for (std::size_t i = 0; i < n; ++i) field[i] = text[i];
 }
 
 }  // namespace orvel::net

@@ -40,9 +40,9 @@ inline int item_camera(std::uint32_t data) { return static_cast<int>(data & 0xFF
 inline int item_pane(std::uint32_t data) { return static_cast<int>((data >> 16) & 0x7F); }
 inline int item_play_state(std::uint32_t data) { return static_cast<int>((data >> 23) & 0x3); }
 inline std::uint32_t make_item_data(int camera, int pane, int play_state) {
-  return (static_cast<std::uint32_t>(camera) & 0xFFFF) |
-         ((static_cast<std::uint32_t>(pane) & 0x7F) << 16) |
-         ((static_cast<std::uint32_t>(play_state) & 0x3) << 23);
+    return (static_cast<std::uint32_t>(camera) & 0xFFFF) |
+           ((static_cast<std::uint32_t>(pane) & 0x7F) << 16) |
+           ((static_cast<std::uint32_t>(play_state) & 0x3) << 23);
 }
 
 // "Cam %02d--" and the name, or "(Location)" when it is empty.
@@ -57,122 +57,122 @@ std::string site_text_name(std::string_view text);
 std::string camera_item_caption(std::string_view text);
 
 struct NetPorts {
-  platform::TreeControlPort& tree;
-  platform::MenuPort& menus;
-  platform::MessageBoxPort& message_box;
-  platform::UiMessageChannel& ui_channel;
-  SiteConfigPort& config;
-  PaneHooks& panes;
+    platform::TreeControlPort& tree;
+    platform::MenuPort& menus;
+    platform::MessageBoxPort& message_box;
+    platform::UiMessageChannel& ui_channel;
+    SiteConfigPort& config;
+    PaneHooks& panes;
 };
 
 class NetSession {
- public:
-  NetSession(view::AppState& state, NetPorts ports);
-  // Ends every reader thread before the table is freed.
-  ~NetSession();
-  NetSession(const NetSession&) = delete;
-  NetSession& operator=(const NetSession&) = delete;
+public:
+    NetSession(view::AppState& state, NetPorts ports);
+    // Ends every reader thread before the table is freed.
+    ~NetSession();
+    NetSession(const NetSession&) = delete;
+    NetSession& operator=(const NetSession&) = delete;
 
-  // Site records from the start-up preload of [IP%d].
-  void preload_site_records();
+    // Site records from the start-up preload of [IP%d].
+    void preload_site_records();
 
-  // --- Connections ---
-  // Slot of a connected connection to (address, port), reusing a live one after a
-  // successful connection check; -1 on failure.
-  int open_command_connection(const std::string& address, int port);
-  // Connects and logs in the site list entry `site_index`; false when no connection.
-  bool connect_and_login(int site_index, platform::TreeItem item, int mode);
-  // Slot of a connection with this address text and port, or -1.
-  int find_connection(std::string_view address, int port) const;
-  // Creates a connection in the first free slot (or `slot`), starts its reader;
-  // shows "socket() failed;" when no socket can be made. -1 on failure.
-  int create_connection(const std::string& address, int port, int slot = -1);
-  // Sends the login of `site` on connection `slot`; shows "connect failed" when the
-  // send fails.
-  bool send_login(int slot, const view::SiteEntry& site, int mode, platform::TreeItem item,
-                  bool save_site);
-  void destroy_connection(int slot);
-  int connection_count() const;
-  const CommandConnection* connection(int slot) const;
+    // --- Connections ---
+    // Slot of a connected connection to (address, port), reusing a live one after a
+    // successful connection check; -1 on failure.
+    int open_command_connection(const std::string& address, int port);
+    // Connects and logs in the site list entry `site_index`; false when no connection.
+    bool connect_and_login(int site_index, platform::TreeItem item, int mode);
+    // Slot of a connection with this address text and port, or -1.
+    int find_connection(std::string_view address, int port) const;
+    // Creates a connection in the first free slot (or `slot`), starts its reader;
+    // shows "socket() failed;" when no socket can be made. -1 on failure.
+    int create_connection(const std::string& address, int port, int slot = -1);
+    // Sends the login of `site` on connection `slot`; shows "connect failed" when the
+    // send fails.
+    bool send_login(int slot, const view::SiteEntry& site, int mode, platform::TreeItem item,
+                    bool save_site);
+    void destroy_connection(int slot);
+    int connection_count() const;
+    const CommandConnection* connection(int slot) const;
 
-  // Handles kMsgNetReply. Thread: UI thread (called by the main window's handler).
-  std::intptr_t handle_net_message(std::intptr_t slot, std::intptr_t generation);
+    // Handles kMsgNetReply. Thread: UI thread (called by the main window's handler).
+    std::intptr_t handle_net_message(std::intptr_t slot, std::intptr_t generation);
 
-  // --- Tree gestures and commands ---
-  void on_tree_double_click(platform::TreeItem item, platform::TreeHitPart part);
-  void on_tree_click(platform::TreeItem item, platform::TreeHitPart part);
-  // Right click: remembers the text, selects, pops the stream or site menu at (x, y)
-  // and returns the chosen command id (0 when none) for the dispatcher.
-  int on_tree_right_click(platform::TreeItem item, int x, int y);
-  void play_camera();
-  void play_and_record_camera();
-  void stop_camera();
-  void play_all();
-  void stop_play();
-  void disconnect_site();
-  void delete_site();
-  void default_connection();
+    // --- Tree gestures and commands ---
+    void on_tree_double_click(platform::TreeItem item, platform::TreeHitPart part);
+    void on_tree_click(platform::TreeItem item, platform::TreeHitPart part);
+    // Right click: remembers the text, selects, pops the stream or site menu at (x, y)
+    // and returns the chosen command id (0 when none) for the dispatcher.
+    int on_tree_right_click(platform::TreeItem item, int x, int y);
+    void play_camera();
+    void play_and_record_camera();
+    void stop_camera();
+    void play_all();
+    void stop_play();
+    void disconnect_site();
+    void delete_site();
+    void default_connection();
 
-  // --- Camera panel ---
-  // Pad buttons 0..9 in the table order of the press codes (up, down, left, right,
-  // focus near, focus far, zoom in, zoom out, iris close, iris open).
-  void pad_press(int press_code);
-  void pad_release(int press_code);
-  // Latching buttons: which = 0 toggle A (16 on / 15 off), 1 toggle B (18 / 17).
-  // Returns the new state (true = on).
-  bool pad_latch(int which);
-  void pad_latch_release();
-  // Control 1093: flips the selected pane's select state, sends 13 or 14.
-  bool select_camera_toggle();
-  bool select_camera_state(int pane) const;
-  // Pane-menu presets (65000 + i) and the tour (65432) for pane `pane`.
-  void goto_preset(int pane, int preset);
-  void preset_tour(int pane);
-  // Stream select for a dual-stream pane: to the first connection with the pane's
-  // address and port == stream_port - 1.
-  void stream_select(int pane, bool main_stream, int stream_port, std::uint32_t stream_id);
+    // --- Camera panel ---
+    // Pad buttons 0..9 in the table order of the press codes (up, down, left, right,
+    // focus near, focus far, zoom in, zoom out, iris close, iris open).
+    void pad_press(int press_code);
+    void pad_release(int press_code);
+    // Latching buttons: which = 0 toggle A (16 on / 15 off), 1 toggle B (18 / 17).
+    // Returns the new state (true = on).
+    bool pad_latch(int which);
+    void pad_latch_release();
+    // Control 1093: flips the selected pane's select state, sends 13 or 14.
+    bool select_camera_toggle();
+    bool select_camera_state(int pane) const;
+    // Pane-menu presets (65000 + i) and the tour (65432) for pane `pane`.
+    void goto_preset(int pane, int preset);
+    void preset_tour(int pane);
+    // Stream select for a dual-stream pane: to the first connection with the pane's
+    // address and port == stream_port - 1.
+    void stream_select(int pane, bool main_stream, int stream_port, std::uint32_t stream_id);
 
-  // --- Queries of the remote search ---
-  bool send_recording_days_query(const std::string& address, int port);
-  bool send_day_index_query(const std::string& address, int port, int camera,
-                            const QueryDate& date);
+    // --- Queries of the remote search ---
+    bool send_recording_days_query(const std::string& address, int port);
+    bool send_day_index_query(const std::string& address, int port, int camera,
+                              const QueryDate& date);
 
-  // --- Data for other parts (any thread; copies taken under the lock) ---
-  SiteRecord site_record(int index) const;
-  RecordingDays recording_days() const;
-  DayIndex day_index() const;
-  std::vector<PreparedCameraItem> prepared_items() const;
-  ConnectionTable& table() { return table_; }
+    // --- Data for other parts (any thread; copies taken under the lock) ---
+    SiteRecord site_record(int index) const;
+    RecordingDays recording_days() const;
+    DayIndex day_index() const;
+    std::vector<PreparedCameraItem> prepared_items() const;
+    ConnectionTable& table() { return table_; }
 
-  // Count of camera items under a site item.
-  int camera_item_count(platform::TreeItem site_item) const;
-  // Root item whose address and data match, or kNoTreeItem.
-  platform::TreeItem find_site_item(std::string_view address, int port) const;
+    // Count of camera items under a site item.
+    int camera_item_count(platform::TreeItem site_item) const;
+    // Root item whose address and data match, or kNoTreeItem.
+    platform::TreeItem find_site_item(std::string_view address, int port) const;
 
- private:
-  friend struct ReaderAccess;
-  void reader_loop(std::shared_ptr<CommandConnection> conn, int slot);
-  void dispatch_reply(CommandConnection& conn, int slot, std::span<const std::uint8_t> message);
-  void handle_login_on_ui(CommandConnection& conn, std::span<const std::uint8_t> message);
-  void prepare_items(const CommandConnection& conn, const LoginReply& reply,
-                     platform::TreeItem parent, std::vector<PreparedCameraItem>& out) const;
-  void store_site_record(const CommandConnection& conn, const LoginReply& reply);
-  bool site_record_exists(const CommandConnection& conn) const;
-  void auto_play(platform::TreeItem site_item);
-  bool play_item(platform::TreeItem item, bool record);
-  void reset_item(platform::TreeItem item);
-  void close_items_of(platform::TreeItem site_item);
-  platform::TreeItem selected_site_item() const;
-  void reap_retired();
-  void send_to_all(std::string_view address, const Request& request);
-  int first_connection_for(std::string_view address) const;
-  const view::PaneSource& pane_source(int pane) const;
+private:
+    friend struct ReaderAccess;
+    void reader_loop(std::shared_ptr<CommandConnection> conn, int slot);
+    void dispatch_reply(CommandConnection& conn, int slot, std::span<const std::uint8_t> message);
+    void handle_login_on_ui(CommandConnection& conn, std::span<const std::uint8_t> message);
+    void prepare_items(const CommandConnection& conn, const LoginReply& reply,
+                       platform::TreeItem parent, std::vector<PreparedCameraItem>& out) const;
+    void store_site_record(const CommandConnection& conn, const LoginReply& reply);
+    bool site_record_exists(const CommandConnection& conn) const;
+    void auto_play(platform::TreeItem site_item);
+    bool play_item(platform::TreeItem item, bool record);
+    void reset_item(platform::TreeItem item);
+    void close_items_of(platform::TreeItem site_item);
+    platform::TreeItem selected_site_item() const;
+    void reap_retired();
+    void send_to_all(std::string_view address, const Request& request);
+    int first_connection_for(std::string_view address) const;
+    const view::PaneSource& pane_source(int pane) const;
 
-  view::AppState& state_;
-  NetPorts ports_;
-  ConnectionTable table_;
-  std::array<std::uint8_t, view::kMaxPanes> select_state_{};
-  int latch_pressed_ = -1;
+    view::AppState& state_;
+    NetPorts ports_;
+    ConnectionTable table_;
+    std::array<std::uint8_t, view::kMaxPanes> select_state_{};
+    int latch_pressed_ = -1;
 };
 
 }  // namespace orvel::net

@@ -15,22 +15,22 @@
 namespace orvel::net {
 
 class ReplyAssembler {
- public:
-  static constexpr std::size_t kBufferBytes = 262144;
+public:
+    static constexpr std::size_t kBufferBytes = 262144;
 
-  ReplyAssembler();
+    ReplyAssembler();
 
-  // Adds one read's bytes and calls `on_message` for every reply completed by it.
-  // The span passed to `on_message` is valid only during the call.
-  void feed(std::span<const std::uint8_t> bytes,
-            const std::function<void(std::span<const std::uint8_t>)>& on_message);
+    // Adds one read's bytes and calls `on_message` for every reply completed by it.
+    // The span passed to `on_message` is valid only during the call.
+    void feed(std::span<const std::uint8_t> bytes,
+              const std::function<void(std::span<const std::uint8_t>)>& on_message);
 
-  std::size_t pending_bytes() const { return used_; }
-  void reset() { used_ = 0; }
+    std::size_t pending_bytes() const { return used_; }
+    void reset() { used_ = 0; }
 
- private:
-  std::vector<std::uint8_t> buffer_;  // allocated once
-  std::size_t used_ = 0;
+private:
+    std::vector<std::uint8_t> buffer_;  // allocated once
+    std::size_t used_ = 0;
 };
 
 }  // namespace orvel::net

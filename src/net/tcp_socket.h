@@ -17,34 +17,34 @@ enum class ResolveResult { kOk, kFailed };
 ResolveResult resolve_ipv4(const std::string& host, std::uint32_t& address_be);
 
 class TcpSocket {
- public:
-  static constexpr int kConnectTimeoutMs = 5000;
-  static constexpr int kSendTimeoutMs = 5000;
+public:
+    static constexpr int kConnectTimeoutMs = 5000;
+    static constexpr int kSendTimeoutMs = 5000;
 
-  TcpSocket() = default;
-  ~TcpSocket();
-  TcpSocket(const TcpSocket&) = delete;
-  TcpSocket& operator=(const TcpSocket&) = delete;
+    TcpSocket() = default;
+    ~TcpSocket();
+    TcpSocket(const TcpSocket&) = delete;
+    TcpSocket& operator=(const TcpSocket&) = delete;
 
-  // Creates the socket. False when the system refuses ("socket() failed;").
-  bool create();
-  // Connects to an address in network order; bounded by kConnectTimeoutMs.
-  bool connect_to(std::uint32_t address_be, int port);
+    // Creates the socket. False when the system refuses ("socket() failed;").
+    bool create();
+    // Connects to an address in network order; bounded by kConnectTimeoutMs.
+    bool connect_to(std::uint32_t address_be, int port);
 
-  // Sends all bytes with one send call; true only when every byte went out.
-  bool send_exact(std::span<const std::uint8_t> bytes);
+    // Sends all bytes with one send call; true only when every byte went out.
+    bool send_exact(std::span<const std::uint8_t> bytes);
 
-  // Waits at most `wait_ms` for data. Returns bytes read (> 0), 0 when the peer
-  // closed or the socket failed, -1 when nothing arrived in time.
-  long receive(std::span<std::uint8_t> into, int wait_ms);
+    // Waits at most `wait_ms` for data. Returns bytes read (> 0), 0 when the peer
+    // closed or the socket failed, -1 when nothing arrived in time.
+    long receive(std::span<std::uint8_t> into, int wait_ms);
 
-  // Wakes any thread blocked in receive on this socket (any thread).
-  void shutdown_both();
-  void close();
-  bool is_open() const { return fd_ >= 0; }
+    // Wakes any thread blocked in receive on this socket (any thread).
+    void shutdown_both();
+    void close();
+    bool is_open() const { return fd_ >= 0; }
 
- private:
-  int fd_ = -1;
+private:
+    int fd_ = -1;
 };
 
 }  // namespace orvel::net

@@ -15,87 +15,88 @@ namespace dvrsim {
 namespace {
 
 TEST(DvrsimScenario, ReadsEveryKindOfLineAndRejectsBadOnes) {
-  Scenario s;
-  std::string error;
-  ASSERT_TRUE(load_scenario_text(
-      "# demo\nuser admin 1234\nuser guest\ndevice 2\nswitch 8\ncamera 1 Front door\ncamera 2\n"
-      "mask 0x5\npreset 3 15 Far corner\ndays 2009-02 0x3\n"
-      "recording 3 2009-03-07 D 08:00:00 300 1\nrecording 3 2009-03-08 09:30:00 600 0\nsplit 9\njoin\n"
-      "drop-after-ms 250\n",
-      s, error))
-      << error;
-  EXPECT_EQ(s.users.at("admin"), "1234");
-  EXPECT_EQ(s.users.at("guest"), "");
-  EXPECT_EQ(s.camera_count(), 16);
-  EXPECT_EQ(s.camera_names.at(1), "Front door");
-  EXPECT_EQ(s.camera_names.at(2), "");
-  EXPECT_TRUE(s.send_mask);
-  EXPECT_EQ(s.presets.at(3)[15], "Far corner");
-  ASSERT_EQ(s.recordings.size(), 2u);
-  EXPECT_EQ(s.recordings[0].drive, 'D');
-  EXPECT_EQ(s.recordings[1].drive, 'C');
-  EXPECT_EQ(s.month_mask(2009, 3), 0b11000000u);
-  EXPECT_EQ(s.month_mask(2009, 2), 3u);
-  EXPECT_TRUE(s.join_replies);
-  EXPECT_EQ(s.drop_after_ms, 250);
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(load_scenario_text(
+        "# demo\nuser admin 1234\nuser guest\ndevice 2\nswitch 8\ncamera 1 Front door\ncamera 2\n"
+        "mask 0x5\npreset 3 15 Far corner\ndays 2009-02 0x3\n"
+        "recording 3 2009-03-07 D 08:00:00 300 1\nrecording 3 2009-03-08 09:30:00 600 0\nsplit "
+        "9\njoin\n"
+        "drop-after-ms 250\n",
+        s, error))
+        << error;
+    EXPECT_EQ(s.users.at("admin"), "1234");
+    EXPECT_EQ(s.users.at("guest"), "");
+    EXPECT_EQ(s.camera_count(), 16);
+    EXPECT_EQ(s.camera_names.at(1), "Front door");
+    EXPECT_EQ(s.camera_names.at(2), "");
+    EXPECT_TRUE(s.send_mask);
+    EXPECT_EQ(s.presets.at(3)[15], "Far corner");
+    ASSERT_EQ(s.recordings.size(), 2u);
+    EXPECT_EQ(s.recordings[0].drive, 'D');
+    EXPECT_EQ(s.recordings[1].drive, 'C');
+    EXPECT_EQ(s.month_mask(2009, 3), 0b11000000u);
+    EXPECT_EQ(s.month_mask(2009, 2), 3u);
+    EXPECT_TRUE(s.join_replies);
+    EXPECT_EQ(s.drop_after_ms, 250);
 
-  for (const char* bad : {"bogus 1", "device 300", "preset 37 0 x", "preset 1 16 x", "mask",
-                          "recording 1 2009-13-01 08:00:00 1 0", "recording 1 2009-01-01 25:00:00 1 0",
-                          "days 2009 1"}) {
-    Scenario t;
-    EXPECT_FALSE(load_scenario_text(std::string("user a b\n") + bad, t, error)) << bad;
-    EXPECT_NE(error.find("line 2"), std::string::npos) << error;
-  }
+    for (const char* bad : {"bogus 1", "device 300", "preset 37 0 x", "preset 1 16 x", "mask",
+                            "recording 1 2009-13-01 08:00:00 1 0",
+                            "recording 1 2009-01-01 25:00:00 1 0", "days 2009 1"}) {
+        Scenario t;
+        EXPECT_FALSE(load_scenario_text(std::string("user a b\n") + bad, t, error)) << bad;
+        EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+    }
 }
 
 int connect_to(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(static_cast<std::uint16_t>(port));
-  inet_pton(AF_INET, "127.0.0.1", &sa.sin_addr);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(static_cast<std::uint16_t>(port));
+    inet_pton(AF_INET, "127.0.0.1", &sa.sin_addr);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 bool wait_for_log(const Server& server, const std::string& needle) {
-  for (int i = 0; i < 200; ++i) {
-    for (const auto& l : server.log_lines())
-      if (l.find(needle) != std::string::npos) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
+    for (int i = 0; i < 200; ++i) {
+        for (const auto& l : server.log_lines())
+            if (l.find(needle) != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 TEST(DvrsimServer, BadRequestsDropOnlyThatClient) {
-  Scenario s;
-  s.users["admin"] = "";
-  Server server(s);
-  std::string error;
-  ASSERT_TRUE(server.start("127.0.0.1", 0, error)) << error;
-  const int good = connect_to(server.command_port());
-  const int bad = connect_to(server.command_port());
-  ASSERT_GE(good, 0);
-  ASSERT_GE(bad, 0);
-  const std::uint8_t garbage[] = {0, 11, 0, 0, 3, 0, 0xFF};  // length below the header
-  ASSERT_EQ(::send(bad, garbage, sizeof garbage, 0), static_cast<ssize_t>(sizeof garbage));
-  EXPECT_TRUE(wait_for_log(server, "bad request length 3"));
-  // A short login (length 6) is logged as unknown, not read past its end.
-  const std::uint8_t short_login[] = {0, 11, 0x21, 0x1C, 6, 0};
-  ASSERT_EQ(::send(good, short_login, sizeof short_login, 0), 6);
-  EXPECT_TRUE(wait_for_log(server, "unknown type=0 code=11"));
-  // The stream port is reserved and answered by closing.
-  const int stream = connect_to(server.command_port() + 1);
-  EXPECT_GE(stream, 0);
-  EXPECT_TRUE(wait_for_log(server, "port+1 connection refused"));
-  ::close(stream);
-  ::close(good);
-  ::close(bad);
-  server.stop();
-  EXPECT_EQ(server.clients_served(), 2);
+    Scenario s;
+    s.users["admin"] = "";
+    Server server(s);
+    std::string error;
+    ASSERT_TRUE(server.start("127.0.0.1", 0, error)) << error;
+    const int good = connect_to(server.command_port());
+    const int bad = connect_to(server.command_port());
+    ASSERT_GE(good, 0);
+    ASSERT_GE(bad, 0);
+    const std::uint8_t garbage[] = {0, 11, 0, 0, 3, 0, 0xFF};  // length below the header
+    ASSERT_EQ(::send(bad, garbage, sizeof garbage, 0), static_cast<ssize_t>(sizeof garbage));
+    EXPECT_TRUE(wait_for_log(server, "bad request length 3"));
+    // A short login (length 6) is logged as unknown, not read past its end.
+    const std::uint8_t short_login[] = {0, 11, 0x21, 0x1C, 6, 0};
+    ASSERT_EQ(::send(good, short_login, sizeof short_login, 0), 6);
+    EXPECT_TRUE(wait_for_log(server, "unknown type=0 code=11"));
+    // The stream port is reserved and answered by closing.
+    const int stream = connect_to(server.command_port() + 1);
+    EXPECT_GE(stream, 0);
+    EXPECT_TRUE(wait_for_log(server, "port+1 connection refused"));
+    ::close(stream);
+    ::close(good);
+    ::close(bad);
+    server.stop();
+    EXPECT_EQ(server.clients_served(), 2);
 }
 
 }  // namespace

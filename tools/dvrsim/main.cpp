@@ -18,112 +18,114 @@ std::atomic<bool> g_stop{false};
 void on_signal(int) { g_stop = true; }
 
 void usage() {
-  std::puts(
-      "usage: dvrsim [options]\n"
-      "  --bind ADDR          listen address (default 127.0.0.1)\n"
-      "  --port N             command port; N+1 and N+2 are reserved too (default 9000;\n"
-      "                       0 picks three free consecutive ports and prints them)\n"
-      "  --scenario FILE      scenario file (see demo/demo.scenario)\n"
-      "  --set 'LINE'         one scenario line, e.g. --set 'user admin 1234'\n"
-      "  --log FILE           write the request log to FILE (default: standard output)\n"
-      "  --duration S         stop after S seconds (default: run until SIGINT/SIGTERM)\n"
-      "  --split N            fault: send replies in pieces of N bytes\n"
-      "  --join               fault: send all replies to one request in one piece\n"
-      "  --drop-after-ms N    fault: drop each client N ms after it connected");
+    std::puts(
+        "usage: dvrsim [options]\n"
+        "  --bind ADDR          listen address (default 127.0.0.1)\n"
+        "  --port N             command port; N+1 and N+2 are reserved too (default 9000;\n"
+        "                       0 picks three free consecutive ports and prints them)\n"
+        "  --scenario FILE      scenario file (see demo/demo.scenario)\n"
+        "  --set 'LINE'         one scenario line, e.g. --set 'user admin 1234'\n"
+        "  --log FILE           write the request log to FILE (default: standard output)\n"
+        "  --duration S         stop after S seconds (default: run until SIGINT/SIGTERM)\n"
+        "  --split N            fault: send replies in pieces of N bytes\n"
+        "  --join               fault: send all replies to one request in one piece\n"
+        "  --drop-after-ms N    fault: drop each client N ms after it connected");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  dvrsim::Scenario scenario;
-  std::string bind_address = "127.0.0.1", log_path, error;
-  int port = 9000;
-  double duration_s = 0;
-  bool have_users = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    auto value = [&](const char* what) -> std::string {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "dvrsim: %s needs a value\n", what);
-        std::exit(2);
-      }
-      return argv[++i];
-    };
-    bool ok = true;
-    if (arg == "--help" || arg == "-h") {
-      usage();
-      return 0;
-    } else if (arg == "--bind") {
-      bind_address = value("--bind");
-    } else if (arg == "--port") {
-      const std::string v = value("--port");
-      char* end = nullptr;
-      const long p = std::strtol(v.c_str(), &end, 10);
-      ok = *end == '\0' && p >= 0 && p <= 65533;
-      port = static_cast<int>(p);
-      if (!ok) error = "--port needs 0..65533";
-    } else if (arg == "--scenario") {
-      ok = dvrsim::load_scenario_file(value("--scenario"), scenario, error);
-    } else if (arg == "--set") {
-      ok = dvrsim::apply_scenario_line(value("--set"), scenario, error);
-    } else if (arg == "--log") {
-      log_path = value("--log");
-    } else if (arg == "--duration") {
-      duration_s = std::atof(value("--duration").c_str());
-    } else if (arg == "--split") {
-      ok = dvrsim::apply_scenario_line("split " + value("--split"), scenario, error);
-    } else if (arg == "--join") {
-      scenario.join_replies = true;
-    } else if (arg == "--drop-after-ms") {
-      ok = dvrsim::apply_scenario_line("drop-after-ms " + value("--drop-after-ms"), scenario, error);
-    } else {
-      error = "unknown option " + arg;
-      ok = false;
+    dvrsim::Scenario scenario;
+    std::string bind_address = "127.0.0.1", log_path, error;
+    int port = 9000;
+    double duration_s = 0;
+    bool have_users = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](const char* what) -> std::string {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "dvrsim: %s needs a value\n", what);
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        bool ok = true;
+        if (arg == "--help" || arg == "-h") {
+            usage();
+            return 0;
+        } else if (arg == "--bind") {
+            bind_address = value("--bind");
+        } else if (arg == "--port") {
+            const std::string v = value("--port");
+            char* end = nullptr;
+            const long p = std::strtol(v.c_str(), &end, 10);
+            ok = *end == '\0' && p >= 0 && p <= 65533;
+            port = static_cast<int>(p);
+            if (!ok) error = "--port needs 0..65533";
+        } else if (arg == "--scenario") {
+            ok = dvrsim::load_scenario_file(value("--scenario"), scenario, error);
+        } else if (arg == "--set") {
+            ok = dvrsim::apply_scenario_line(value("--set"), scenario, error);
+        } else if (arg == "--log") {
+            log_path = value("--log");
+        } else if (arg == "--duration") {
+            duration_s = std::atof(value("--duration").c_str());
+        } else if (arg == "--split") {
+            ok = dvrsim::apply_scenario_line("split " + value("--split"), scenario, error);
+        } else if (arg == "--join") {
+            scenario.join_replies = true;
+        } else if (arg == "--drop-after-ms") {
+            ok = dvrsim::apply_scenario_line("drop-after-ms " + value("--drop-after-ms"), scenario,
+                                             error);
+        } else {
+            error = "unknown option " + arg;
+            ok = false;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "dvrsim: %s\n", error.c_str());
+            usage();
+            return 2;
+        }
     }
-    if (!ok) {
-      std::fprintf(stderr, "dvrsim: %s\n", error.c_str());
-      usage();
-      return 2;
+    have_users = !scenario.users.empty();
+    if (!have_users) scenario.users["admin"] = "";  // a DVR out of the box
+
+    std::FILE* log_stream = stdout;
+    if (!log_path.empty()) {
+        log_stream = std::fopen(log_path.c_str(), "a");
+        if (!log_stream) {
+            std::fprintf(stderr, "dvrsim: cannot open log %s: %s\n", log_path.c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
     }
-  }
-  have_users = !scenario.users.empty();
-  if (!have_users) scenario.users["admin"] = "";  // a DVR out of the box
 
-  std::FILE* log_stream = stdout;
-  if (!log_path.empty()) {
-    log_stream = std::fopen(log_path.c_str(), "a");
-    if (!log_stream) {
-      std::fprintf(stderr, "dvrsim: cannot open log %s: %s\n", log_path.c_str(), std::strerror(errno));
-      return 1;
+    struct sigaction sa {};
+    sa.sa_handler = on_signal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    dvrsim::Server server(scenario);
+    server.set_log_stream(log_stream);
+    if (!server.start(bind_address, port, error)) {
+        std::fprintf(stderr, "dvrsim: %s\n", error.c_str());
+        return 1;
     }
-  }
+    std::printf("dvrsim listening on %s ports %d %d %d\n", bind_address.c_str(),
+                server.command_port(), server.command_port() + 1, server.command_port() + 2);
+    std::fflush(stdout);
 
-  struct sigaction sa {};
-  sa.sa_handler = on_signal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
-  signal(SIGPIPE, SIG_IGN);
-
-  dvrsim::Server server(scenario);
-  server.set_log_stream(log_stream);
-  if (!server.start(bind_address, port, error)) {
-    std::fprintf(stderr, "dvrsim: %s\n", error.c_str());
-    return 1;
-  }
-  std::printf("dvrsim listening on %s ports %d %d %d\n", bind_address.c_str(), server.command_port(),
-              server.command_port() + 1, server.command_port() + 2);
-  std::fflush(stdout);
-
-  const auto started = std::chrono::steady_clock::now();
-  while (!g_stop) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (duration_s > 0 && std::chrono::steady_clock::now() - started >=
-                              std::chrono::duration<double>(duration_s))
-      break;
-  }
-  server.stop();
-  std::printf("dvrsim stopped after serving %d clients\n", server.clients_served());
-  if (log_stream != stdout) std::fclose(log_stream);
-  return 0;
+    const auto started = std::chrono::steady_clock::now();
+    while (!g_stop) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (duration_s > 0 &&
+            std::chrono::steady_clock::now() - started >= std::chrono::duration<double>(duration_s))
+            break;
+    }
+    server.stop();
+    std::printf("dvrsim stopped after serving %d clients\n", server.clients_served());
+    if (log_stream != stdout) std::fclose(log_stream);
+    return 0;
 }

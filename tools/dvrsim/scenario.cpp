@@ -9,146 +9,150 @@ namespace dvrsim {
 namespace {
 
 bool parse_int(const std::string& text, long min, long max, long& out) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  const long v = std::strtol(text.c_str(), &end, 0);
-  if (*end != '\0' || v < min || v > max) return false;
-  out = v;
-  return true;
+    if (text.empty()) return false;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 0);
+    if (*end != '\0' || v < min || v > max) return false;
+    out = v;
+    return true;
 }
 
 std::string rest_of_line(std::istringstream& in) {
-  std::string rest;
-  std::getline(in, rest);
-  const auto first = rest.find_first_not_of(' ');
-  return first == std::string::npos ? std::string() : rest.substr(first);
+    std::string rest;
+    std::getline(in, rest);
+    const auto first = rest.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : rest.substr(first);
 }
 
 // "YYYY-MM-DD", or "today" / "today-N" (UTC, N days back) so demos stay current.
 bool parse_date(const std::string& text, int& y, int& m, int& d) {
-  if (text.rfind("today", 0) == 0) {
-    long back = 0;
-    if (text.size() > 5) {
-      if (text[5] != '-' || !parse_int(text.substr(6), 0, 3650, back)) return false;
+    if (text.rfind("today", 0) == 0) {
+        long back = 0;
+        if (text.size() > 5) {
+            if (text[5] != '-' || !parse_int(text.substr(6), 0, 3650, back)) return false;
+        }
+        const std::time_t when = std::time(nullptr) - static_cast<std::time_t>(back) * 86400;
+        std::tm parts{};
+        gmtime_r(&when, &parts);
+        y = parts.tm_year + 1900;
+        m = parts.tm_mon + 1;
+        d = parts.tm_mday;
+        return true;
     }
-    const std::time_t when = std::time(nullptr) - static_cast<std::time_t>(back) * 86400;
-    std::tm parts{};
-    gmtime_r(&when, &parts);
-    y = parts.tm_year + 1900;
-    m = parts.tm_mon + 1;
-    d = parts.tm_mday;
-    return true;
-  }
-  return std::sscanf(text.c_str(), "%d-%d-%d", &y, &m, &d) == 3 && m >= 1 && m <= 12 && d >= 1 &&
-         d <= 31;
+    return std::sscanf(text.c_str(), "%d-%d-%d", &y, &m, &d) == 3 && m >= 1 && m <= 12 && d >= 1 &&
+           d <= 31;
 }
 
 }  // namespace
 
 int Scenario::camera_count() const {
-  const int n = device * switch_count;
-  return n > 0 ? n : 0;
+    const int n = device * switch_count;
+    return n > 0 ? n : 0;
 }
 
 std::uint32_t Scenario::month_mask(int year, int month) const {
-  std::uint32_t mask = 0;
-  if (auto it = day_masks.find(year * 100 + month); it != day_masks.end()) mask = it->second;
-  for (const auto& r : recordings)
-    if (r.year == year && r.month == month) mask |= 1u << (r.day - 1);
-  return mask;
+    std::uint32_t mask = 0;
+    if (auto it = day_masks.find(year * 100 + month); it != day_masks.end()) mask = it->second;
+    for (const auto& r : recordings)
+        if (r.year == year && r.month == month) mask |= 1u << (r.day - 1);
+    return mask;
 }
 
 bool apply_scenario_line(const std::string& raw, Scenario& s, std::string& error) {
-  std::istringstream in(raw);
-  std::string word;
-  if (!(in >> word) || word[0] == '#') return true;
-  long v = 0;
-  std::string a, b, c;
-  if (word == "user") {
-    if (!(in >> a)) return error = "user needs a name", false;
-    in >> b;  // an empty password is allowed
-    s.users[a] = b;
-  } else if (word == "device" || word == "switch") {
-    if (!(in >> a) || !parse_int(a, -128, 127, v)) return error = word + " needs -128..127", false;
-    (word == "device" ? s.device : s.switch_count) = static_cast<int>(v);
-  } else if (word == "camera") {
-    if (!(in >> a) || !parse_int(a, 1, 16129, v)) return error = "camera needs a number", false;
-    s.camera_names[static_cast<int>(v)] = rest_of_line(in);
-  } else if (word == "mask") {
-    if (!(in >> a) || !parse_int(a, 0, 0xFFFFFFFFL, v)) return error = "mask needs a number", false;
-    s.send_mask = true;
-    s.camera_mask = static_cast<std::uint32_t>(v);
-  } else if (word == "tag") {
-    if (!(in >> a) || !parse_int(a, 0, 255, v)) return error = "tag needs 0..255", false;
-    s.tag_byte = static_cast<int>(v);
-  } else if (word == "preset") {
-    long slot = 0;
-    if (!(in >> a >> b) || !parse_int(a, 1, kSimMaxCameras, v) || !parse_int(b, 0, 15, slot))
-      return error = "preset needs camera 1..36 and slot 0..15", false;
-    auto& list = s.presets[static_cast<int>(v)];
-    if (list.size() < 16) list.resize(16);
-    list[static_cast<std::size_t>(slot)] = rest_of_line(in);
-  } else if (word == "days") {
-    int y = 0, m = 0;
-    if (!(in >> a >> b) || std::sscanf(a.c_str(), "%d-%d", &y, &m) != 2 || m < 1 || m > 12 ||
-        !parse_int(b, 0, 0xFFFFFFFFL, v))
-      return error = "days needs YYYY-MM MASK", false;
-    s.day_masks[y * 100 + m] = static_cast<std::uint32_t>(v);
-  } else if (word == "recording") {
-    SimRecording r;
-    if (!(in >> a >> b >> c) || !parse_int(a, 1, 65535, v) ||
-        !parse_date(b, r.year, r.month, r.day))
-      return error = "recording needs CAMERA YYYY-MM-DD [DRIVE] HH:MM:SS LENGTH KIND", false;
-    r.camera = static_cast<int>(v);
-    if (c.size() == 1 && c[0] >= 'C' && c[0] <= 'Z') {
-      r.drive = c[0];
-      if (!(in >> c)) return error = "recording needs a start time", false;
+    std::istringstream in(raw);
+    std::string word;
+    if (!(in >> word) || word[0] == '#') return true;
+    long v = 0;
+    std::string a, b, c;
+    if (word == "user") {
+        if (!(in >> a)) return error = "user needs a name", false;
+        in >> b;  // an empty password is allowed
+        s.users[a] = b;
+    } else if (word == "device" || word == "switch") {
+        if (!(in >> a) || !parse_int(a, -128, 127, v))
+            return error = word + " needs -128..127", false;
+        (word == "device" ? s.device : s.switch_count) = static_cast<int>(v);
+    } else if (word == "camera") {
+        if (!(in >> a) || !parse_int(a, 1, 16129, v)) return error = "camera needs a number", false;
+        s.camera_names[static_cast<int>(v)] = rest_of_line(in);
+    } else if (word == "mask") {
+        if (!(in >> a) || !parse_int(a, 0, 0xFFFFFFFFL, v))
+            return error = "mask needs a number", false;
+        s.send_mask = true;
+        s.camera_mask = static_cast<std::uint32_t>(v);
+    } else if (word == "tag") {
+        if (!(in >> a) || !parse_int(a, 0, 255, v)) return error = "tag needs 0..255", false;
+        s.tag_byte = static_cast<int>(v);
+    } else if (word == "preset") {
+        long slot = 0;
+        if (!(in >> a >> b) || !parse_int(a, 1, kSimMaxCameras, v) || !parse_int(b, 0, 15, slot))
+            return error = "preset needs camera 1..36 and slot 0..15", false;
+        auto& list = s.presets[static_cast<int>(v)];
+        if (list.size() < 16) list.resize(16);
+        list[static_cast<std::size_t>(slot)] = rest_of_line(in);
+    } else if (word == "days") {
+        int y = 0, m = 0;
+        if (!(in >> a >> b) || std::sscanf(a.c_str(), "%d-%d", &y, &m) != 2 || m < 1 || m > 12 ||
+            !parse_int(b, 0, 0xFFFFFFFFL, v))
+            return error = "days needs YYYY-MM MASK", false;
+        s.day_masks[y * 100 + m] = static_cast<std::uint32_t>(v);
+    } else if (word == "recording") {
+        SimRecording r;
+        if (!(in >> a >> b >> c) || !parse_int(a, 1, 65535, v) ||
+            !parse_date(b, r.year, r.month, r.day))
+            return error = "recording needs CAMERA YYYY-MM-DD [DRIVE] HH:MM:SS LENGTH KIND", false;
+        r.camera = static_cast<int>(v);
+        if (c.size() == 1 && c[0] >= 'C' && c[0] <= 'Z') {
+            r.drive = c[0];
+            if (!(in >> c)) return error = "recording needs a start time", false;
+        }
+        long len = 0, kind = 0;
+        std::string len_text, kind_text;
+        in >> len_text >> kind_text;
+        if (std::sscanf(c.c_str(), "%d:%d:%d", &r.hour, &r.minute, &r.second) != 3 || r.hour < 0 ||
+            r.hour > 23 || r.minute < 0 || r.minute > 59 || r.second < 0 || r.second > 59 ||
+            !parse_int(len_text, 0, 65535, len) || !parse_int(kind_text, 0, 255, kind))
+            return error = "recording needs HH:MM:SS LENGTH KIND", false;
+        r.length_s = static_cast<int>(len);
+        r.kind = static_cast<int>(kind);
+        s.recordings.push_back(r);
+    } else if (word == "split") {
+        if (!(in >> a) || !parse_int(a, 0, 65535, v))
+            return error = "split needs a byte count", false;
+        s.split_bytes = static_cast<int>(v);
+    } else if (word == "join") {
+        s.join_replies = true;
+    } else if (word == "drop-after-ms") {
+        if (!(in >> a) || !parse_int(a, 0, 86400000, v))
+            return error = "drop-after-ms needs ms", false;
+        s.drop_after_ms = static_cast<int>(v);
+    } else {
+        return error = "unknown word '" + word + "'", false;
     }
-    long len = 0, kind = 0;
-    std::string len_text, kind_text;
-    in >> len_text >> kind_text;
-    if (std::sscanf(c.c_str(), "%d:%d:%d", &r.hour, &r.minute, &r.second) != 3 ||
-        r.hour < 0 || r.hour > 23 || r.minute < 0 || r.minute > 59 || r.second < 0 ||
-        r.second > 59 || !parse_int(len_text, 0, 65535, len) || !parse_int(kind_text, 0, 255, kind))
-      return error = "recording needs HH:MM:SS LENGTH KIND", false;
-    r.length_s = static_cast<int>(len);
-    r.kind = static_cast<int>(kind);
-    s.recordings.push_back(r);
-  } else if (word == "split") {
-    if (!(in >> a) || !parse_int(a, 0, 65535, v)) return error = "split needs a byte count", false;
-    s.split_bytes = static_cast<int>(v);
-  } else if (word == "join") {
-    s.join_replies = true;
-  } else if (word == "drop-after-ms") {
-    if (!(in >> a) || !parse_int(a, 0, 86400000, v)) return error = "drop-after-ms needs ms", false;
-    s.drop_after_ms = static_cast<int>(v);
-  } else {
-    return error = "unknown word '" + word + "'", false;
-  }
-  return true;
+    return true;
 }
 
 bool load_scenario_text(const std::string& text, Scenario& out, std::string& error) {
-  std::istringstream in(text);
-  std::string line;
-  int number = 0;
-  while (std::getline(in, line)) {
-    ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!apply_scenario_line(line, out, error)) {
-      error = "line " + std::to_string(number) + ": " + error;
-      return false;
+    std::istringstream in(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!apply_scenario_line(line, out, error)) {
+            error = "line " + std::to_string(number) + ": " + error;
+            return false;
+        }
     }
-  }
-  return true;
+    return true;
 }
 
 bool load_scenario_file(const std::string& path, Scenario& out, std::string& error) {
-  std::ifstream f(path);
-  if (!f) return error = "cannot read " + path, false;
-  std::stringstream all;
-  all << f.rdbuf();
-  return load_scenario_text(all.str(), out, error);
+    std::ifstream f(path);
+    if (!f) return error = "cannot read " + path, false;
+    std::stringstream all;
+    all << f.rdbuf();
+    return load_scenario_text(all.str(), out, error);
 }
 
 }  // namespace dvrsim

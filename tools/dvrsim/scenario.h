@@ -12,35 +12,35 @@ namespace dvrsim {
 inline constexpr int kSimMaxCameras = 36;
 
 struct SimRecording {
-  int camera = 1;
-  int year = 2009, month = 1, day = 1;
-  char drive = 'C';
-  int hour = 0, minute = 0, second = 0;
-  int kind = 0;
-  int length_s = 0;
+    int camera = 1;
+    int year = 2009, month = 1, day = 1;
+    char drive = 'C';
+    int hour = 0, minute = 0, second = 0;
+    int kind = 0;
+    int length_s = 0;
 };
 
 struct Scenario {
-  std::map<std::string, std::string> users;  // user -> password (compared on 8 bytes)
-  int device = 1;
-  int switch_count = 4;
-  std::map<int, std::string> camera_names;  // 1-based; missing = empty name
-  bool send_mask = false;
-  std::uint32_t camera_mask = 0xFFFFFFFFu;
-  int tag_byte = -1;  // a tag other than 2 to append when no mask is sent; -1 = none
-  std::map<int, std::vector<std::string>> presets;  // 1-based camera -> up to 16 names
-  std::map<int, std::uint32_t> day_masks;           // year*100+month -> bit d-1
-  std::vector<SimRecording> recordings;
+    std::map<std::string, std::string> users;  // user -> password (compared on 8 bytes)
+    int device = 1;
+    int switch_count = 4;
+    std::map<int, std::string> camera_names;  // 1-based; missing = empty name
+    bool send_mask = false;
+    std::uint32_t camera_mask = 0xFFFFFFFFu;
+    int tag_byte = -1;  // a tag other than 2 to append when no mask is sent; -1 = none
+    std::map<int, std::vector<std::string>> presets;  // 1-based camera -> up to 16 names
+    std::map<int, std::uint32_t> day_masks;           // year*100+month -> bit d-1
+    std::vector<SimRecording> recordings;
 
-  // Fault switches.
-  int split_bytes = 0;    // >0: every reply is sent in pieces of this many bytes
-  int split_pause_ms = 20;
-  bool join_replies = false;  // all replies to one request leave in one send
-  int drop_after_ms = 0;      // >0: each client is dropped this long after accept
+    // Fault switches.
+    int split_bytes = 0;  // >0: every reply is sent in pieces of this many bytes
+    int split_pause_ms = 20;
+    bool join_replies = false;  // all replies to one request leave in one send
+    int drop_after_ms = 0;      // >0: each client is dropped this long after accept
 
-  int camera_count() const;
-  // Masks for a month, combining explicit masks and the recordings' days.
-  std::uint32_t month_mask(int year, int month) const;
+    int camera_count() const;
+    // Masks for a month, combining explicit masks and the recordings' days.
+    std::uint32_t month_mask(int year, int month) const;
 };
 
 // Reads scenario lines into `out`. Returns false and sets `error` (with the line

@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/command_ids.h"
+
 namespace orvel::gui {
 
 namespace cid = net::connect_id;
@@ -163,6 +165,17 @@ int run_connect_dialog(net::ConnectDialogLogic& logic, QWidget* owner) {
     ConnectDialog dialog(logic, owner);
     dialog.exec();
     return dialog.closed_by() ? dialog.closed_by() : cid::kClose;
+}
+
+void wire_connect_button(app::CommandDispatcher& dispatcher, platform::MainControlsPort& controls,
+                         net::ConnectDialogLogic& logic, QWidget* owner) {
+    constexpr int kFacePressed = 265;
+    constexpr int kFaceNormal = 264;
+    dispatcher.set_handler(app::id::kConnect, [&controls, &logic, owner](int) {
+        controls.set_face(app::id::kConnect, kFacePressed);
+        run_connect_dialog(logic, owner);
+        controls.set_face(app::id::kConnect, kFaceNormal);
+    });
 }
 
 }  // namespace orvel::gui

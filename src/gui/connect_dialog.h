@@ -4,7 +4,9 @@
 
 #include <QDialog>
 
+#include "app/dispatcher.h"
 #include "net/connect_dialog_logic.h"
+#include "platform/ports/main_controls.h"
 
 class QCheckBox;
 class QComboBox;
@@ -49,5 +51,10 @@ private:
 
 // Runs the dialog modally; returns the id of the button that closed it. Thread: UI thread.
 int run_connect_dialog(net::ConnectDialogLogic& logic, QWidget* owner);
+
+// Registers the connect button (1076): pressed face 265, the dialog, face 264 again.
+// Thread: UI thread.
+void wire_connect_button(app::CommandDispatcher& dispatcher, platform::MainControlsPort& controls,
+                         net::ConnectDialogLogic& logic, QWidget* owner);
 
 }  // namespace orvel::gui

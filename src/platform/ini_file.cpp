@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -187,6 +188,8 @@ std::string ini_with_value(std::string_view text, std::string_view section, std:
     return out;
 }
 
+std::mutex IniFile::mutex_;
+
 IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {}
 
 std::filesystem::path IniFile::default_path() {
@@ -204,9 +207,14 @@ std::filesystem::path IniFile::default_path() {
 std::string IniFile::read_text() const {
     std::ifstream in(path_, std::ios::binary);
     if (!in) return {};
-    std::string text(kIniMaxFileBytes, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
+    // Read up to the size limit in small steps: the file is usually a few kilobytes.
+    std::string text;
+    char chunk[16 * 1024];
+    while (text.size() < kIniMaxFileBytes && in) {
+        const std::size_t want = std::min(sizeof chunk, kIniMaxFileBytes - text.size());
+        in.read(chunk, static_cast<std::streamsize>(want));
+        text.append(chunk, static_cast<std::size_t>(in.gcount()));
+    }
     return text;
 }
 

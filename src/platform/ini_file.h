@@ -40,7 +40,7 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
 
-    // Thread: any (calls are serialised).
+    // Thread: any (calls of all IniFile objects are serialised).
     std::string get_string(std::string_view section, std::string_view key,
                            std::string_view default_value, std::size_t size_bytes) const;
     // Thread: any.
@@ -54,7 +54,9 @@ private:
     std::string read_text() const;
 
     std::filesystem::path path_;
-    mutable std::mutex mutex_;
+    // One lock for every IniFile of the process: two objects naming the same file must
+    // not interleave their read-modify-write cycles.
+    static std::mutex mutex_;
 };
 
 }  // namespace orvel::platform

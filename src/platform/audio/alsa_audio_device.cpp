@@ -74,6 +74,7 @@ public:
         }
         wake_.notify_all();
         if (thread_.joinable()) thread_.join();
+        std::lock_guard<std::mutex> guard(mutex_);
         snd_pcm_close(pcm_);
         pcm_ = nullptr;
     }

@@ -99,9 +99,20 @@ int display_loop(LiveSlot& slot, const DisplayEnv& env, ProcessEntry&& process) 
     }
 }
 
-// Sleeps for `delay_ms` in short steps so that a stop is seen within 40 ms.
-void paced_sleep(const LiveSlot& slot, int32_t delay_ms) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(delay_ms);
+// Paces video frames `delay_ms` apart, measured from the previous frame's release rather than
+// from now, so the time spent decoding and drawing does not add up into a growing backlog
+// (and latency). A thread more than one maximal step behind starts afresh from now. While the
+// frame being shown is the newest one received, the cadence drifts 2 ms per frame towards the
+// arrivals, so the wait a live frame spends before display settles near zero without jerks.
+// Sleeps in short steps so that a stop is seen within 40 ms.
+void paced_sleep(const LiveSlot& slot, int32_t delay_ms, bool newest,
+                 std::chrono::steady_clock::time_point& last_release) {
+    constexpr auto kDrift = std::chrono::milliseconds(2);
+    const auto now = std::chrono::steady_clock::now();
+    auto until = last_release + std::chrono::milliseconds(delay_ms);
+    if (until < now - std::chrono::milliseconds(kMaxFrameDeltaMs)) until = now;
+    if (newest && until > now) until = std::max(now, until - kDrift);
+    last_release = until;
     for (;;) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= until || slot.run_state.load() == kRunStop) return;
@@ -123,6 +134,7 @@ platform::Rect software_dest_rect(const LiveSlot& slot, const AppState& state) {
 
 int live_display_thread(LiveSlot& slot, const DisplayEnv& env) {
     uint32_t previous_capture_ms = 0;
+    std::chrono::steady_clock::time_point last_release{};
     return display_loop(slot, env, [&](const uint8_t* entry, uint64_t received_at) {
         const uint8_t flags = entry[0];
         const int payload_bytes = entry[2] | entry[3] << 8;
@@ -141,7 +153,7 @@ int live_display_thread(LiveSlot& slot, const DisplayEnv& env) {
         }
         const int32_t delay = live_frame_delay_ms(capture_ms, previous_capture_ms, queued);
         previous_capture_ms = capture_ms;
-        paced_sleep(slot, delay);
+        paced_sleep(slot, delay, queued <= 1, last_release);
         const int handle = slot.decoders[0] != kNoDecoder ? slot.decoders[0] : slot.decoders[1];
         decode_into_picture(slot, env, handle, payload, payload_bytes, slot.picture_width,
                             slot.picture_height);

@@ -1,5 +1,7 @@
 #include "gui_test_support.h"
 
+#include <gtest/gtest.h>
+
 namespace orvel::gui::test {
 
 QApplication& app() {
@@ -7,8 +9,24 @@ QApplication& app() {
     static char name[] = "gui_tests";
     static char* argv[] = {name, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication application(argc, argv);
-    return application;
+    // Made once and ended by the test environment before static destruction, so the input
+    // devices the test events created go while the application still exists.
+    if (!QApplication::instance()) new QApplication(argc, argv);
+    return *qApp;
 }
 
 }  // namespace orvel::gui::test
+
+namespace {
+
+// Every test of this binary gets the application before its fixture's widgets are built.
+class ApplicationEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { orvel::gui::test::app(); }
+    void TearDown() override { delete QApplication::instance(); }
+};
+
+const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+
+}  // namespace

@@ -64,7 +64,11 @@ TEST_P(MainWindowModes, PadHasTwelveButtonsWithPlacesAndTooltips) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, MainWindowModes,
-                         ::testing::Values(ScreenModeKind::mode_1024, ScreenModeKind::mode_1280));
+                         ::testing::Values(ScreenModeKind::mode_1024, ScreenModeKind::mode_1280),
+                         [](const auto& info) {
+                             return info.param == ScreenModeKind::mode_1280 ? std::string("m1280")
+                                                                            : std::string("m1024");
+                         });
 
 TEST(MainWindow, ToolTipsComeFromTheStringTable) {
     test::app();

@@ -92,7 +92,8 @@ TEST_P(Mpeg4DecodeTest, BothTypesMatchLibavcodecOnBothEncoders) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, Mpeg4DecodeTest,
                          ::testing::Values(ClipSize{352, 288}, ClipSize{704, 576},
-                                           ClipSize{1280, 720}, ClipSize{320, 240}),
+                                           ClipSize{1280, 720}, ClipSize{320, 240},
+                                           ClipSize{200, 136}),
                          [](const auto& info) {
                              return std::to_string(info.param.width) + "x" +
                                     std::to_string(info.param.height);

@@ -1,7 +1,9 @@
 // dvrtool on generated recordings: clean, truncated, corrupted, missing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -155,6 +157,33 @@ TEST_F(DvrToolTest, FramesMatchLibavcodecDecodeAndHonourFirstAndCount) {
     ASSERT_EQ(all.size(), 2 * picture);
     EXPECT_TRUE(std::equal(reference[1].begin(), reference[1].end(), all.begin()));
     EXPECT_TRUE(std::equal(reference[2].begin(), reference[2].end(), all.begin() + static_cast<long>(picture)));
+    std::remove(out.c_str());
+}
+
+TEST_F(DvrToolTest, DualFilesDecodeThroughTheXvidType) {
+    const std::vector<testing::Packet> clip = testing::encode_xvid(176, 144, 3, 3);
+    const std::vector<testing::Picture> reference = testing::reference_decode(clip);
+    DvrHeader header;
+    header.width = 176;
+    header.height = 144;
+    header.codec_marker = media::kMarkerDual;
+    DvrBuilder b(header);
+    for (std::size_t i = 0; i < clip.size(); ++i)
+        b.add_video(clip[i].data(), static_cast<uint32_t>(clip[i].size()), static_cast<uint32_t>(i * 40), i == 0);
+    const std::string dual = write_variant("dual.dvr", b.bytes());
+    const std::string out = temp("dual.yuy2");
+    const ToolRun r = run({"frames", dual, out});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(r.out, "width 176 height 144 pictures 3\n");
+    const std::vector<uint8_t> all = read_file(out);
+    ASSERT_EQ(all.size(), 3u * 176 * 144 * 2);
+    for (std::size_t i = 0; i < 3; ++i) {
+        int worst = 0;
+        for (std::size_t k = 0; k < reference[i].size(); ++k)
+            worst = std::max(worst, std::abs(all[i * reference[i].size() + k] - reference[i][k]));
+        EXPECT_LE(worst, 2) << i;
+    }
+    std::remove(dual.c_str());
     std::remove(out.c_str());
 }
 

@@ -4,6 +4,7 @@
 // touch memory outside it; `overrun()` tells afterwards whether that happened.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace orvel::codec::c4321 {
 
@@ -38,7 +39,12 @@ private:
         const size_t byte = position_bits_ >> 3;
         uint64_t value = 0;
         if (byte + 8 <= length_bytes_) {
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            std::memcpy(&value, data_ + byte, sizeof value);
+            value = __builtin_bswap64(value);
+#else
             for (int i = 0; i < 8; ++i) value = (value << 8) | data_[byte + i];
+#endif
         } else {
             for (size_t i = 0; i < 8; ++i) {
                 const size_t at = byte + i;

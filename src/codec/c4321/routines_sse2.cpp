@@ -163,60 +163,72 @@ void dequant_intra_sse2(int16_t* block, int q) {
     block[0] = dc;
 }
 
-void predict_sse2(uint8_t* dst, int dst_stride, const uint8_t* src, int src_stride, int size, int half_x,
-                  int half_y) {
-    if (size != 16 && size != 8) {
-        plain_routines().predict(dst, dst_stride, src, src_stride, size, half_x, half_y);
-        return;
+template <int Size>
+inline __m128i load_row(const uint8_t* p) {
+    if constexpr (Size == 16) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    } else {
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
     }
-    const bool wide = size == 16;
-    auto load = [wide](const uint8_t* p) {
-        return wide ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(p))
-                    : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-    };
-    auto store = [wide](uint8_t* p, __m128i v) {
-        if (wide) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-        } else {
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
-        }
-    };
+}
+
+template <int Size>
+inline void store_row(uint8_t* p, __m128i v) {
+    if constexpr (Size == 16) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+    } else {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
+    }
+}
+
+template <int Size>
+void predict_sized(uint8_t* dst, int dst_stride, const uint8_t* src, int src_stride, int half_x, int half_y) {
     if (half_x == 0 && half_y == 0) {
-        for (int y = 0; y < size; ++y) store(dst + y * dst_stride, load(src + y * src_stride));
+        for (int y = 0; y < Size; ++y) store_row<Size>(dst + y * dst_stride, load_row<Size>(src + y * src_stride));
     } else if (half_y == 0) {
-        for (int y = 0; y < size; ++y) {
+        for (int y = 0; y < Size; ++y) {
             const uint8_t* a = src + y * src_stride;
-            store(dst + y * dst_stride, _mm_avg_epu8(load(a), load(a + 1)));
+            store_row<Size>(dst + y * dst_stride, _mm_avg_epu8(load_row<Size>(a), load_row<Size>(a + 1)));
         }
     } else if (half_x == 0) {
-        __m128i above = load(src);
-        for (int y = 0; y < size; ++y) {
-            const __m128i below = load(src + (y + 1) * src_stride);
-            store(dst + y * dst_stride, _mm_avg_epu8(above, below));
+        __m128i above = load_row<Size>(src);
+        for (int y = 0; y < Size; ++y) {
+            const __m128i below = load_row<Size>(src + (y + 1) * src_stride);
+            store_row<Size>(dst + y * dst_stride, _mm_avg_epu8(above, below));
             above = below;
         }
     } else {
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i two = _mm_set1_epi16(2);
-        auto sums = [&](const uint8_t* p, __m128i& lo, __m128i& hi) {
-            const __m128i a = load(p);
-            const __m128i b = load(p + 1);
-            lo = _mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero));
-            hi = _mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero));
-        };
-        __m128i top_lo;
-        __m128i top_hi;
-        sums(src, top_lo, top_hi);
-        for (int y = 0; y < size; ++y) {
-            __m128i bottom_lo;
-            __m128i bottom_hi;
-            sums(src + (y + 1) * src_stride, bottom_lo, bottom_hi);
-            const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(top_lo, bottom_lo), two), 2);
-            const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(top_hi, bottom_hi), two), 2);
-            store(dst + y * dst_stride, _mm_packus_epi16(lo, hi));
-            top_lo = bottom_lo;
-            top_hi = bottom_hi;
+        // (a + b + c + d + 2) >> 2 exactly from byte averages: with x = avg(a, b) and
+        // y = avg(c, d), avg(x, y) is one too large exactly when ((a ^ b) | (c ^ d)) and
+        // (x ^ y) both have their lowest bit set.
+        const __m128i one = _mm_set1_epi8(1);
+        __m128i a = load_row<Size>(src);
+        __m128i b = load_row<Size>(src + 1);
+        __m128i top_avg = _mm_avg_epu8(a, b);
+        __m128i top_odd = _mm_xor_si128(a, b);
+        for (int y = 0; y < Size; ++y) {
+            const uint8_t* row = src + (y + 1) * src_stride;
+            a = load_row<Size>(row);
+            b = load_row<Size>(row + 1);
+            const __m128i bottom_avg = _mm_avg_epu8(a, b);
+            const __m128i bottom_odd = _mm_xor_si128(a, b);
+            const __m128i correction = _mm_and_si128(
+                _mm_and_si128(_mm_or_si128(top_odd, bottom_odd), _mm_xor_si128(top_avg, bottom_avg)), one);
+            store_row<Size>(dst + y * dst_stride, _mm_sub_epi8(_mm_avg_epu8(top_avg, bottom_avg), correction));
+            top_avg = bottom_avg;
+            top_odd = bottom_odd;
         }
+    }
+}
+
+void predict_sse2(uint8_t* dst, int dst_stride, const uint8_t* src, int src_stride, int size, int half_x,
+                  int half_y) {
+    if (size == 16) {
+        predict_sized<16>(dst, dst_stride, src, src_stride, half_x, half_y);
+    } else if (size == 8) {
+        predict_sized<8>(dst, dst_stride, src, src_stride, half_x, half_y);
+    } else {
+        plain_routines().predict(dst, dst_stride, src, src_stride, size, half_x, half_y);
     }
 }
 

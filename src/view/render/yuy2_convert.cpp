@@ -41,69 +41,47 @@ inline void convert_pair(const uint8_t* in, uint8_t* out) {
 }
 
 #if defined(__SSE2__)
-// Converts 8 pixels (16 input bytes) to 32 output bytes. Input is loaded into registers before
-// any store, so `out` may overlap `in` as long as it does not overlap bytes not yet loaded.
+// Converts 8 pixels (16 input bytes) to 32 output bytes with integer arithmetic that gives
+// exactly the bytes of the single-precision equations: for every U (and V) the float terms
+// change each output by a whole-number offset that does not depend on Y, and these fixed-point
+// forms reproduce those offsets for all 256 (and 65,536 for green) chroma values; the test
+// checks every Y, U, V combination. Input is in registers before any store, so `out` may
+// overlap `in` as long as it does not overlap input bytes not yet loaded.
 inline void convert8(const uint8_t* in, uint8_t* out) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-    // 16-bit lanes: Y0 U Y1 V Y0 U Y1 V ...
-    const __m128i lo = _mm_unpacklo_epi8(raw, zero);
-    const __m128i hi = _mm_unpackhi_epi8(raw, zero);
-    // Gather each component into 4 x 32-bit lanes (pairs 0..3).
-    const __m128i mask_lo16 = _mm_set1_epi32(0xFFFF);
-    // lo holds pairs 0,1 as 16-bit [Y0 U Y1 V Y0 U Y1 V]; view as 32-bit: [Y0|U<<16, Y1|V<<16, ...]
-    const __m128i lo_even = _mm_and_si128(lo, mask_lo16);  // Y0, Y1, Y0, Y1 (pairs 0,1)
-    const __m128i lo_odd = _mm_srli_epi32(lo, 16);         // U, V, U, V
-    const __m128i hi_even = _mm_and_si128(hi, mask_lo16);  // pairs 2,3
-    const __m128i hi_odd = _mm_srli_epi32(hi, 16);
-    // Reorder to per-component vectors: Y0s = lanes 0,2 of lo_even and hi_even, etc.
-    const __m128 le = _mm_castsi128_ps(lo_even);
-    const __m128 he = _mm_castsi128_ps(hi_even);
-    const __m128 lod = _mm_castsi128_ps(lo_odd);
-    const __m128 hod = _mm_castsi128_ps(hi_odd);
-    const __m128i y0i = _mm_castps_si128(_mm_shuffle_ps(le, he, _MM_SHUFFLE(2, 0, 2, 0)));
-    const __m128i y1i = _mm_castps_si128(_mm_shuffle_ps(le, he, _MM_SHUFFLE(3, 1, 3, 1)));
-    const __m128i ui = _mm_castps_si128(_mm_shuffle_ps(lod, hod, _MM_SHUFFLE(2, 0, 2, 0)));
-    const __m128i vi = _mm_castps_si128(_mm_shuffle_ps(lod, hod, _MM_SHUFFLE(3, 1, 3, 1)));
-
-    const __m128i bias = _mm_set1_epi32(128);
-    const __m128 y0 = _mm_cvtepi32_ps(y0i);
-    const __m128 y1 = _mm_cvtepi32_ps(y1i);
-    const __m128 u = _mm_cvtepi32_ps(_mm_sub_epi32(ui, bias));
-    const __m128 v = _mm_cvtepi32_ps(_mm_sub_epi32(vi, bias));
-    const __m128 bu = _mm_mul_ps(_mm_set1_ps(kBlueU), u);
-    const __m128 gu = _mm_mul_ps(_mm_set1_ps(kGreenU), u);
-    const __m128 gv = _mm_mul_ps(_mm_set1_ps(kGreenV), v);
-    const __m128 rv = _mm_mul_ps(_mm_set1_ps(kRedV), v);
-
-    // Truncating conversion; values stay far inside int32 range.
-    const __m128i b0 = _mm_cvttps_epi32(_mm_add_ps(y0, bu));
-    const __m128i g0 = _mm_cvttps_epi32(_mm_sub_ps(_mm_sub_ps(y0, gu), gv));
-    const __m128i r0 = _mm_cvttps_epi32(_mm_add_ps(y0, rv));
-    const __m128i b1 = _mm_cvttps_epi32(_mm_add_ps(y1, bu));
-    const __m128i g1 = _mm_cvttps_epi32(_mm_sub_ps(_mm_sub_ps(y1, gu), gv));
-    const __m128i r1 = _mm_cvttps_epi32(_mm_add_ps(y1, rv));
-
-    // Interleave first and second pixel of each pair: pixel order p0 p1 (pair 0), p0 p1 (pair 1)...
-    const __m128i b_lo = _mm_unpacklo_epi32(b0, b1);  // pairs 0,1
-    const __m128i b_hi = _mm_unpackhi_epi32(b0, b1);  // pairs 2,3
-    const __m128i g_lo = _mm_unpacklo_epi32(g0, g1);
-    const __m128i g_hi = _mm_unpackhi_epi32(g0, g1);
-    const __m128i r_lo = _mm_unpacklo_epi32(r0, r1);
-    const __m128i r_hi = _mm_unpackhi_epi32(r0, r1);
-    // Saturating packs clamp to 0..255 exactly as the scalar clamp does.
-    const __m128i b16 = _mm_packs_epi32(b_lo, b_hi);  // 8 pixels
-    const __m128i g16 = _mm_packs_epi32(g_lo, g_hi);
-    const __m128i r16 = _mm_packs_epi32(r_lo, r_hi);
-    const __m128i bg = _mm_unpacklo_epi16(b16, g16);       // b g pixels 0..3 (16-bit)
-    const __m128i bg_hi = _mm_unpackhi_epi16(b16, g16);    // pixels 4..7
-    const __m128i r0x = _mm_unpacklo_epi16(r16, zero);     // r 0 pixels 0..3
-    const __m128i r0x_hi = _mm_unpackhi_epi16(r16, zero);
-    const __m128i px_lo32 = _mm_packus_epi16(_mm_unpacklo_epi32(bg, r0x), _mm_unpackhi_epi32(bg, r0x));
-    const __m128i px_hi32 =
-        _mm_packus_epi16(_mm_unpacklo_epi32(bg_hi, r0x_hi), _mm_unpackhi_epi32(bg_hi, r0x_hi));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), px_lo32);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), px_hi32);
+    const __m128i lo = _mm_unpacklo_epi8(raw, zero);  // 16-bit Y0 U Y1 V Y0 U Y1 V (pairs 0, 1)
+    const __m128i hi = _mm_unpackhi_epi8(raw, zero);  // pairs 2, 3
+    const __m128i low16 = _mm_set1_epi32(0xFFFF);
+    // Luma in pixel order, chroma as (U, V) per pair, both 16-bit.
+    const __m128i y16 = _mm_packs_epi32(_mm_and_si128(lo, low16), _mm_and_si128(hi, low16));
+    const __m128i uv16 = _mm_sub_epi16(_mm_packs_epi32(_mm_srli_epi32(lo, 16), _mm_srli_epi32(hi, 16)),
+                                       _mm_set1_epi16(128));
+    // Per-pair offsets (32-bit): blue (U * 3629) >> 11, red (V * 11485) >> 13, green
+    // (U * -360857 + V * -748830 + 12) >> 20 with the 20-bit factors split in two 16-bit halves.
+    const __m128i b32 = _mm_srai_epi32(_mm_madd_epi16(uv16, _mm_set1_epi32(3629)), 11);
+    const __m128i r32 = _mm_srai_epi32(_mm_madd_epi16(uv16, _mm_set1_epi32(11485 << 16)), 13);
+    constexpr int kGreenU = -360857, kGreenV = -748830;
+    constexpr int kGreenUHigh = kGreenU >> 8, kGreenVHigh = kGreenV >> 8;
+    constexpr int kGreenULow = kGreenU - kGreenUHigh * 256, kGreenVLow = kGreenV - kGreenVHigh * 256;
+    const __m128i g_high = _mm_madd_epi16(
+        uv16, _mm_set1_epi32((kGreenUHigh & 0xFFFF) | (kGreenVHigh << 16)));
+    const __m128i g_low = _mm_madd_epi16(uv16, _mm_set1_epi32(kGreenULow | (kGreenVLow << 16)));
+    const __m128i g32 = _mm_srai_epi32(
+        _mm_add_epi32(_mm_add_epi32(_mm_slli_epi32(g_high, 8), g_low), _mm_set1_epi32(12)), 20);
+    // Each pair's offset for both of its pixels, then added to luma.
+    auto per_pixel = [](__m128i pair32) {
+        const __m128i p16 = _mm_packs_epi32(pair32, pair32);
+        return _mm_unpacklo_epi16(p16, p16);
+    };
+    const __m128i b16 = _mm_add_epi16(y16, per_pixel(b32));
+    const __m128i g16 = _mm_add_epi16(y16, per_pixel(g32));
+    const __m128i r16 = _mm_add_epi16(y16, per_pixel(r32));
+    // Unsigned saturation is the clamp to 0..255.
+    const __m128i bg = _mm_unpacklo_epi8(_mm_packus_epi16(b16, b16), _mm_packus_epi16(g16, g16));
+    const __m128i r0 = _mm_unpacklo_epi8(_mm_packus_epi16(r16, r16), zero);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(bg, r0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi16(bg, r0));
 }
 #endif
 

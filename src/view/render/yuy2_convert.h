@@ -3,8 +3,8 @@
 //
 // For each pixel: blue = Y + 1.772 (U - 128), green = Y - 0.34414 (U - 128) - 0.71414 (V - 128),
 // red = Y + 1.402 (V - 128), evaluated in single precision in exactly that order, truncated
-// toward zero and clamped to 0..255; the fourth byte is 0. The vector routine performs the same
-// IEEE operations in the same order, so every routine gives identical bytes.
+// toward zero and clamped to 0..255; the fourth byte is 0. The vector routine reaches the same
+// bytes with exact integer arithmetic (checked for every Y, U, V combination).
 #include <cstddef>
 #include <cstdint>
 

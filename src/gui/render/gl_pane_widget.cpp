@@ -90,8 +90,7 @@ void GlPaneWidget::initializeGL() {
                 makeCurrent();
                 release_gl();
                 doneCurrent();
-            },
-            Qt::UniqueConnection);
+            });
     program_ = std::make_unique<QOpenGLShaderProgram>();
     bool ok = program_->addShaderFromSourceCode(QOpenGLShader::Vertex, kYuy2VertexShader) &&
               program_->addShaderFromSourceCode(QOpenGLShader::Fragment, kYuy2FragmentShader);
@@ -121,7 +120,7 @@ bool GlPaneWidget::take_and_upload(int slot) {
     if (!pixels) return false;
     PaneTexture& t = textures_[static_cast<size_t>(slot)];
     const int texels = info.width / 2;
-    while (glGetError() != GL_NO_ERROR) {
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
     }
     if (t.id == 0) glGenTextures(1, &t.id);
     glActiveTexture(GL_TEXTURE0);

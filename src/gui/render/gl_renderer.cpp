@@ -109,12 +109,13 @@ bool GlRenderer::renderer_create() {
     {
         std::lock_guard lock(device_mutex_);
         widget_ = new GlPaneWidget(*this, window);
-        widget_->show();
-        widget_->raise();
         full_view_ = false;
         current_pane_ = 0;
         pane_count_ = 0;
     }
+    // Showing may paint at once (the scene takes the device lock itself).
+    widget_->show();
+    widget_->raise();
     // The high-resolution set: one buffer each for 960 x 720 and 1280 x 720 pictures.
     if (!store_.reserve(kNarrowHighResSlot, surface_bytes(960, 720)) ||
         !store_.reserve(kWideHighResSlot, surface_bytes(1280, 720))) {

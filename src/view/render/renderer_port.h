@@ -7,6 +7,7 @@
 // stretched without smoothing). Display threads never wait for the screen: a draw call copies
 // the picture into the pane's own buffer and marks the pane for presentation; the UI thread
 // presents marked panes on its own refresh.
+#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -90,6 +91,57 @@ public:
     // UI thread: forgets every pane's picture (layout change, mode switch); the video
     // window shows its background until panes draw again.
     virtual void clear_panes() = 0;
+};
+
+// --- Presentation figures, kept by both renderers ---
+
+// Receive-to-presentation latency in fixed buckets of kLatencyBucketUs; the last bucket also
+// holds everything beyond the range.
+inline constexpr int kLatencyBucketCount = 1024;
+inline constexpr int kLatencyBucketUs = 500;
+
+struct LatencyHistogram {
+    std::array<uint64_t, kLatencyBucketCount> counts{};
+
+    uint64_t total() const {
+        uint64_t sum = 0;
+        for (uint64_t c : counts) sum += c;
+        return sum;
+    }
+    // Upper edge (microseconds) of the bucket holding the q-quantile, 0 < q <= 1; 0 when empty.
+    int64_t quantile_us(double q) const {
+        const uint64_t n = total();
+        if (n == 0) return 0;
+        double wanted = q * static_cast<double>(n);
+        if (wanted < 1.0) wanted = 1.0;
+        uint64_t seen = 0;
+        for (int i = 0; i < kLatencyBucketCount; ++i) {
+            seen += counts[static_cast<size_t>(i)];
+            if (static_cast<double>(seen) >= wanted) return int64_t{i + 1} * kLatencyBucketUs;
+        }
+        return int64_t{kLatencyBucketCount} * kLatencyBucketUs;
+    }
+};
+
+struct PaneFrameCounts {
+    uint64_t drawn = 0;      // pictures accepted from display threads
+    uint64_t presented = 0;  // pictures that reached the screen
+    uint64_t replaced = 0;   // pictures overwritten by a newer one before they were shown
+};
+
+// Figures for benchmarks and diagnostics. Pane numbers 0..kMaxRenderPanes-1 count the pane
+// pictures; the GPU path also counts its main-stream pictures under kHighResStatsPane.
+inline constexpr int kHighResStatsPane = kMaxRenderPanes;
+
+class RenderStats {
+public:
+    virtual ~RenderStats() = default;
+    // Any thread.
+    virtual PaneFrameCounts pane_counts(int pane) const = 0;
+    // Any thread. Latency of every presented picture that carried a receive time.
+    virtual LatencyHistogram latency() const = 0;
+    // Any thread. Sets every count and the histogram back to zero.
+    virtual void reset_stats() = 0;
 };
 
 }  // namespace orvel::view

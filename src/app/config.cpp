@@ -1,6 +1,8 @@
 #include "app/config.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/strings.h"
 #include "view/fixed_text.h"
@@ -31,14 +33,26 @@ view::SiteEntry Config::read_site(int i) const {
     return site;
 }
 
+namespace {
+
+using KeyValues = std::vector<std::pair<std::string, std::string>>;
+
+void append_site_keys(KeyValues& out, int i, const view::SiteEntry& site) {
+    out.emplace_back(indexed("pos", i), std::string(view::text_of(site.name)));
+    out.emplace_back(indexed("ip", i), std::string(view::text_of(site.ip)));
+    out.emplace_back(indexed("user", i), std::string(view::text_of(site.user)));
+    out.emplace_back(indexed("ps", i), std::string(view::text_of(site.password)));
+    out.emplace_back(indexed("port1", i), std::to_string(site.port1));
+    out.emplace_back(indexed("port2", i), std::to_string(site.port2));
+    out.emplace_back(indexed("port3", i), std::to_string(site.port3));
+}
+
+}  // namespace
+
 void Config::write_site(int i, const view::SiteEntry& site) {
-    ini_.write_string(kLocation, indexed("pos", i), view::text_of(site.name));
-    ini_.write_string(kLocation, indexed("ip", i), view::text_of(site.ip));
-    ini_.write_string(kLocation, indexed("user", i), view::text_of(site.user));
-    ini_.write_string(kLocation, indexed("ps", i), view::text_of(site.password));
-    ini_.write_int(kLocation, indexed("port1", i), site.port1);
-    ini_.write_int(kLocation, indexed("port2", i), site.port2);
-    ini_.write_int(kLocation, indexed("port3", i), site.port3);
+    KeyValues keys;
+    append_site_keys(keys, i, site);
+    ini_.write_strings(kLocation, keys);
 }
 
 int Config::load_sites(view::AppState& state) const {
@@ -62,8 +76,11 @@ bool Config::add_site(view::AppState& state, const view::SiteEntry& site,
     const int index = state.site_count < 0 ? 0 : state.site_count;
     state.sites[static_cast<std::size_t>(index)] = site;
     state.site_count = index + 1;
-    write_site(index, site);
-    ini_.write_int(kLocation, "num", state.site_count);
+    // The site's keys and the new count land in the file together.
+    KeyValues keys;
+    append_site_keys(keys, index, site);
+    keys.emplace_back("num", std::to_string(state.site_count));
+    ini_.write_strings(kLocation, keys);
     return true;
 }
 
@@ -82,8 +99,13 @@ bool Config::delete_site(view::AppState& state, std::string_view name) {
     }
     state.site_count -= 1;
     state.sites[static_cast<std::size_t>(state.site_count)] = {};
-    for (int i = 0; i < state.site_count; ++i) write_site(i, state.sites[static_cast<std::size_t>(i)]);
-    ini_.write_int(kLocation, "num", state.site_count);
+    // One rewrite: a crash cannot leave the list half moved down.
+    KeyValues keys;
+    for (int i = 0; i < state.site_count; ++i) {
+        append_site_keys(keys, i, state.sites[static_cast<std::size_t>(i)]);
+    }
+    keys.emplace_back("num", std::to_string(state.site_count));
+    ini_.write_strings(kLocation, keys);
     return true;
 }
 

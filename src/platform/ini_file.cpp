@@ -237,11 +237,7 @@ int IniFile::get_int(std::string_view section, std::string_view key, int default
     return parse_platform_int(value);
 }
 
-bool IniFile::write_string(std::string_view section, std::string_view key,
-                           std::string_view value) {
-    if (!usable_name(section, true) || !usable_name(key, false)) return false;
-    std::lock_guard lock(mutex_);
-
+bool IniFile::prepare_write() const {
     std::error_code ec;
     const std::filesystem::path dir = path_.has_parent_path() ? path_.parent_path() : ".";
     if (!std::filesystem::exists(dir, ec)) {
@@ -251,9 +247,11 @@ bool IniFile::write_string(std::string_view section, std::string_view key,
     }
     // A file beyond the size limit would be cut short by a rewrite: refuse.
     const auto size = std::filesystem::file_size(path_, ec);
-    if (!ec && size >= kIniMaxFileBytes) return false;
+    return ec || size < kIniMaxFileBytes;
+}
 
-    const std::string text = ini_with_value(read_text(), section, key, value);
+bool IniFile::replace_file(const std::string& text) {
+    const std::filesystem::path dir = path_.has_parent_path() ? path_.parent_path() : ".";
     const std::filesystem::path tmp =
         path_.string() + ".tmp." + std::to_string(static_cast<long>(::getpid()));
     const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -281,6 +279,27 @@ bool IniFile::write_string(std::string_view section, std::string_view key,
         ::close(dir_fd);
     }
     return true;
+}
+
+bool IniFile::write_string(std::string_view section, std::string_view key,
+                           std::string_view value) {
+    if (!usable_name(section, true) || !usable_name(key, false)) return false;
+    std::lock_guard lock(mutex_);
+    if (!prepare_write()) return false;
+    return replace_file(ini_with_value(read_text(), section, key, value));
+}
+
+bool IniFile::write_strings(std::string_view section,
+                            std::span<const std::pair<std::string, std::string>> values) {
+    if (!usable_name(section, true)) return false;
+    for (const auto& kv : values) {
+        if (!usable_name(kv.first, false)) return false;
+    }
+    std::lock_guard lock(mutex_);
+    if (!prepare_write()) return false;
+    std::string text = read_text();
+    for (const auto& [key, value] : values) text = ini_with_value(text, section, key, value);
+    return replace_file(text);
 }
 
 bool IniFile::write_int(std::string_view section, std::string_view key, int value) {

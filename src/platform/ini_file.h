@@ -10,8 +10,10 @@
 
 #include <filesystem>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace orvel::platform {
 
@@ -49,9 +51,18 @@ public:
     // a line break) or the file cannot be written. Line breaks in the value end it.
     bool write_string(std::string_view section, std::string_view key, std::string_view value);
     bool write_int(std::string_view section, std::string_view key, int value);
+    // Sets several keys of one section in one atomic rewrite: either all of them reach the
+    // file or none does. False (and nothing written) when any name is unusable.
+    // Thread: any.
+    bool write_strings(std::string_view section,
+                       std::span<const std::pair<std::string, std::string>> values);
 
 private:
     std::string read_text() const;
+    // Rewrites the file with `text` (caller holds the lock).
+    bool replace_file(const std::string& text);
+    // False when the folder cannot be made or the file is beyond the size limit.
+    bool prepare_write() const;
 
     std::filesystem::path path_;
     // One lock for every IniFile of the process: two objects naming the same file must

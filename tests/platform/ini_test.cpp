@@ -127,6 +127,17 @@ TEST(IniFile, UnsafeNamesAreRefusedAndLineBreaksEndValues) {
     EXPECT_EQ(ini.get_int("LOCATION", "num", 0), 0);
 }
 
+TEST(IniFile, SeveralKeysLandTogetherOrNotAtAll) {
+    test::TempDir dir;
+    IniFile ini(dir.file("m.ini"));
+    const std::vector<std::pair<std::string, std::string>> good{{"pos0", "A"}, {"num", "1"}};
+    ASSERT_TRUE(ini.write_strings("LOCATION", good));
+    EXPECT_EQ(test::TempDir::read(ini.path()), "[LOCATION]\npos0=A\nnum=1\n");
+    const std::vector<std::pair<std::string, std::string>> bad{{"pos1", "B"}, {"n=um", "2"}};
+    EXPECT_FALSE(ini.write_strings("LOCATION", bad));
+    EXPECT_EQ(ini.get_string("LOCATION", "pos1", "none", 8), "none");
+}
+
 TEST(IniFile, DefaultPathFollowsXdgConfigHome) {
     const char* old_xdg = std::getenv("XDG_CONFIG_HOME");
     const std::string saved = old_xdg ? old_xdg : "";

@@ -1,5 +1,4 @@
-// The Qt adapters of the core's ports: tree, menus, timers, message boxes, and the tree
-// gestures that drive menus and commands.
+// The Qt adapters of the core's ports: tree, menus, timers and message boxes.
 #include <gtest/gtest.h>
 
 #include <QTreeWidget>
@@ -12,7 +11,6 @@
 #include "gui/qt_message_box.h"
 #include "gui/qt_timers.h"
 #include "gui/qt_tree_control.h"
-#include "gui/tree_gestures.h"
 #include "gui_test_support.h"
 
 namespace orvel::gui {
@@ -172,101 +170,6 @@ TEST(QtMessageBox, WorkerBoxWaitsForTheUiThreadsAnswer) {
     EXPECT_EQ(r, platform::MessageResult::yes);
     EXPECT_TRUE(on_ui);
     EXPECT_EQ(seen_caption, "please stop file");
-}
-
-// --- tree gestures -------------------------------------------------------------------
-
-struct GestureFixture : TreeFixture {
-    void SetUp() override {
-        TreeFixture::SetUp();
-        site = tree.insert_item(kNoTreeItem, "Gate(10.0.0.5)", 9000, 6);
-        empty_site = tree.insert_item(kNoTreeItem, "Yard(10.0.0.6)", 9100, 6);
-        cam = tree.insert_item(site, "Cam 01--Door", 1, 3);
-        menus.set_popup_override([this](QMenu& m, QPoint) -> QAction* {
-            popped = &m;
-            for (QAction* a : m.actions())
-                if (a->data().toInt() == choose) return a;
-            return nullptr;
-        });
-        std::snprintf(state.default_address.data(), state.default_address.size(), "10.0.0.5");
-        state.default_port = 9000;
-        std::snprintf(state.sites[0].name.data(), 64, "Yard");
-        state.site_count = 1;
-    }
-    TreeGestureContext ctx() {
-        return {state, tree, menus, [this](int id) { commands.push_back(id); },
-                [this](int index, TreeItem item) { connected.emplace_back(index, item); }};
-    }
-    view::AppState state;
-    QtMenus menus;
-    TreeItem site{}, empty_site{}, cam{};
-    int choose = 0;
-    QMenu* popped = nullptr;
-    std::vector<int> commands;
-    std::vector<std::pair<int, TreeItem>> connected;
-};
-
-TEST_F(GestureFixture, RightClickOnSiteShowsSiteMenuWithStatesAndDispatchesChoice) {
-    auto c = ctx();
-    choose = id::kSiteDelete;
-    handle_tree_gesture(c, TreeGestureKind::right_click, site, true, 10, 10);
-    EXPECT_EQ(popped, menus.menu(MenuId::site));
-    EXPECT_EQ(commands, std::vector<int>{id::kSiteDelete});
-    EXPECT_EQ(state.current_site_text, "Gate(10.0.0.5)");
-    EXPECT_EQ(tree.selected_item(), site);
-    EXPECT_TRUE(menus.action(MenuId::site, id::kSitePlayAll)->isEnabled());
-    EXPECT_TRUE(menus.is_item_checked(MenuId::site, id::kSiteDefault));
-
-    handle_tree_gesture(c, TreeGestureKind::right_click, empty_site, true, 10, 10);
-    EXPECT_FALSE(menus.action(MenuId::site, id::kSitePlayAll)->isEnabled());
-    EXPECT_FALSE(menus.is_item_checked(MenuId::site, id::kSiteDefault));
-}
-
-TEST_F(GestureFixture, StreamMenuFollowsPlayStateAndStateThreeShowsNone) {
-    auto c = ctx();
-    handle_tree_gesture(c, TreeGestureKind::right_click, cam, true, 0, 0);
-    EXPECT_EQ(popped, menus.menu(MenuId::stream));
-    EXPECT_FALSE(menus.action(MenuId::stream, id::kStreamStop)->isEnabled());
-    EXPECT_TRUE(menus.action(MenuId::stream, id::kStreamPlay)->isEnabled());
-    tree.set_item_data(cam, 1u | (1u << 23));
-    handle_tree_gesture(c, TreeGestureKind::right_click, cam, true, 0, 0);
-    EXPECT_TRUE(menus.action(MenuId::stream, id::kStreamStop)->isEnabled());
-    EXPECT_FALSE(menus.action(MenuId::stream, id::kStreamPlayRecord)->isEnabled());
-    tree.set_item_data(cam, 1u | (2u << 23));
-    handle_tree_gesture(c, TreeGestureKind::right_click, cam, true, 0, 0);
-    EXPECT_FALSE(menus.action(MenuId::stream, id::kStreamStop)->isEnabled());
-    EXPECT_FALSE(menus.action(MenuId::stream, id::kStreamPlay)->isEnabled());
-    popped = nullptr;
-    tree.set_item_data(cam, 1u | (3u << 23));
-    handle_tree_gesture(c, TreeGestureKind::right_click, cam, true, 0, 0);
-    EXPECT_EQ(popped, nullptr);
-    EXPECT_TRUE(commands.empty());
-}
-
-TEST_F(GestureFixture, ClicksPlayOrStopCamerasAndDoubleClicksConnectSitesByName) {
-    auto c = ctx();
-    handle_tree_gesture(c, TreeGestureKind::click, site, true, 0, 0);  // site: nothing
-    handle_tree_gesture(c, TreeGestureKind::click, cam, false, 0, 0);  // off the label
-    EXPECT_TRUE(commands.empty());
-    handle_tree_gesture(c, TreeGestureKind::click, cam, true, 0, 0);
-    tree.set_item_data(cam, 1u | (1u << 23));
-    handle_tree_gesture(c, TreeGestureKind::click, cam, true, 0, 0);
-    EXPECT_EQ(commands, (std::vector<int>{id::kStreamPlay, id::kStreamStop}));
-
-    handle_tree_gesture(c, TreeGestureKind::double_click, cam, true, 0, 0);
-    handle_tree_gesture(c, TreeGestureKind::double_click, site, true, 0, 0);  // not in list
-    handle_tree_gesture(c, TreeGestureKind::double_click, empty_site, false, 0, 0);
-    EXPECT_TRUE(connected.empty());
-    handle_tree_gesture(c, TreeGestureKind::double_click, empty_site, true, 0, 0);
-    ASSERT_EQ(connected.size(), 1u);
-    EXPECT_EQ(connected[0], std::make_pair(0, empty_site));
-}
-
-TEST(SiteText, AddressAndNameSplitAtTheLastParenthesis) {
-    EXPECT_EQ(site_text_address("Gate (east)(10.0.0.5)"), "10.0.0.5");
-    EXPECT_EQ(site_text_name("Gate (east)(10.0.0.5)"), "Gate (east)");
-    EXPECT_EQ(site_text_address("no address"), "");
-    EXPECT_EQ(site_text_address("cut(10.0.0"), "10.0.0");
 }
 
 }  // namespace

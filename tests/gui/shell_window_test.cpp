@@ -1,6 +1,6 @@
-// The Qt main window driven through the core's shell, as the program wires it: the camera
-// tree from a prepared orvelcam.ini, clicks reaching the dispatcher (split change, audio
-// choice, exit), the split guard's message, timer 2 and a worker's pane-finished message.
+// The whole program's wiring, offscreen: the camera tree from a prepared orvelcam.ini,
+// clicks reaching the dispatcher (split change, audio choice, exit, site menu), the split
+// guard's message, timer 2, the pad, and a worker's pane-finished message.
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -11,15 +11,7 @@
 
 #include "app/command_ids.h"
 #include "app/config.h"
-#include "app/dispatcher.h"
-#include "app/shell.h"
-#include "gui/main_window.h"
-#include "gui/qt_main_controls.h"
-#include "gui/qt_menus.h"
-#include "gui/qt_message_box.h"
-#include "gui/qt_timers.h"
-#include "gui/qt_tree_control.h"
-#include "gui/ui_channel_qt.h"
+#include "gui/program.h"
 #include "gui_test_support.h"
 #include "platform/ini_file.h"
 
@@ -43,53 +35,47 @@ struct Box {
 class ShellWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::app();
         ASSERT_TRUE(dir.isValid());
         qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
         std::ofstream(dir.filePath(QStringLiteral("orvelcam.ini")).toStdString()) << kIni;
         ini = std::make_unique<platform::IniFile>(platform::IniFile::default_path());
         config = std::make_unique<app::Config>(*ini);
-        MainWindowHooks hooks;
-        hooks.command = [this](int cmd) { shell->on_command(cmd); };
-        window = std::make_unique<MainWindow>(view::ScreenModeKind::mode_1280, std::move(hooks));
-        state.screen = window->screen();
-        tree = std::make_unique<QtTreeControl>(*window->tree(), invoker);
-        controls = std::make_unique<QtMainControls>(*window, invoker);
-        controls->set_quit_handler([this](int code) { quit_codes.push_back(code); });
-        timers = std::make_unique<QtTimers>([this](int t) { shell->on_timer(t); });
-        messages.set_override([this](const std::string& t, const std::string& c,
-                                     platform::MessageButtons, platform::MessageIcon) {
+        config->load_sites(state);  // the start-up preload reads the same file
+        program = std::make_unique<Program>(state, *config, view::ScreenModeKind::mode_1280);
+        program->controls().set_quit_handler([this](int code) { quit_codes.push_back(code); });
+        program->messages().set_override([this](const std::string& t, const std::string& c,
+                                                platform::MessageButtons buttons,
+                                                platform::MessageIcon) {
             boxes.push_back({t, c});
-            return platform::MessageResult::ok;
+            return buttons == platform::MessageButtons::yes_no ? platform::MessageResult::yes
+                                                               : platform::MessageResult::ok;
         });
-        app::ShellPorts ports{messages, *tree, menus, *controls, *timers, sleeper};
-        shell = std::make_unique<app::Shell>(state, *config, ports, dispatcher);
-        channel.set_handler(shell.get());
-        shell->initialise();
-        window->show();
+        program->start();
+        window = &program->window();
+        tree = &program->tree();
     }
-    void TearDown() override { qunsetenv("XDG_CONFIG_HOME"); }
+    void TearDown() override {
+        program.reset();
+        qunsetenv("XDG_CONFIG_HOME");
+    }
 
     void click(int control) { QTest::mouseClick(window->control(control), Qt::LeftButton); }
+    // The next pop-up menu answers with `choice` (0: dismissed).
+    void answer_menus_with(int choice) {
+        program->menus().set_popup_override([choice](QMenu& m, QPoint) -> QAction* {
+            for (QAction* a : m.actions())
+                if (a->data().toInt() == choice) return a;
+            return nullptr;
+        });
+    }
 
-    struct AppFirst {
-        AppFirst() { test::app(); }
-    } app_first;  // the application exists before any widget member
     QTemporaryDir dir;
     view::AppState state;
     std::unique_ptr<platform::IniFile> ini;
     std::unique_ptr<app::Config> config;
-    UiInvoker invoker;
-    QtMessageBox messages{invoker};
-    QtMenus menus;
-    std::unique_ptr<MainWindow> window;
-    std::unique_ptr<QtTreeControl> tree;
-    std::unique_ptr<QtMainControls> controls;
-    std::unique_ptr<QtTimers> timers;
-    QtUiChannel channel{invoker};
-    platform::ThreadSleeper sleeper;
-    app::CommandDispatcher dispatcher;
-    std::unique_ptr<app::Shell> shell;
+    std::unique_ptr<Program> program;
+    MainWindow* window = nullptr;
+    QtTreeControl* tree = nullptr;
     std::vector<Box> boxes;
     std::vector<int> quit_codes;
 };
@@ -104,13 +90,13 @@ TEST_F(ShellWindow, TreeListsTheSitesOfTheConfigurationAndRemembersTheDefault) {
     EXPECT_EQ(tree->item_data(yard), 9100u);
     EXPECT_EQ(tree->state_image(yard), 6);
     EXPECT_EQ(state.default_site_item, yard);
-    EXPECT_TRUE(timers->is_active(id::kTimerTimeline));
-    EXPECT_EQ(timers->interval_ms(id::kTimerTimeline), id::kTimelineFirstPeriodMs);
+    EXPECT_TRUE(program->timers().is_active(id::kTimerTimeline));
+    EXPECT_EQ(program->timers().interval_ms(id::kTimerTimeline), id::kTimelineFirstPeriodMs);
     // The 4-pane layout is applied: its button shows the selected face, four channels.
     EXPECT_EQ(window->button(id::kSplit4)->face(), app::bitmap::kSplit4Selected);
-    EXPECT_TRUE(menus.has_item(MenuId::audio, 6003));
-    EXPECT_FALSE(menus.has_item(MenuId::audio, 6004));
-    EXPECT_TRUE(menus.is_item_checked(MenuId::audio, id::kAudioSilence));
+    EXPECT_TRUE(program->menus().has_item(MenuId::audio, 6003));
+    EXPECT_FALSE(program->menus().has_item(MenuId::audio, 6004));
+    EXPECT_TRUE(program->menus().is_item_checked(MenuId::audio, id::kAudioSilence));
 }
 
 TEST_F(ShellWindow, SplitButtonsReachTheDispatcherAndTheGuardRefusesDroppingPanesInUse) {
@@ -118,7 +104,7 @@ TEST_F(ShellWindow, SplitButtonsReachTheDispatcherAndTheGuardRefusesDroppingPane
     EXPECT_EQ(state.grid_side, 4);
     EXPECT_EQ(window->button(id::kSplit16)->face(), app::bitmap::kSplit16Selected);
     EXPECT_NE(window->button(id::kSplit4)->face(), app::bitmap::kSplit4Selected);
-    EXPECT_TRUE(menus.has_item(MenuId::audio, 6015));
+    EXPECT_TRUE(program->menus().has_item(MenuId::audio, 6015));
     EXPECT_EQ(window->video_area()->video_window()->size(), QSize(1074, 879));
 
     state.pane_kind[7] = view::PANE_LIVE;  // only the kind is looked at by the guard
@@ -131,19 +117,15 @@ TEST_F(ShellWindow, SplitButtonsReachTheDispatcherAndTheGuardRefusesDroppingPane
 
     click(id::kSplit4);
     EXPECT_EQ(state.grid_side, 2);
-    EXPECT_FALSE(menus.has_item(MenuId::audio, 6004));
+    EXPECT_FALSE(program->menus().has_item(MenuId::audio, 6004));
 }
 
 TEST_F(ShellWindow, AudioButtonPopsUpTheMenuAndTheChoiceChangesFaceAndCheck) {
-    menus.set_popup_override([](QMenu& m, QPoint) -> QAction* {
-        for (QAction* a : m.actions())
-            if (a->data().toInt() == 6002) return a;
-        return nullptr;
-    });
+    answer_menus_with(6002);
     click(id::kAudioButton);
     EXPECT_EQ(state.audio_pane.load(), 2);
-    EXPECT_TRUE(menus.is_item_checked(MenuId::audio, 6002));
-    EXPECT_FALSE(menus.is_item_checked(MenuId::audio, id::kAudioSilence));
+    EXPECT_TRUE(program->menus().is_item_checked(MenuId::audio, 6002));
+    EXPECT_FALSE(program->menus().is_item_checked(MenuId::audio, id::kAudioSilence));
     EXPECT_EQ(window->button(id::kAudioButton)->face(), app::bitmap::kAudioHeard);
 }
 
@@ -155,10 +137,38 @@ TEST_F(ShellWindow, ExitButtonShowsItsPressedFaceAndEndsTheLoop) {
 
 TEST_F(ShellWindow, WorkersPaneFinishedMessageIsHandledOnTheUiThread) {
     std::intptr_t result = -1;
-    std::thread worker([&] { result = channel.send_message(platform::kMsgPaneFinished, 3, 0); });
+    std::thread worker([&] { result = program->channel().send_message(platform::kMsgPaneFinished, 3, 0); });
     ASSERT_TRUE(test::spin_until([&] { return result != -1; }));
     worker.join();
     EXPECT_EQ(result, 1);  // handled (TRUE) for a free pane
+}
+
+TEST_F(ShellWindow, SiteMenuChoiceReachesTheSiteCommandsThroughTheDispatcher) {
+    QTreeWidget* w = window->tree();
+    const QRect r = w->visualItemRect(w->topLevelItem(0));
+    answer_menus_with(app::id::kSiteDelete);
+    emit w->customContextMenuRequested(r.center());
+    ASSERT_EQ(boxes.size(), 1u);  // the operator confirmed the question
+    ASSERT_EQ(w->topLevelItemCount(), 2);
+    EXPECT_EQ(w->topLevelItem(0)->text(0), QStringLiteral("Yard(10.0.0.6)"));
+    EXPECT_EQ(ini->get_int("LOCATION", "num", -1), 2);
+    EXPECT_EQ(ini->get_string("LOCATION", "pos0", "", 64), "Yard");
+    // A dismissed menu does nothing.
+    answer_menus_with(0);
+    emit w->customContextMenuRequested(w->visualItemRect(w->topLevelItem(0)).center());
+    EXPECT_EQ(w->topLevelItemCount(), 2);
+}
+
+TEST_F(ShellWindow, PadWithoutAConnectionSendsNothingAndLatchesFlipTheirFaces) {
+    PadButton* up = window->pad_buttons()[6];
+    QTest::mousePress(up, Qt::LeftButton);
+    QTest::mouseRelease(up, Qt::LeftButton);  // no site connected: nothing to send to
+    PadButton* toggle_b = window->pad_buttons()[10];
+    EXPECT_TRUE(toggle_b->is_on());  // every pane starts with both latches on
+    QTest::mouseClick(toggle_b, Qt::LeftButton);
+    EXPECT_FALSE(toggle_b->is_on());
+    EXPECT_EQ(state.latch_b[0], 0);
+    EXPECT_EQ(state.latch_a[0], 1);
 }
 
 }  // namespace

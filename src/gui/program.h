@@ -1,0 +1,85 @@
+// The running program's parts on Qt and their wiring: the main window, the Qt adapters of
+// the ports, the shell (main-window logic), the site connection session and the command
+// handlers of the areas built so far. main() creates one; tests create one offscreen.
+#pragma once
+
+#include <memory>
+
+#include "app/config.h"
+#include "app/connect_config_port.h"
+#include "app/dispatcher.h"
+#include "app/shell.h"
+#include "gui/main_window.h"
+#include "gui/qt_main_controls.h"
+#include "gui/qt_menus.h"
+#include "gui/qt_message_box.h"
+#include "gui/qt_timers.h"
+#include "gui/qt_tree_control.h"
+#include "gui/ui_channel_qt.h"
+#include "gui/ui_invoker.h"
+#include "net/connect_dialog_logic.h"
+#include "net/net_session.h"
+#include "net/pane_hooks.h"
+#include "platform/ports/sleeper.h"
+#include "view/app_state.h"
+
+namespace orvel::gui {
+
+class Program final : public platform::UiMessageHandler {
+public:
+    // Builds the window of the mode and wires every part. Thread: UI thread.
+    Program(view::AppState& state, app::Config& config, view::ScreenModeKind mode);
+    // Stops first when stop() was not called.
+    ~Program() override;
+
+    // The main window's initialisation (the shell's steps, the tree, timer 2, the default
+    // site's login), then shows the window. Thread: UI thread.
+    void start();
+    // After the event loop: closes the UI channel (workers waiting on it return), ends the
+    // site connections' reader threads, stops the timers. Thread: UI thread.
+    void stop();
+
+    // Private messages: the site connections' reply message to the session, the rest to
+    // the shell. Thread: UI thread.
+    std::intptr_t handle_private_message(int message, std::intptr_t wparam,
+                                         std::intptr_t lparam) override;
+
+    MainWindow& window() { return *window_; }
+    QtMenus& menus() { return menus_; }
+    QtMessageBox& messages() { return messages_; }
+    QtTreeControl& tree() { return *tree_; }
+    QtMainControls& controls() { return *controls_; }
+    QtTimers& timers() { return *timers_; }
+    QtUiChannel& channel() { return channel_; }
+    app::Shell& shell() { return *shell_; }
+    app::CommandDispatcher& dispatcher() { return dispatcher_; }
+    net::NetSession& net() { return *net_; }
+
+private:
+    void on_tree(TreeGesture gesture, QTreeWidgetItem* item, platform::TreeHitPart hit,
+                 QPoint global);
+    void on_pad(int index, bool pressed);
+    void install_site_commands();
+    void connect_default_site(platform::TreeItem item);
+
+    view::AppState& state_;
+    app::Config& config_;
+    UiInvoker invoker_;
+    QtMessageBox messages_{invoker_};
+    QtMenus menus_;
+    QtUiChannel channel_{invoker_};
+    platform::ThreadSleeper sleeper_;
+    app::CommandDispatcher dispatcher_;
+    std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<QtTreeControl> tree_;
+    std::unique_ptr<QtMainControls> controls_;
+    std::unique_ptr<QtTimers> timers_;
+    std::unique_ptr<app::Shell> shell_;
+    std::unique_ptr<app::ConfigSitePort> site_config_;
+    net::PaneHooks panes_;  // live panes come with the live view; empty operations until then
+    std::unique_ptr<net::NetSession> net_;
+    std::unique_ptr<net::ConnectDialogLogic> connect_logic_;
+    bool stopped_ = false;
+};
+
+}  // namespace orvel::gui

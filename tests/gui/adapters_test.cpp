@@ -3,10 +3,13 @@
 
 #include <QTreeWidget>
 
+#include <atomic>
 #include <thread>
 
 #include "app/command_ids.h"
 #include "app/menu_defs.h"
+#include "gui/main_window.h"
+#include "gui/qt_main_controls.h"
 #include "gui/qt_menus.h"
 #include "gui/qt_message_box.h"
 #include "gui/qt_timers.h"
@@ -170,6 +173,59 @@ TEST(QtMessageBox, WorkerBoxWaitsForTheUiThreadsAnswer) {
     EXPECT_EQ(r, platform::MessageResult::yes);
     EXPECT_TRUE(on_ui);
     EXPECT_EQ(seen_caption, "please stop file");
+}
+
+TEST(QtMainControls, ControlsByIdAndProgramMovesAreNotOperatorScrolls) {
+    test::app();
+    std::vector<int> scrolls;
+    MainWindowHooks hooks;
+    hooks.seek_slider = [&](int code) { scrolls.push_back(code); };
+    MainWindow w(view::ScreenModeKind::mode_1024, std::move(hooks));
+    UiInvoker invoker;
+    QtMainControls controls(w, invoker);
+
+    controls.set_face(id::kAudioButton, 432);
+    EXPECT_EQ(w.button(id::kAudioButton)->face(), 432);
+    controls.set_visible(id::kSeekSlider, true);
+    EXPECT_TRUE(w.seek_slider()->isVisibleTo(&w));
+    controls.set_slider_range(id::kSeekSlider, 0, 1000);
+    controls.set_slider_position(id::kSeekSlider, 640);
+    EXPECT_EQ(controls.slider_position(id::kSeekSlider), 640);
+    EXPECT_TRUE(scrolls.empty());
+    controls.set_text(id::kTimeText, "01:02:03");
+    EXPECT_EQ(w.time_text()->text(), QStringLiteral("01:02:03"));
+    EXPECT_EQ(controls.combo_selection(id::kSpeedBox), 0);
+    w.speed_box()->setCurrentIndex(2);
+    EXPECT_EQ(controls.combo_selection(id::kSpeedBox), 2);
+    controls.set_enabled(id::kPrint, false);
+    EXPECT_FALSE(w.control(id::kPrint)->isEnabled());
+    // Client rectangle of the audio button (731, 699) in the 1024 mode.
+    const platform::Rect r = controls.control_rect(id::kAudioButton);
+    EXPECT_EQ(r.left, 731);
+    EXPECT_EQ(r.top, 699);
+    EXPECT_EQ(r.width(), w.control(id::kAudioButton)->width());
+    controls.place_video_window(808, 657);
+    EXPECT_EQ(w.video_area()->video_window()->geometry(), QRect(0, 0, 808, 657));
+    // Unknown ids change nothing and read as empty.
+    controls.set_face(4242, 1);
+    EXPECT_EQ(controls.slider_position(4242), 0);
+    EXPECT_EQ(controls.combo_selection(4242), -1);
+    EXPECT_EQ(controls.control_rect(4242), platform::Rect{});
+}
+
+TEST(QtMainControls, WorkerCallsWaitForTheUiThread) {
+    test::app();
+    MainWindow w(view::ScreenModeKind::mode_1280, {});
+    UiInvoker invoker;
+    QtMainControls controls(w, invoker);
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        controls.set_text(id::kTimeText, "00:00:42");
+        done = true;
+    });
+    ASSERT_TRUE(test::spin_until([&] { return done.load(); }));
+    worker.join();
+    EXPECT_EQ(w.time_text()->text(), QStringLiteral("00:00:42"));
 }
 
 }  // namespace

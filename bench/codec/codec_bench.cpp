@@ -70,7 +70,8 @@ void through_table(benchmark::State& state) {
     for (auto _ : state) {
         const int handle = orvel::codec::decoder_create(type, w, h);
         for (const Packet& p : packets)
-            orvel::codec::decoder_decode(handle, static_cast<int>(p.size()), p.data(), picture.data());
+            orvel::codec::decoder_decode(handle, static_cast<int>(p.size()), p.data(),
+                                         picture.data());
         orvel::codec::decoder_destroy(handle);
     }
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(packets.size()));
@@ -91,7 +92,8 @@ void pack_own(benchmark::State& state) {
     const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
     Planes p = planes(w, h);
     std::vector<uint8_t> out(static_cast<std::size_t>(w) * h * 2);
-    const orvel::codec::PlanarPicture picture{p.y.data(), p.u.data(), p.v.data(), w, w / 2, w / 2, w, h};
+    const orvel::codec::PlanarPicture picture{p.y.data(), p.u.data(), p.v.data(), w,
+                                              w / 2,      w / 2,      w,          h};
     for (auto _ : state) {
         orvel::codec::pack_yuy2(picture, w, h, out.data(), w * 2);
         benchmark::ClobberMemory();
@@ -120,23 +122,32 @@ void pack_swscale(benchmark::State& state) {
 void g721_decode(benchmark::State& state) {
     static orvel::codec::AudioDecoderState decoder;
     std::vector<uint8_t> codes(4000);  // one second of audio
-    for (std::size_t i = 0; i < codes.size(); ++i) codes[i] = static_cast<uint8_t>(i * 37 + (i >> 3));
+    for (std::size_t i = 0; i < codes.size(); ++i)
+        codes[i] = static_cast<uint8_t>(i * 37 + (i >> 3));
     std::vector<int16_t> out(8000);
     for (auto _ : state) {
         orvel::codec::audio_decode(decoder, out.data(), codes.data(), codes.size());
         benchmark::DoNotOptimize(out[7999]);
     }
     // Seconds of sound decoded per second: the real-time factor.
-    state.counters["x_realtime"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 }  // namespace
 
-BENCHMARK(bare_libavcodec)->Args({352, 288})->Args({704, 576})->Args({1280, 720})->Unit(benchmark::kMillisecond);
+BENCHMARK(bare_libavcodec)
+    ->Args({352, 288})
+    ->Args({704, 576})
+    ->Args({1280, 720})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(through_table)
-    ->Args({1, 352, 288})->Args({0, 352, 288})
-    ->Args({1, 704, 576})->Args({0, 704, 576})
-    ->Args({1, 1280, 720})->Args({0, 1280, 720})
+    ->Args({1, 352, 288})
+    ->Args({0, 352, 288})
+    ->Args({1, 704, 576})
+    ->Args({0, 704, 576})
+    ->Args({1, 1280, 720})
+    ->Args({0, 1280, 720})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(pack_own)->Args({352, 288})->Args({1280, 720});
 BENCHMARK(pack_swscale)->Args({352, 288})->Args({1280, 720});

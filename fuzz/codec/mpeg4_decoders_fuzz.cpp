@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int handle = decoder_create(type, width, height);
     if (handle < 0) return 0;
     // Exact-size output: ASan catches any write beyond it.
-    const std::size_t output_bytes = width > 0 ? static_cast<std::size_t>(width) * height * 2 : 1280u * 720u * 2u;
+    const std::size_t output_bytes =
+        width > 0 ? static_cast<std::size_t>(width) * height * 2 : 1280u * 720u * 2u;
     std::vector<uint8_t> output(output_bytes);
     std::size_t start = 1;
     for (std::size_t i = 2; i + 3 <= size; ++i) {

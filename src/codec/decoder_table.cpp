@@ -68,7 +68,8 @@ int decoder_create(int type, int width, int height) {
     if (index < 0) return -1;
 
     DecoderFactory factory = t.factory.load();
-    VideoDecoder* decoder = factory ? factory(type, width, height) : make_decoder(type, width, height);
+    VideoDecoder* decoder =
+        factory ? factory(type, width, height) : make_decoder(type, width, height);
     if (decoder == nullptr) return -1;
     t.slots[index].store(decoder, std::memory_order_release);
     if (!decoder->open()) {

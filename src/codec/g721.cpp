@@ -25,9 +25,9 @@ int bit_length(int value) {
 int float_multiply(int coefficient, int signal) {
     const int magnitude = coefficient > 0 ? coefficient : ((-coefficient) & 0x1FFF);
     const int exponent = bit_length(magnitude) - 6;
-    const int mantissa = magnitude == 0    ? 32
-                         : exponent >= 0   ? magnitude >> exponent
-                                           : magnitude << -exponent;
+    const int mantissa = magnitude == 0  ? 32
+                         : exponent >= 0 ? magnitude >> exponent
+                                         : magnitude << -exponent;
     const int product_exponent = exponent + ((signal >> 6) & 0xF) - 13;
     const int product_mantissa = (mantissa * (signal & 0x3F) + 0x30) >> 4;
     const int product = product_exponent >= 0 ? (product_mantissa << product_exponent) & 0x7FFF

@@ -11,11 +11,11 @@ namespace orvel::codec {
 // The decoder's adaptive state. The program starts it at all zeros (not the standard's reset
 // values) and never resets it.
 struct G721State {
-    int32_t yl = 0;    // slow quantiser scale factor
-    int16_t yu = 0;    // fast quantiser scale factor
-    int16_t dms = 0;   // short-term mean of F(I)
-    int16_t dml = 0;   // long-term mean of F(I)
-    int16_t ap = 0;    // speed control
+    int32_t yl = 0;      // slow quantiser scale factor
+    int16_t yu = 0;      // fast quantiser scale factor
+    int16_t dms = 0;     // short-term mean of F(I)
+    int16_t dml = 0;     // long-term mean of F(I)
+    int16_t ap = 0;      // speed control
     int16_t a[2] = {};   // pole predictor coefficients
     int16_t b[6] = {};   // zero predictor coefficients
     int16_t pk[2] = {};  // signs of the partial signal estimate

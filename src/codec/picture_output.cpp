@@ -17,8 +17,8 @@ bool write_picture_guarded(const PlanarPicture& picture, int created_width, int 
     }
     const std::size_t row_bytes = static_cast<std::size_t>(picture.width) * 2;
     if (row_bytes > kUnknownSizeOutputBytes) return false;
-    const int rows = static_cast<int>(
-        std::min<std::size_t>(static_cast<std::size_t>(picture.height), kUnknownSizeOutputBytes / row_bytes));
+    const int rows = static_cast<int>(std::min<std::size_t>(
+        static_cast<std::size_t>(picture.height), kUnknownSizeOutputBytes / row_bytes));
     pack_yuy2(picture, picture.width, rows, output, static_cast<std::ptrdiff_t>(row_bytes));
     return true;
 }

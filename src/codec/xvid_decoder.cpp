@@ -11,8 +11,8 @@ void xvid_priming_header(int width, int height, uint8_t out[kXvidPrimingBytes]) 
     static constexpr uint8_t kFixed[12] = {0x00, 0x00, 0x01, 0x01, 0x00, 0x00,
                                            0x01, 0x20, 0x00, 0x84, 0x40, 0x07};
     std::copy(kFixed, kFixed + 12, out);
-    const uint32_t sizes = 0xA8002000u | (static_cast<uint32_t>(width) << 14) |
-                           static_cast<uint32_t>(height);
+    const uint32_t sizes =
+        0xA8002000u | (static_cast<uint32_t>(width) << 14) | static_cast<uint32_t>(height);
     out[12] = static_cast<uint8_t>(sizes >> 24);
     out[13] = static_cast<uint8_t>(sizes >> 16);
     out[14] = static_cast<uint8_t>(sizes >> 8);
@@ -55,8 +55,9 @@ bool XvidDecoder::prepare_planes() {
         planes_.clear();
         return true;  // no size known yet: the library has nothing to output either
     }
-    const std::size_t bytes = static_cast<std::size_t>(stream_width_) * stream_height_ +
-                              2 * static_cast<std::size_t>((stream_width_ + 1) / 2) * ((stream_height_ + 1) / 2);
+    const std::size_t bytes =
+        static_cast<std::size_t>(stream_width_) * stream_height_ +
+        2 * static_cast<std::size_t>((stream_width_ + 1) / 2) * ((stream_height_ + 1) / 2);
     if (planes_.size() == bytes) return true;
     try {
         planes_.assign(bytes, 0);
@@ -85,8 +86,8 @@ int XvidDecoder::decode(const uint8_t* data, uint8_t* output, int length) {
         frame.length = remaining;
         // Straight into the caller's buffer only when the stream's picture fits the size it
         // was created for; otherwise into a planar copy of the stream's size, written guarded.
-        const bool direct = output != nullptr &&
-                            fits_created_size(stream_width_, stream_height_, width_, height_);
+        const bool direct =
+            output != nullptr && fits_created_size(stream_width_, stream_height_, width_, height_);
         if (output == nullptr) {
             frame.output.csp = XVID_CSP_NULL;
         } else if (direct) {

@@ -24,8 +24,7 @@ void pack_row_scalar(const uint8_t* y, const uint8_t* u, const uint8_t* v, int w
 }
 
 #if defined(__SSE2__)
-void pack_row_sse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width,
-                   uint8_t* out) {
+void pack_row_sse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width, uint8_t* out) {
     int x = 0;
     for (; x + 16 <= width; x += 16) {
         const __m128i yy = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + x));
@@ -33,8 +32,7 @@ void pack_row_sse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, int wid
         const __m128i vv = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + x / 2));
         const __m128i uv = _mm_unpacklo_epi8(uu, vv);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * x), _mm_unpacklo_epi8(yy, uv));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * x + 16),
-                         _mm_unpackhi_epi8(yy, uv));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * x + 16), _mm_unpackhi_epi8(yy, uv));
     }
     if (x < width) pack_row_scalar(y + x, u + x / 2, v + x / 2, width - x, out + 2 * x);
 }

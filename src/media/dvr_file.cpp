@@ -76,20 +76,31 @@ DvrRecordHeader parse_record_header(const uint8_t* bytes, bool dual) {
         r.kind = (flags & 0x01) ? RecordKind::audio : RecordKind::video;
     }
     switch (r.kind) {
-        case RecordKind::video: r.payload_bytes = r.length_bytes; break;
-        case RecordKind::audio: r.payload_bytes = kAudioRecordBytes; break;
-        case RecordKind::other: r.payload_bytes = 0; break;
+        case RecordKind::video:
+            r.payload_bytes = r.length_bytes;
+            break;
+        case RecordKind::audio:
+            r.payload_bytes = kAudioRecordBytes;
+            break;
+        case RecordKind::other:
+            r.payload_bytes = 0;
+            break;
     }
     return r;
 }
 
 const char* dvr_status_text(DvrStatus status) {
     switch (status) {
-        case DvrStatus::ok: return "ok";
-        case DvrStatus::end_of_file: return "end of file";
-        case DvrStatus::truncated: return "truncated record at the end of the file";
-        case DvrStatus::damaged: return "damaged file";
-        case DvrStatus::io_error: return "read error";
+        case DvrStatus::ok:
+            return "ok";
+        case DvrStatus::end_of_file:
+            return "end of file";
+        case DvrStatus::truncated:
+            return "truncated record at the end of the file";
+        case DvrStatus::damaged:
+            return "damaged file";
+        case DvrStatus::io_error:
+            return "read error";
     }
     return "unknown";
 }
@@ -169,8 +180,7 @@ std::size_t DvrReader::index_count() const {
     return n;
 }
 
-DvrStatus DvrReader::next_record(DvrRecordHeader& record, uint8_t* payload,
-                                 std::size_t capacity) {
+DvrStatus DvrReader::next_record(DvrRecordHeader& record, uint8_t* payload, std::size_t capacity) {
     const std::size_t header_bytes = header_.record_header_bytes();
     uint8_t head[kDualRecordHeaderBytes];
     const std::size_t got = source_.read(head, header_bytes);

@@ -18,8 +18,10 @@ inline constexpr std::size_t kStreamHeaderBytes = 28;
 inline constexpr std::size_t kIndexEntryBytes = 8;
 inline constexpr std::size_t kStdIndexEntries = 1000;
 inline constexpr std::size_t kDualIndexEntries = 16000;
-inline constexpr std::size_t kStdHeaderBlockBytes = kStreamHeaderBytes + kStdIndexEntries * kIndexEntryBytes;
-inline constexpr std::size_t kDualHeaderBlockBytes = kStreamHeaderBytes + kDualIndexEntries * kIndexEntryBytes;
+inline constexpr std::size_t kStdHeaderBlockBytes =
+    kStreamHeaderBytes + kStdIndexEntries * kIndexEntryBytes;
+inline constexpr std::size_t kDualHeaderBlockBytes =
+    kStreamHeaderBytes + kDualIndexEntries * kIndexEntryBytes;
 inline constexpr std::size_t kStdRecordHeaderBytes = 12;
 inline constexpr std::size_t kDualRecordHeaderBytes = 16;
 inline constexpr std::size_t kAudioRecordBytes = 512;
@@ -44,7 +46,9 @@ struct DvrHeader {
 
     bool dual() const { return codec_marker == kMarkerDual; }
     std::size_t index_entries() const { return dual() ? kDualIndexEntries : kStdIndexEntries; }
-    std::size_t block_bytes() const { return dual() ? kDualHeaderBlockBytes : kStdHeaderBlockBytes; }
+    std::size_t block_bytes() const {
+        return dual() ? kDualHeaderBlockBytes : kStdHeaderBlockBytes;
+    }
     std::size_t record_header_bytes() const {
         return dual() ? kDualRecordHeaderBytes : kStdRecordHeaderBytes;
     }
@@ -68,7 +72,7 @@ struct DvrRecordHeader {
     uint8_t raw[kDualRecordHeaderBytes] = {};
     std::size_t header_bytes = 0;
     RecordKind kind = RecordKind::other;
-    int frame_class = 0;       // dual form: bits 0-3 of byte 0; standard form: 0 video, 1 audio
+    int frame_class = 0;  // dual form: bits 0-3 of byte 0; standard form: 0 video, 1 audio
     bool key_frame = false;
     uint32_t length_bytes = 0;  // the header's length field as stored
     // Bytes that follow the header: the length for video, always 512 for audio (readers take
@@ -83,9 +87,9 @@ DvrRecordHeader parse_record_header(const uint8_t* bytes, bool dual);
 
 enum class DvrStatus {
     ok,
-    end_of_file,   // clean end: no byte after the last record
-    truncated,     // the file ends inside a record (a recording that was not finished)
-    damaged,       // a header block shorter than its size, or a record longer than the buffer
+    end_of_file,  // clean end: no byte after the last record
+    truncated,    // the file ends inside a record (a recording that was not finished)
+    damaged,      // a header block shorter than its size, or a record longer than the buffer
     io_error,
 };
 const char* dvr_status_text(DvrStatus status);

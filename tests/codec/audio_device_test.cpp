@@ -1,5 +1,7 @@
 // The ALSA adapter on the library's null device: every written buffer is reported, buffers
 // still queued at close are reported before the close, and close() ends its thread.
+#include "platform/audio/audio_device.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,8 +11,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "platform/audio/audio_device.h"
 
 namespace orvel::platform {
 namespace {
@@ -39,7 +39,8 @@ TEST(AlsaAudioDevice, ReportsEachBufferOrFailsCleanly) {
     static const std::vector<uint8_t> silence(2048, 0);
     ASSERT_TRUE(device->write(0, silence.data(), silence.size()));
     ASSERT_TRUE(device->write(1, silence.data(), silence.size()));
-    for (int i = 0; i < 300 && sink.done.load() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 300 && sink.done.load() < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(sink.done.load(), 2);
     // Buffers still queued at close are reported done before the close report.
     ASSERT_TRUE(device->write(2, silence.data(), silence.size()));

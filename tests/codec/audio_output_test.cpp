@@ -1,4 +1,6 @@
 // The sound output's queue on the in-memory device.
+#include "codec/audio_output.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -7,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "codec/audio_output.h"
 #include "platform/audio/memory_audio_device.h"
 
 namespace orvel::codec {
@@ -25,20 +26,23 @@ struct Fixture {
     Fixture() {
         auto owned = std::make_unique<MemoryAudioDevice>();
         device = owned.get();
-        EXPECT_TRUE(output.open(std::move(owned), [this](const char* text) { messages.push_back(text); }));
+        EXPECT_TRUE(
+            output.open(std::move(owned), [this](const char* text) { messages.push_back(text); }));
     }
 };
 
 // Waits (bounded) until `done` holds.
 template <typename F>
 bool eventually(F done) {
-    for (int i = 0; i < 200 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (int i = 0; i < 200 && !done(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return done();
 }
 
 TEST(AudioOutput, ThirteenthBlockIsDroppedAndNextBufferStays) {
     Fixture f;
-    for (int i = 0; i < kAudioBuffers; ++i) EXPECT_TRUE(f.output.queue_block(block_of(static_cast<int16_t>(i + 1)).data()));
+    for (int i = 0; i < kAudioBuffers; ++i)
+        EXPECT_TRUE(f.output.queue_block(block_of(static_cast<int16_t>(i + 1)).data()));
     EXPECT_EQ(f.output.free_buffers(), 0);
     EXPECT_EQ(f.output.next_buffer(), 0);  // wrapped from 11 to 0
     EXPECT_FALSE(f.output.queue_block(block_of(99).data()));

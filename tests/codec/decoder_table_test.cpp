@@ -1,9 +1,10 @@
 // The handle table's rules, with a counting fake decoder injected through the factory hook.
+#include "codec/decoder_table.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "codec/decoder_table.h"
 #include "codec/mpeg4lib_decoder.h"
 #include "codec/xvid_decoder.h"
 
@@ -20,7 +21,8 @@ Record g_record;
 
 class FakeDecoder final : public VideoDecoder {
 public:
-    FakeDecoder(int type, int width, int height) : type_(type), width_(width), height_(height), id_(g_record.next_id++) {}
+    FakeDecoder(int type, int width, int height)
+        : type_(type), width_(width), height_(height), id_(g_record.next_id++) {}
     ~FakeDecoder() override { g_record.destroyed_ids.push_back(id_); }
     bool open() override { return g_record.open_result; }
     int decode(const uint8_t* data, uint8_t* output, int length) override {

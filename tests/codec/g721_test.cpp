@@ -2,11 +2,11 @@
 // libavcodec's G.726 encoder at 32 kbit/s.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -27,7 +27,8 @@ std::vector<int16_t> speech_like(int samples) {
         const double t = i / 8000.0;
         const double syllable = 0.5 + 0.5 * std::sin(2 * M_PI * 3.1 * t);
         const double pitch = 120 + 30 * std::sin(2 * M_PI * 0.7 * t);
-        double v = 0.6 * std::sin(2 * M_PI * pitch * t) + 0.3 * std::sin(2 * M_PI * 3 * pitch * t + 1) +
+        double v = 0.6 * std::sin(2 * M_PI * pitch * t) +
+                   0.3 * std::sin(2 * M_PI * 3 * pitch * t + 1) +
                    0.15 * std::sin(2 * M_PI * 2300 * t);
         noise = noise * 1664525u + 1013904223u;
         v += ((noise >> 16) / 65536.0 - 0.5) * 0.1;
@@ -38,7 +39,8 @@ std::vector<int16_t> speech_like(int samples) {
 
 std::vector<int16_t> tone(int samples) {
     std::vector<int16_t> out(samples);
-    for (int i = 0; i < samples; ++i) out[i] = static_cast<int16_t>(9000 * std::sin(2 * M_PI * 1000 * i / 8000.0));
+    for (int i = 0; i < samples; ++i)
+        out[i] = static_cast<int16_t>(9000 * std::sin(2 * M_PI * 1000 * i / 8000.0));
     return out;
 }
 
@@ -92,15 +94,18 @@ bool sox_reference(const std::vector<uint8_t>& codes, std::vector<int16_t>& samp
     put_be32(file, 8000);
     put_be32(file, 1);
     file.insert(file.end(), codes.begin(), codes.end());
-    std::ofstream(au, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
-                                             static_cast<std::streamsize>(file.size()));
-    const std::string command = "sox -q -t au '" + au + "' -t raw -e signed-integer -b 16 -L '" + raw + "' 2>/dev/null";
+    std::ofstream(au, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()),
+               static_cast<std::streamsize>(file.size()));
+    const std::string command =
+        "sox -q -t au '" + au + "' -t raw -e signed-integer -b 16 -L '" + raw + "' 2>/dev/null";
     if (std::system(command.c_str()) != 0) return false;
     std::ifstream in(raw, std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     samples.resize(bytes.size() / 2);
     for (std::size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<int16_t>(static_cast<uint8_t>(bytes[2 * i]) | (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
+        samples[i] = static_cast<int16_t>(static_cast<uint8_t>(bytes[2 * i]) |
+                                          (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
     std::remove(au.c_str());
     std::remove(raw.c_str());
     return true;
@@ -166,7 +171,8 @@ TEST(G721, LowNibbleFirstAndTimesFourScaling) {
 
     // A block of 512 bytes gives 1024 samples and carries the state on.
     AudioDecoderState block;
-    for (std::size_t i = 0; i < kAudioBlockBytes; ++i) block.input[i] = static_cast<uint8_t>(i * 37);
+    for (std::size_t i = 0; i < kAudioBlockBytes; ++i)
+        block.input[i] = static_cast<uint8_t>(i * 37);
     audio_decode_block(block);
     AudioDecoderState split;
     std::vector<int16_t> halves(kAudioBlockSamples);

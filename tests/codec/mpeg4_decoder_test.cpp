@@ -56,7 +56,8 @@ void expect_close(const Picture& ours, const Picture& reference, const char* wha
     long total = 0;
     for (std::size_t k = 0; k < ours.size(); ++k) total += std::abs(ours[k] - reference[k]);
     EXPECT_LE(max_difference(ours, reference), 2) << what << " picture " << i;
-    EXPECT_LT(static_cast<double>(total) / static_cast<double>(ours.size()), 0.1) << what << " picture " << i;
+    EXPECT_LT(static_cast<double>(total) / static_cast<double>(ours.size()), 0.1)
+        << what << " picture " << i;
 }
 
 struct ClipSize {
@@ -86,7 +87,8 @@ TEST_P(Mpeg4DecodeTest, BothTypesMatchLibavcodecOnBothEncoders) {
         // Type 0 has its own inverse transform: within rounding of the reference.
         const std::vector<Picture> type0 = decode_through_table(DECODER_XVID, w, h, clip);
         ASSERT_EQ(type0.size(), reference.size());
-        for (std::size_t i = 0; i < reference.size(); ++i) expect_close(type0[i], reference[i], "type 0", i);
+        for (std::size_t i = 0; i < reference.size(); ++i)
+            expect_close(type0[i], reference[i], "type 0", i);
     }
 }
 
@@ -102,8 +104,9 @@ INSTANTIATE_TEST_SUITE_P(Sizes, Mpeg4DecodeTest,
 TEST(XvidPriming, HeaderCarriesTheSizeBetweenMarkerBits) {
     uint8_t header[kXvidPrimingBytes];
     xvid_priming_header(704, 576, header);
-    const uint8_t expected[kXvidPrimingBytes] = {0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x01, 0x20, 0x00,
-                                                 0x84, 0x40, 0x07, 0xA8, 0xB0, 0x22, 0x40, 0xA2};
+    const uint8_t expected[kXvidPrimingBytes] = {0x00, 0x00, 0x01, 0x01, 0x00, 0x00,
+                                                 0x01, 0x20, 0x00, 0x84, 0x40, 0x07,
+                                                 0xA8, 0xB0, 0x22, 0x40, 0xA2};
     EXPECT_EQ(0, std::memcmp(header, expected, sizeof expected));
 }
 
@@ -120,17 +123,21 @@ TEST_F(TableFixture, XvidDecodesAStreamWithoutSequenceHeaderThanksToPriming) {
     // one call late; every picture but the last comes out, in order.
     const std::vector<Picture> type0 = decode_through_table(DECODER_XVID, 352, 288, headerless);
     ASSERT_EQ(type0.size(), reference.size() - 1);
-    for (std::size_t i = 0; i < type0.size(); ++i) expect_close(type0[i], reference[i], "type 0", i);
+    for (std::size_t i = 0; i < type0.size(); ++i)
+        expect_close(type0[i], reference[i], "type 0", i);
 }
 
 TEST_F(TableFixture, HeaderOnlyBufferGivesNoPictureAndLeavesOutputUntouched) {
     const std::vector<Packet> clip = testing::encode_lavc(352, 288, 1, 1);
-    const Packet header(clip[0].begin(),
-                        clip[0].begin() + static_cast<long>(testing::first_picture_offset(clip[0])));
+    const Packet header(
+        clip[0].begin(),
+        clip[0].begin() + static_cast<long>(testing::first_picture_offset(clip[0])));
     for (const int type : {DECODER_XVID, DECODER_MPEG4LIB}) {
         const int handle = decoder_create(type, 352, 288);
         Picture buffer(352 * 288 * 2, 0x5A);
-        EXPECT_LE(decoder_decode(handle, static_cast<int>(header.size()), header.data(), buffer.data()), 0)
+        EXPECT_LE(
+            decoder_decode(handle, static_cast<int>(header.size()), header.data(), buffer.data()),
+            0)
             << "type " << type;
         EXPECT_TRUE(std::all_of(buffer.begin(), buffer.end(), [](uint8_t b) { return b == 0x5A; }))
             << "type " << type;
@@ -144,7 +151,8 @@ TEST_F(TableFixture, LibavcodecTypeLearnsTheSizeFromTheStream) {
     const int handle = decoder_create(DECODER_MPEG4LIB, 0, 0);
     ASSERT_GE(handle, 0);
     Picture buffer(1280 * 720 * 2, 0);
-    ASSERT_GT(decoder_decode(handle, static_cast<int>(clip[0].size()), clip[0].data(), buffer.data()), 0);
+    ASSERT_GT(
+        decoder_decode(handle, static_cast<int>(clip[0].size()), clip[0].data(), buffer.data()), 0);
     EXPECT_TRUE(std::equal(reference[0].begin(), reference[0].end(), buffer.begin()));
     decoder_destroy(handle);
 }
@@ -161,7 +169,8 @@ TEST_F(TableFixture, LargerStreamThanCreatedIsCroppedNotOverrun) {
         Picture buffer(picture_bytes + 4096, 0xC3);
         int pictures = 0;
         for (const Packet& p : clip)
-            if (decoder_decode(handle, static_cast<int>(p.size()), p.data(), buffer.data()) > 0) ++pictures;
+            if (decoder_decode(handle, static_cast<int>(p.size()), p.data(), buffer.data()) > 0)
+                ++pictures;
         EXPECT_EQ(pictures, 2);
         EXPECT_TRUE(std::all_of(buffer.begin() + picture_bytes, buffer.end(),
                                 [](uint8_t b) { return b == 0xC3; }));
@@ -182,7 +191,9 @@ TEST_F(TableFixture, EmptyAndGarbageBuffersAreHarmless) {
         const Packet garbage(300, 0xFF);
         decoder_decode(handle, static_cast<int>(garbage.size()), garbage.data(), buffer.data());
         // An empty buffer must not end the stream: the decoder still decodes afterwards.
-        EXPECT_GT(decoder_decode(handle, static_cast<int>(clip[0].size()), clip[0].data(), buffer.data()), 0)
+        EXPECT_GT(
+            decoder_decode(handle, static_cast<int>(clip[0].size()), clip[0].data(), buffer.data()),
+            0)
             << "type " << type;
         decoder_destroy(handle);
     }

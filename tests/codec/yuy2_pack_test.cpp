@@ -1,9 +1,10 @@
+#include "codec/yuy2_pack.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "codec/picture_output.h"
-#include "codec/yuy2_pack.h"
 
 namespace orvel::codec {
 namespace {
@@ -22,8 +23,8 @@ Planes make_planes(int width, int height, int padding) {
     for (std::size_t i = 0; i < p.y.size(); ++i) p.y[i] = static_cast<uint8_t>(i * 7 + 1);
     for (std::size_t i = 0; i < p.u.size(); ++i) p.u[i] = static_cast<uint8_t>(i * 3 + 100);
     for (std::size_t i = 0; i < p.v.size(); ++i) p.v[i] = static_cast<uint8_t>(i * 5 + 200);
-    p.picture = PlanarPicture{p.y.data(), p.u.data(), p.v.data(), width + padding, cw + padding,
-                              cw + padding, width, height};
+    p.picture = PlanarPicture{p.y.data(),   p.u.data(),   p.v.data(), width + padding,
+                              cw + padding, cw + padding, width,      height};
     return p;
 }
 

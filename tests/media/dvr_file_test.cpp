@@ -1,9 +1,9 @@
 // The .dvr reader's bounds and the builder's layout.
+#include "media/dvr_file.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
-
-#include "media/dvr_file.h"
 
 namespace orvel::media {
 namespace {

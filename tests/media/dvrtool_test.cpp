@@ -1,4 +1,6 @@
 // dvrtool on generated recordings: clean, truncated, corrupted, missing.
+#include "dvrtool.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +13,6 @@
 
 #include "clip_tools.h"
 #include "codec/g721.h"
-#include "dvrtool.h"
 #include "media/dvr_file.h"
 
 namespace orvel::tools {
@@ -37,14 +38,16 @@ ToolRun run(std::vector<std::string> args) {
 
 std::vector<uint8_t> read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
 }
 
 std::string temp(const std::string& name) { return ::testing::TempDir() + "/dvrtool_" + name; }
 
 std::vector<uint8_t> audio_block(int seed) {
     std::vector<uint8_t> block(media::kAudioRecordBytes);
-    for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 13 + seed * 7);
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<uint8_t>(i * 13 + seed * 7);
     return block;
 }
 
@@ -59,8 +62,10 @@ protected:
         header.codec_marker = 0;
         DvrBuilder b(header);
         for (std::size_t i = 0; i < clip_.size(); ++i) {
-            b.add_video(clip_[i].data(), static_cast<uint32_t>(clip_[i].size()), static_cast<uint32_t>(i * 40), i % 3 == 0);
-            if (i == 1 || i == 3) b.add_audio(audio_block(static_cast<int>(i)).data(), static_cast<uint32_t>(i * 40));
+            b.add_video(clip_[i].data(), static_cast<uint32_t>(clip_[i].size()),
+                        static_cast<uint32_t>(i * 40), i % 3 == 0);
+            if (i == 1 || i == 3)
+                b.add_audio(audio_block(static_cast<int>(i)).data(), static_cast<uint32_t>(i * 40));
         }
         b.finish();
         bytes_ = b.bytes();
@@ -71,7 +76,9 @@ protected:
 
     std::string write_variant(const std::string& name, const std::vector<uint8_t>& bytes) {
         const std::string p = temp(name);
-        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(p, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         return p;
     }
 
@@ -110,7 +117,8 @@ TEST_F(DvrToolTest, BadFilesGiveClearErrorsAndExitCodes) {
     EXPECT_EQ(missing.code, kExitIo);
     EXPECT_NE(missing.err.find("cannot open"), std::string::npos);
 
-    const std::string short_file = write_variant("short.dvr", std::vector<uint8_t>(bytes_.begin(), bytes_.begin() + 5000));
+    const std::string short_file =
+        write_variant("short.dvr", std::vector<uint8_t>(bytes_.begin(), bytes_.begin() + 5000));
     const ToolRun s = run({"info", short_file});
     EXPECT_EQ(s.code, kExitDamaged);
     EXPECT_NE(s.err.find("damaged file"), std::string::npos);
@@ -130,7 +138,8 @@ TEST_F(DvrToolTest, BadFilesGiveClearErrorsAndExitCodes) {
     }
     const std::string corrupt = write_variant("corrupt.dvr", dual_bytes);
     for (const char* command : {"info", "frames", "audio"}) {
-        const ToolRun c = command == std::string("info") ? run({command, corrupt}) : run({command, corrupt, temp("out.bin")});
+        const ToolRun c = command == std::string("info") ? run({command, corrupt})
+                                                         : run({command, corrupt, temp("out.bin")});
         EXPECT_EQ(c.code, kExitDamaged) << command;
         EXPECT_NE(c.err.find("above the payload buffer"), std::string::npos) << command;
     }
@@ -149,14 +158,17 @@ TEST_F(DvrToolTest, FramesMatchLibavcodecDecodeAndHonourFirstAndCount) {
     const std::size_t picture = 352 * 288 * 2;
     ASSERT_EQ(all.size(), 5 * picture);
     for (std::size_t i = 0; i < 5; ++i)
-        EXPECT_TRUE(std::equal(reference[i].begin(), reference[i].end(), all.begin() + static_cast<long>(i * picture))) << i;
+        EXPECT_TRUE(std::equal(reference[i].begin(), reference[i].end(),
+                               all.begin() + static_cast<long>(i * picture)))
+            << i;
 
     const ToolRun part = run({"frames", path_, out, "--first", "1", "--count", "2"});
     ASSERT_EQ(part.code, kExitOk);
     all = read_file(out);
     ASSERT_EQ(all.size(), 2 * picture);
     EXPECT_TRUE(std::equal(reference[1].begin(), reference[1].end(), all.begin()));
-    EXPECT_TRUE(std::equal(reference[2].begin(), reference[2].end(), all.begin() + static_cast<long>(picture)));
+    EXPECT_TRUE(std::equal(reference[2].begin(), reference[2].end(),
+                           all.begin() + static_cast<long>(picture)));
     std::remove(out.c_str());
 }
 
@@ -169,7 +181,8 @@ TEST_F(DvrToolTest, DualFilesDecodeThroughTheXvidType) {
     header.codec_marker = media::kMarkerDual;
     DvrBuilder b(header);
     for (std::size_t i = 0; i < clip.size(); ++i)
-        b.add_video(clip[i].data(), static_cast<uint32_t>(clip[i].size()), static_cast<uint32_t>(i * 40), i == 0);
+        b.add_video(clip[i].data(), static_cast<uint32_t>(clip[i].size()),
+                    static_cast<uint32_t>(i * 40), i == 0);
     const std::string dual = write_variant("dual.dvr", b.bytes());
     const std::string out = temp("dual.yuy2");
     const ToolRun r = run({"frames", dual, out});

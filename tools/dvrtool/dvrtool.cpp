@@ -144,7 +144,8 @@ int command_frames(const std::string& path, const std::string& out_path, long fi
     DvrReader reader(source);
     if (const int rc = open_file(path, source, reader, err); rc != kExitOk) return rc;
     const media::DvrHeader& h = reader.header();
-    if (h.width == 0 || h.height == 0 || h.width >= kMaxPictureSide || h.height >= kMaxPictureSide) {
+    if (h.width == 0 || h.height == 0 || h.width >= kMaxPictureSide ||
+        h.height >= kMaxPictureSide) {
         err << "dvrtool: " << path << ": picture size " << h.width << " x " << h.height
             << " in the header is not usable\n";
         return kExitDecoder;
@@ -157,9 +158,11 @@ int command_frames(const std::string& path, const std::string& out_path, long fi
 
     codec::decoder_table_init();
     const int type = h.decoder_type();
-    const int handle = codec::decoder_create(type, static_cast<int>(h.width), static_cast<int>(h.height));
+    const int handle =
+        codec::decoder_create(type, static_cast<int>(h.width), static_cast<int>(h.height));
     if (handle < 0) {
-        err << "dvrtool: no decoder of type " << type << " for " << h.width << " x " << h.height << "\n";
+        err << "dvrtool: no decoder of type " << type << " for " << h.width << " x " << h.height
+            << "\n";
         codec::decoder_table_shutdown();
         return kExitDecoder;
     }

@@ -7,10 +7,10 @@ namespace orvel::tools {
 
 enum DvrToolExit : int {
     kExitOk = 0,
-    kExitUsage = 1,     // bad command line
-    kExitIo = 2,        // input missing or unreadable, output not writable
-    kExitDamaged = 3,   // malformed or damaged file
-    kExitDecoder = 4,   // no decoder for the file's picture size or type
+    kExitUsage = 1,    // bad command line
+    kExitIo = 2,       // input missing or unreadable, output not writable
+    kExitDamaged = 3,  // malformed or damaged file
+    kExitDecoder = 4,  // no decoder for the file's picture size or type
 };
 
 int run_dvrtool(int argc, const char* const* argv, std::ostream& out, std::ostream& err);

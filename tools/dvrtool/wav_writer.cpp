@@ -40,7 +40,8 @@ bool WavWriter::write(const int16_t* samples, std::size_t count) {
     uint8_t bytes[2048];
     while (count > 0 && !failed_) {
         const std::size_t n = count < 1024 ? count : 1024;
-        for (std::size_t i = 0; i < n; ++i) media::store_u16(bytes + 2 * i, static_cast<uint16_t>(samples[i]));
+        for (std::size_t i = 0; i < n; ++i)
+            media::store_u16(bytes + 2 * i, static_cast<uint16_t>(samples[i]));
         if (std::fwrite(bytes, 2, n, file_) != n) failed_ = true;
         samples += n;
         count -= n;

@@ -104,7 +104,8 @@ private:
                 lock.unlock();
                 snd_pcm_drop(pcm_);
                 snd_pcm_prepare(pcm_);
-                for (std::size_t i = 0; i < dropped_count; ++i) sink_->on_buffer_done(dropped[i].index);
+                for (std::size_t i = 0; i < dropped_count; ++i)
+                    sink_->on_buffer_done(dropped[i].index);
                 if (stopping) {
                     sink_->on_device_closed();
                     return;

@@ -209,6 +209,17 @@ TEST_F(GlRendererTest, PictureSizeChangeWaitsForItsSurface) {
     EXPECT_EQ(renderer_->pane_counts(0).drawn, 2u);
 }
 
+TEST_F(GlRendererTest, ReleasingPaneSurfacesClearsTheScreenForTheSoftwarePath) {
+    build(2);
+    const auto grey = grey_picture(352, 288);
+    renderer_->draw_pane(grey.data(), 0, "", false, 0);
+    EXPECT_EQ(qAlpha(frame().pixel(100, 100)), 255);
+    renderer_->release_pane_surfaces();
+    renderer_->draw_pane(grey.data(), 0, "", false, 0);
+    EXPECT_EQ(renderer_->pane_counts(0).drawn, 1u);
+    EXPECT_EQ(qAlpha(frame().pixel(100, 100)), 0);
+}
+
 TEST_F(GlRendererTest, ReleaseStopsDrawing) {
     build(2);
     renderer_->renderer_release();

@@ -193,6 +193,23 @@ bool GlRenderer::renderer_build_panes(int count, const platform::Rect* pane_rect
     return true;
 }
 
+void GlRenderer::release_pane_surfaces() {
+    std::lock_guard lock(device_mutex_);
+    pane_count_ = 0;
+    for (int pane = 0; pane < view::kMaxRenderPanes; ++pane) {
+        store_.release(pane);
+        surface_width_[static_cast<size_t>(pane)] = 0;
+        surface_height_[static_cast<size_t>(pane)] = 0;
+    }
+    store_.clear(kNarrowHighResSlot);
+    store_.clear(kWideHighResSlot);
+    if (widget_) {
+        // Cleared to transparent: whatever lies beneath (the software path) shows again.
+        widget_->forget_pictures();
+        widget_->update();
+    }
+}
+
 bool GlRenderer::toggle_pane_full_view(int pane) {
     ready_ = false;
     bool ok = true;

@@ -58,6 +58,7 @@ public:
     bool renderer_create() override;
     void renderer_release() override;
     bool renderer_build_panes(int count, const platform::Rect* pane_rects) override;
+    void release_pane_surfaces() override;
     bool toggle_pane_full_view(int pane) override;
     bool pane_full_view() const override { return full_view_.load(); }
     int current_pane() const override { return current_pane_.load(); }

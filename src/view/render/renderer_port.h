@@ -46,6 +46,10 @@ public:
     // Panes 0..count-1 get a picture buffer of their picture size and the given rectangle
     // in video-window client coordinates. False after showing the failure's text.
     virtual bool renderer_build_panes(int count, const platform::Rect* pane_rects) = 0;
+    // Releases every pane's picture buffer and takes the pictures off the screen (switch to
+    // the software path); the device and the high-resolution set stay. Panes draw nothing
+    // until renderer_build_panes runs again.
+    virtual void release_pane_surfaces() {}
     // Turns the pane full view on (pane fills the whole device window) or off. False after
     // showing "add swapchain error!" or "getbackbuffer failed"; drawing is ready again in
     // both cases.

@@ -33,10 +33,7 @@ int Codec4321Decoder::decode(const uint8_t* data, uint8_t* output, int length) {
     if (impl_ == nullptr || !impl_->decoder.valid() || data == nullptr || output == nullptr || length <= 0) {
         return 0;
     }
-    const int used = impl_->decoder.decode(data, static_cast<size_t>(length));
-    if (used <= 0) return 0;
-    impl_->decoder.write_yuy2(output);
-    return used;
+    return impl_->decoder.decode(data, static_cast<size_t>(length), output);
 }
 
 }  // namespace orvel::codec

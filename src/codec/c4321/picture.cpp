@@ -17,13 +17,17 @@ void place(Plane& plane, uint8_t* base, int width, int height, int border) {
     plane.origin = base + static_cast<size_t>(border) * plane.stride + border;
 }
 
-void extend(const Plane& plane, int border) {
-    if (plane.width == 0 || plane.height == 0) return;
-    for (int y = 0; y < plane.height; ++y) {
+void extend_rows(const Plane& plane, int border, int first, int count) {
+    if (plane.width == 0) return;
+    for (int y = first; y < first + count && y < plane.height; ++y) {
         uint8_t* row = plane.row(y);
         std::memset(row - border, row[0], static_cast<size_t>(border));
         std::memset(row + plane.width, row[plane.width - 1], static_cast<size_t>(border));
     }
+}
+
+void extend_ends(const Plane& plane, int border) {
+    if (plane.width == 0 || plane.height == 0) return;
     const size_t full = static_cast<size_t>(plane.stride);
     uint8_t* first = plane.row(0) - border;
     uint8_t* last = plane.row(plane.height - 1) - border;
@@ -56,9 +60,20 @@ void Picture::fill(uint8_t luma, uint8_t chroma) {
 }
 
 void Picture::extend_edges() {
-    extend(y, kLumaBorder);
-    extend(u, kChromaBorder);
-    extend(v, kChromaBorder);
+    extend_sides(0, y.height);
+    extend_top_bottom();
+}
+
+void Picture::extend_sides(int first_luma_row, int luma_rows) {
+    extend_rows(y, kLumaBorder, first_luma_row, luma_rows);
+    extend_rows(u, kChromaBorder, first_luma_row / 2, luma_rows / 2);
+    extend_rows(v, kChromaBorder, first_luma_row / 2, luma_rows / 2);
+}
+
+void Picture::extend_top_bottom() {
+    extend_ends(y, kLumaBorder);
+    extend_ends(u, kChromaBorder);
+    extend_ends(v, kChromaBorder);
 }
 
 }  // namespace orvel::codec::c4321

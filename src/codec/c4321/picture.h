@@ -27,6 +27,10 @@ public:
     void fill(uint8_t luma, uint8_t chroma);
     // Replicates the outermost pixels of every plane into its border.
     void extend_edges();
+    // The same in two steps: left and right borders of luma rows [first, first + count) and of
+    // the matching chroma rows, then (after every row) the top and bottom borders.
+    void extend_sides(int first_luma_row, int luma_rows);
+    void extend_top_bottom();
 
     Plane y;
     Plane u;

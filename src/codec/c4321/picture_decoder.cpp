@@ -38,7 +38,7 @@ int read_dc_differential(BitReader& reader, bool chroma) {
 }
 
 PictureDecoder::PictureDecoder(int width, int height, const RoutineSet& routines)
-    : routines_(routines), width_(width), height_(height) {
+    : routines_(routines), tables_(codec_tables()), width_(width), height_(height) {
     if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide ||
         static_cast<long>(width) * height > kMaxArea) {
         return;
@@ -54,7 +54,7 @@ PictureDecoder::PictureDecoder(int width, int height, const RoutineSet& routines
     valid_ = true;
 }
 
-int PictureDecoder::decode(const uint8_t* data, size_t length) {
+int PictureDecoder::decode(const uint8_t* data, size_t length, uint8_t* yuy2_output) {
     if (!valid_ || data == nullptr || length == 0) return 0;
     BitReader reader(data, length);
     inter_ = reader.read_bit() != 0;
@@ -73,7 +73,7 @@ int PictureDecoder::decode(const uint8_t* data, size_t length) {
                 continue;
             }
             bool undefined = false;
-            const int mcbpc = read_value(reader, codec_tables().mcbpc.data(), 6, 0, undefined);
+            const int mcbpc = read_value(reader, tables_.mcbpc.data(), 6, 0, undefined);
             const int kind = mcbpc >> 2;
             if (kind == 2) {
                 decode_intra_macroblock(reader, mbx, mby, mcbpc & 3, true);
@@ -82,10 +82,14 @@ int PictureDecoder::decode(const uint8_t* data, size_t length) {
             }
         }
         intra_.next_row();
+        finish_row(mby, yuy2_output);
     }
     reader.align_to_byte();
     damaged_ = damaged_ || reader.overrun();
-    current_->extend_edges();
+    current_->extend_top_bottom();
+    if (yuy2_output != nullptr) {
+        write_yuy2_rows(*current_, width_, mb_rows_ * 16, height_, routines_, yuy2_output);
+    }
     Picture* done = current_;
     current_ = reference_;
     reference_ = done;
@@ -97,7 +101,7 @@ void PictureDecoder::decode_intra_macroblock(BitReader& reader, int mbx, int mby
                                              bool in_inter) {
     const bool ac_prediction = reader.read_bit() != 0;
     bool undefined = false;
-    const int cbpy = read_value(reader, codec_tables().cbpy.data(), 6, 0, undefined);
+    const int cbpy = read_value(reader, tables_.cbpy.data(), 6, 0, undefined);
     damaged_ = damaged_ || undefined;
     const int cbp = (cbpy << 2) | chroma_flags;
     if (in_inter) vectors_.set_all(mbx, mby, MotionVector{});
@@ -150,7 +154,7 @@ void PictureDecoder::decode_not_coded(int mbx, int mby) {
 
 int PictureDecoder::read_vector_component(BitReader& reader, int predicted) {
     bool undefined = false;
-    int difference = read_value(reader, codec_tables().mvd.data(), 12, 0, undefined);
+    int difference = read_value(reader, tables_.mvd.data(), 12, 0, undefined);
     damaged_ = damaged_ || undefined;
     if (difference != 0 && reader.read_bit() != 0) difference = -difference;
     return wrap_component(predicted + difference);
@@ -173,7 +177,7 @@ void PictureDecoder::read_residual(BitReader& reader, uint8_t* dst, int stride) 
 void PictureDecoder::decode_inter_macroblock(BitReader& reader, int mbx, int mby, int kind, int chroma_flags) {
     intra_.current(mbx).intra = false;
     bool undefined = false;
-    const int cbpy = 15 - read_value(reader, codec_tables().cbpy.data(), 6, 15, undefined);
+    const int cbpy = 15 - read_value(reader, tables_.cbpy.data(), 6, 15, undefined);
     damaged_ = damaged_ || undefined;
     const int cbp = (cbpy << 2) | chroma_flags;
     const Plane& cy = current_->y;
@@ -227,6 +231,13 @@ void PictureDecoder::decode_inter_macroblock(BitReader& reader, int mbx, int mby
     }
 }
 
+void PictureDecoder::finish_row(int mby, uint8_t* yuy2_output) {
+    current_->extend_sides(mby * 16, 16);
+    if (yuy2_output != nullptr) {
+        write_yuy2_rows(*current_, width_, mby * 16, mby * 16 + 16, routines_, yuy2_output);
+    }
+}
+
 void PictureDecoder::write_yuy2(uint8_t* output) const {
     if (!valid_ || output == nullptr) return;
     write_yuy2_picture(*reference_, width_, height_, routines_, output);
@@ -234,9 +245,14 @@ void PictureDecoder::write_yuy2(uint8_t* output) const {
 
 void write_yuy2_picture(const Picture& picture, int width, int height, const RoutineSet& routines,
                         uint8_t* output) {
+    write_yuy2_rows(picture, width, 0, height, routines, output);
+}
+
+void write_yuy2_rows(const Picture& picture, int width, int first_row, int end_row, const RoutineSet& routines,
+                     uint8_t* output) {
     const size_t stride = static_cast<size_t>(width) * 2;
     const int coded_pairs = picture.y.width / 2;
-    for (int y = 0; y < height; ++y) {
+    for (int y = first_row; y < end_row; ++y) {
         uint8_t* out = output + stride * static_cast<size_t>(y);
         int written_bytes = 0;
         if (y < picture.y.height && coded_pairs > 0) {

@@ -10,6 +10,7 @@
 #include "codec/c4321/picture.h"
 #include "codec/c4321/prediction.h"
 #include "codec/c4321/routines.h"
+#include "codec/c4321/tables.h"
 
 namespace orvel::codec::c4321 {
 
@@ -31,8 +32,10 @@ public:
     bool valid() const { return valid_; }
 
     // Decodes one picture. Returns the number of bytes used (at least 1), or 0 when nothing was
-    // decoded (empty buffer or invalid decoder).
-    int decode(const uint8_t* data, size_t length);
+    // decoded (empty buffer or invalid decoder). With `yuy2_output` (width * height * 2 bytes)
+    // the picture is also written there as packed YUY2, each macroblock row as soon as it is
+    // decoded (while it is still in the cache); the result equals write_yuy2.
+    int decode(const uint8_t* data, size_t length, uint8_t* yuy2_output = nullptr);
 
     // The picture decoded last (also the reference for the next inter picture).
     const Picture& picture() const { return *reference_; }
@@ -55,8 +58,10 @@ private:
     void decode_not_coded(int mbx, int mby);
     int read_vector_component(BitReader& reader, int predicted);
     void read_residual(BitReader& reader, uint8_t* dst, int stride);
+    void finish_row(int mby, uint8_t* yuy2_output);
 
     const RoutineSet& routines_;
+    const CodecTables& tables_;
     int width_;
     int height_;
     int mb_columns_ = 0;
@@ -73,9 +78,11 @@ private:
 };
 
 // Writes a planar picture as packed YUY2 of the given output size; rows and columns outside
-// the picture's planes are black.
+// the picture's planes are black. The second form writes only rows [first_row, end_row).
 void write_yuy2_picture(const Picture& picture, int width, int height, const RoutineSet& routines,
                         uint8_t* output);
+void write_yuy2_rows(const Picture& picture, int width, int first_row, int end_row, const RoutineSet& routines,
+                     uint8_t* output);
 
 // Decodes an intra block's DC size and differential. `chroma` selects the table.
 int read_dc_differential(BitReader& reader, bool chroma);

@@ -27,12 +27,13 @@ const IdctPairs& idct_pairs() {
     return pairs;
 }
 
-// out[y] = sat16((sum_v K[v][y] * rows[v] + round) >> shift), 8 lanes at a time.
-template <int Shift>
+// out[y] = sat16((sum_v K[v][y] * rows[v] + round) >> shift), 8 lanes at a time. Only the
+// first 2 * Pairs input rows are used (the caller knows the others are zero).
+template <int Shift, int Pairs>
 inline void idct_pass(const __m128i* rows, __m128i* out, const IdctPairs& pairs) {
-    __m128i lo[4];
-    __m128i hi[4];
-    for (int p = 0; p < 4; ++p) {
+    __m128i lo[Pairs];
+    __m128i hi[Pairs];
+    for (int p = 0; p < Pairs; ++p) {
         lo[p] = _mm_unpacklo_epi16(rows[2 * p], rows[2 * p + 1]);
         hi[p] = _mm_unpackhi_epi16(rows[2 * p], rows[2 * p + 1]);
     }
@@ -40,7 +41,7 @@ inline void idct_pass(const __m128i* rows, __m128i* out, const IdctPairs& pairs)
     for (int y = 0; y < 8; ++y) {
         __m128i acc_lo = round;
         __m128i acc_hi = round;
-        for (int p = 0; p < 4; ++p) {
+        for (int p = 0; p < Pairs; ++p) {
             const __m128i k = _mm_load_si128(reinterpret_cast<const __m128i*>(pairs.values[y][p]));
             acc_lo = _mm_add_epi32(acc_lo, _mm_madd_epi16(lo[p], k));
             acc_hi = _mm_add_epi32(acc_hi, _mm_madd_epi16(hi[p], k));
@@ -76,15 +77,31 @@ inline void transpose8(__m128i* r) {
     r[7] = _mm_unpackhi_epi64(b3, b7);
 }
 
-// Inverse DCT of the block into 8 rows of 16-bit results.
+// Inverse DCT of the block into 8 rows of 16-bit results. Blocks whose lower four rows or
+// right four columns are zero skip those terms (their products are zero, so the sums and the
+// result are the same).
 inline void idct_rows(const int16_t* block, __m128i* result) {
     const IdctPairs& pairs = idct_pairs();
     __m128i rows[8];
     __m128i t[8];
     for (int i = 0; i < 8; ++i) rows[i] = _mm_load_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
-    idct_pass<kIdctShift1>(rows, t, pairs);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lower = _mm_or_si128(_mm_or_si128(rows[4], rows[5]), _mm_or_si128(rows[6], rows[7]));
+    const __m128i all = _mm_or_si128(
+        lower, _mm_or_si128(_mm_or_si128(rows[0], rows[1]), _mm_or_si128(rows[2], rows[3])));
+    const bool lower_zero = _mm_movemask_epi8(_mm_cmpeq_epi16(lower, zero)) == 0xFFFF;
+    const bool right_zero = (_mm_movemask_epi8(_mm_cmpeq_epi16(all, zero)) & 0xFF00) == 0xFF00;
+    if (lower_zero) {
+        idct_pass<kIdctShift1, 2>(rows, t, pairs);
+    } else {
+        idct_pass<kIdctShift1, 4>(rows, t, pairs);
+    }
     transpose8(t);
-    idct_pass<kIdctShift2>(t, result, pairs);
+    if (right_zero) {
+        idct_pass<kIdctShift2, 2>(t, result, pairs);
+    } else {
+        idct_pass<kIdctShift2, 4>(t, result, pairs);
+    }
     transpose8(result);
 }
 

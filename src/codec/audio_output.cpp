@@ -11,7 +11,9 @@ AudioOutput::~AudioOutput() { close(); }
 bool AudioOutput::open(std::unique_ptr<platform::AudioDevice> device,
                        const MessageBoxFn& message_box) {
     if (device == nullptr || !device->open(this)) {
-        if (message_box) message_box(kWaveOutOpenFailed);
+        if (message_box) {
+            message_box(kWaveOutOpenFailed);
+        }
         return false;
     }
     owned_ = std::move(device);
@@ -24,7 +26,9 @@ void AudioOutput::close() {
         std::lock_guard<std::mutex> guard(producer_lock_);
         device_.store(nullptr);
     }
-    if (owned_ == nullptr) return;
+    if (owned_ == nullptr) {
+        return;
+    }
     owned_->reset();
     owned_->close();
     owned_.reset();
@@ -33,8 +37,12 @@ void AudioOutput::close() {
 bool AudioOutput::queue_block(const int16_t* samples) {
     std::lock_guard<std::mutex> guard(producer_lock_);
     platform::AudioDevice* device = device_.load();
-    if (device == nullptr) return false;
-    if (free_buffers_.load() == 0) return false;
+    if (device == nullptr) {
+        return false;
+    }
+    if (free_buffers_.load() == 0) {
+        return false;
+    }
     free_buffers_.fetch_sub(1);
     uint8_t* buffer = buffers_[next_buffer_];
     std::memcpy(buffer, samples, kAudioBufferBytes);
@@ -68,7 +76,9 @@ std::atomic<AudioOutput*> g_output_ptr{nullptr};
 void audio_output_open(std::unique_ptr<platform::AudioDevice> device,
                        const MessageBoxFn& message_box) {
     std::lock_guard<std::mutex> guard(g_output_lock);
-    if (g_output != nullptr) return;
+    if (g_output != nullptr) {
+        return;
+    }
     g_output = std::make_unique<AudioOutput>();
     g_output->open(std::move(device), message_box);
     g_output_ptr.store(g_output.get());
@@ -76,7 +86,9 @@ void audio_output_open(std::unique_ptr<platform::AudioDevice> device,
 
 void audio_output_close() {
     std::lock_guard<std::mutex> guard(g_output_lock);
-    if (g_output == nullptr) return;
+    if (g_output == nullptr) {
+        return;
+    }
     g_output->close();
     g_output_ptr.store(nullptr);
     g_output.reset();
@@ -84,7 +96,9 @@ void audio_output_close() {
 
 void audio_queue_block(const int16_t* samples) {
     AudioOutput* output = g_output_ptr.load();
-    if (output != nullptr) output->queue_block(samples);
+    if (output != nullptr) {
+        output->queue_block(samples);
+    }
 }
 
 int audio_free_buffers() {

@@ -46,9 +46,13 @@ VideoDecoder* make_decoder(int type, int width, int height) {
 void decoder_table_init() {
     DecoderTable& t = table();
     std::lock_guard<std::mutex> guard(t.lock);
-    if (t.initialised) return;
+    if (t.initialised) {
+        return;
+    }
     codec4321_global_init(detect_cpu_features());
-    for (auto& slot : t.slots) slot.store(nullptr, std::memory_order_relaxed);
+    for (auto& slot : t.slots) {
+        slot.store(nullptr, std::memory_order_relaxed);
+    }
     t.live_count.store(0);
     t.initialised = true;
 }
@@ -56,8 +60,12 @@ void decoder_table_init() {
 int decoder_create(int type, int width, int height) {
     DecoderTable& t = table();
     std::lock_guard<std::mutex> guard(t.lock);
-    if (!t.initialised) return -1;
-    if (t.live_count.load() >= kDecoderSlots) return -1;
+    if (!t.initialised) {
+        return -1;
+    }
+    if (t.live_count.load() >= kDecoderSlots) {
+        return -1;
+    }
     int index = -1;
     for (int i = 0; i < kDecoderSlots; ++i) {
         if (t.slots[i].load(std::memory_order_relaxed) == nullptr) {
@@ -65,12 +73,16 @@ int decoder_create(int type, int width, int height) {
             break;
         }
     }
-    if (index < 0) return -1;
+    if (index < 0) {
+        return -1;
+    }
 
     DecoderFactory factory = t.factory.load();
     VideoDecoder* decoder =
         factory ? factory(type, width, height) : make_decoder(type, width, height);
-    if (decoder == nullptr) return -1;
+    if (decoder == nullptr) {
+        return -1;
+    }
     t.slots[index].store(decoder, std::memory_order_release);
     if (!decoder->open()) {
         t.slots[index].store(nullptr, std::memory_order_release);
@@ -82,19 +94,29 @@ int decoder_create(int type, int width, int height) {
 }
 
 int decoder_decode(int handle, int length, const uint8_t* data, uint8_t* output) {
-    if (!handle_in_range(handle)) return -1;
+    if (!handle_in_range(handle)) {
+        return -1;
+    }
     VideoDecoder* decoder = table().slots[handle].load(std::memory_order_acquire);
-    if (decoder == nullptr) return -1;
-    if (data == nullptr || output == nullptr || length < 0) return -1;
+    if (decoder == nullptr) {
+        return -1;
+    }
+    if (data == nullptr || output == nullptr || length < 0) {
+        return -1;
+    }
     return decoder->decode(data, output, length);
 }
 
 void decoder_destroy(int handle) {
-    if (!handle_in_range(handle)) return;
+    if (!handle_in_range(handle)) {
+        return;
+    }
     DecoderTable& t = table();
     std::lock_guard<std::mutex> guard(t.lock);
     VideoDecoder* decoder = t.slots[handle].load(std::memory_order_relaxed);
-    if (decoder == nullptr) return;
+    if (decoder == nullptr) {
+        return;
+    }
     delete decoder;
     t.slots[handle].store(nullptr, std::memory_order_release);
     t.live_count.fetch_sub(1);
@@ -105,7 +127,9 @@ void decoder_table_shutdown() {
     std::lock_guard<std::mutex> guard(t.lock);
     for (auto& slot : t.slots) {
         VideoDecoder* decoder = slot.load(std::memory_order_relaxed);
-        if (decoder == nullptr) continue;
+        if (decoder == nullptr) {
+            continue;
+        }
         delete decoder;
         slot.store(nullptr, std::memory_order_release);
     }

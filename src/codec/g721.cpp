@@ -16,7 +16,9 @@ constexpr int16_t kF[8] = {0, 0, 0, 1, 1, 1, 3, 7};
 // Number of significant bits of a non-negative value, at most 15.
 int bit_length(int value) {
     int bits = 0;
-    while (bits < 15 && value >= (1 << bits)) ++bits;
+    while (bits < 15 && value >= (1 << bits)) {
+        ++bits;
+    }
     return bits;
 }
 
@@ -37,7 +39,9 @@ int float_multiply(int coefficient, int signal) {
 
 // Converts a signed linear value into the floating form (the standard's FLOAT A / FLOAT B).
 int16_t to_float_form(int value) {
-    if (value == 0) return 0x20;
+    if (value == 0) {
+        return 0x20;
+    }
     if (value > 0) {
         const int exponent = bit_length(value);
         return static_cast<int16_t>((exponent << 6) + ((value << 6) >> exponent));
@@ -52,7 +56,9 @@ int16_t to_float_form(int value) {
 
 int zero_predictor(const G721State& s) {
     int sum = 0;
-    for (int i = 0; i < 6; ++i) sum += float_multiply(s.b[i] >> 2, s.dq[i]);
+    for (int i = 0; i < 6; ++i) {
+        sum += float_multiply(s.b[i] >> 2, s.dq[i]);
+    }
     return sum;
 }
 
@@ -62,7 +68,9 @@ int pole_predictor(const G721State& s) {
 
 // Mixes the fast and slow scale factors by the speed control.
 int step_size(const G721State& s) {
-    if (s.ap >= 256) return s.yu;
+    if (s.ap >= 256) {
+        return s.yu;
+    }
     int y = s.yl >> 6;
     const int difference = s.yu - y;
     const int speed = s.ap >> 2;
@@ -77,7 +85,9 @@ int step_size(const G721State& s) {
 // Inverse adaptive quantiser: the quantised difference in sign-magnitude form (bit 15 = sign).
 int reconstruct(bool negative, int dqln, int y) {
     const int dql = dqln + (y >> 2);
-    if (dql < 0) return negative ? -0x8000 : 0;
+    if (dql < 0) {
+        return negative ? -0x8000 : 0;
+    }
     const int exponent = (dql >> 7) & 15;
     const int mantissa = 128 + (dql & 127);
     const int dq = (mantissa << 7) >> (14 - exponent);
@@ -98,15 +108,21 @@ void update(G721State& s, int y, int wi, int fi, int dq, int sr, int dqsez) {
 
     // Quantiser scale factor adaptation.
     int yu = y + ((wi - y) >> 5);
-    if (yu < 544) yu = 544;
-    if (yu > 5120) yu = 5120;
+    if (yu < 544) {
+        yu = 544;
+    }
+    if (yu > 5120) {
+        yu = 5120;
+    }
     s.yu = static_cast<int16_t>(yu);
     s.yl += s.yu + ((-s.yl) >> 6);
 
     int a2p = 0;
     if (transition) {
         s.a[0] = s.a[1] = 0;
-        for (int16_t& b : s.b) b = 0;
+        for (int16_t& b : s.b) {
+            b = 0;
+        }
     } else {
         // Second pole coefficient.
         const int pks1 = pk0 ^ s.pk[0];
@@ -140,21 +156,31 @@ void update(G721State& s, int y, int wi, int fi, int dq, int sr, int dqsez) {
 
         // First pole coefficient, limited by the second.
         int a1 = s.a[0] - (s.a[0] >> 8);
-        if (dqsez != 0) a1 += pks1 == 0 ? 192 : -192;
+        if (dqsez != 0) {
+            a1 += pks1 == 0 ? 192 : -192;
+        }
         const int a1_limit = 15360 - a2p;
-        if (a1 < -a1_limit) a1 = -a1_limit;
-        if (a1 > a1_limit) a1 = a1_limit;
+        if (a1 < -a1_limit) {
+            a1 = -a1_limit;
+        }
+        if (a1 > a1_limit) {
+            a1 = a1_limit;
+        }
         s.a[0] = static_cast<int16_t>(a1);
 
         // Zero coefficients.
         for (int i = 0; i < 6; ++i) {
             int b = s.b[i] - (s.b[i] >> 8);
-            if (magnitude != 0) b += ((dq ^ s.dq[i]) >= 0) ? 128 : -128;
+            if (magnitude != 0) {
+                b += ((dq ^ s.dq[i]) >= 0) ? 128 : -128;
+            }
             s.b[i] = static_cast<int16_t>(b);
         }
     }
 
-    for (int i = 5; i > 0; --i) s.dq[i] = s.dq[i - 1];
+    for (int i = 5; i > 0; --i) {
+        s.dq[i] = s.dq[i - 1];
+    }
     if (magnitude == 0) {
         s.dq[0] = static_cast<int16_t>(dq >= 0 ? 0x20 : 0xFC20);
     } else {
@@ -190,8 +216,12 @@ G721State g721_standard_reset_state() {
     G721State s;
     s.yl = 34816;
     s.yu = 544;
-    for (int16_t& v : s.dq) v = 32;
-    for (int16_t& v : s.sr) v = 32;
+    for (int16_t& v : s.dq) {
+        v = 32;
+    }
+    for (int16_t& v : s.sr) {
+        v = 32;
+    }
     return s;
 }
 

@@ -23,28 +23,40 @@ bool Mpeg4LibDecoder::open() {
     std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
 
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MPEG4);
-    if (codec == nullptr) return false;
+    if (codec == nullptr) {
+        return false;
+    }
     context_ = avcodec_alloc_context3(codec);
     frame_ = av_frame_alloc();
     packet_ = av_packet_alloc();
-    if (context_ == nullptr || frame_ == nullptr || packet_ == nullptr) return false;
+    if (context_ == nullptr || frame_ == nullptr || packet_ == nullptr) {
+        return false;
+    }
     context_->thread_count = 1;
     return avcodec_open2(context_, codec, nullptr) == 0;
 }
 
 int Mpeg4LibDecoder::decode(const uint8_t* data, uint8_t* output, int length) {
-    if (context_ == nullptr) return -1;
+    if (context_ == nullptr) {
+        return -1;
+    }
     // An empty packet would put the library into end-of-stream draining for good.
-    if (length <= 0) return 0;
+    if (length <= 0) {
+        return 0;
+    }
     const uint8_t* bytes = input_.copy(data, static_cast<std::size_t>(length));
-    if (bytes == nullptr) return AVERROR(ENOMEM);
+    if (bytes == nullptr) {
+        return AVERROR(ENOMEM);
+    }
 
     packet_->data = const_cast<uint8_t*>(bytes);
     packet_->size = length;
     const int sent = avcodec_send_packet(context_, packet_);
     packet_->data = nullptr;
     packet_->size = 0;
-    if (sent < 0 && sent != AVERROR(EAGAIN)) return sent;
+    if (sent < 0 && sent != AVERROR(EAGAIN)) {
+        return sent;
+    }
 
     int result = 0;
     while (avcodec_receive_frame(context_, frame_) == 0) {
@@ -58,7 +70,9 @@ int Mpeg4LibDecoder::decode(const uint8_t* data, uint8_t* output, int length) {
             picture.v_stride = frame_->linesize[2];
             picture.width = frame_->width;
             picture.height = frame_->height;
-            if (write_picture_guarded(picture, width_, height_, output)) result = 1;
+            if (write_picture_guarded(picture, width_, height_, output)) {
+                result = 1;
+            }
         }
         av_frame_unref(frame_);
     }

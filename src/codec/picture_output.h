@@ -11,7 +11,7 @@ namespace orvel::codec {
 
 // Output size assumed for a decoder created with a zero width or height: the picture buffer
 // of every slot holds at least 1280 x 720 packed YUY2 pixels.
-inline constexpr std::size_t kUnknownSizeOutputBytes = 1280u * 720u * 2u;
+inline constexpr std::size_t kUnknownSizeOutputBytes = std::size_t{1280} * 720 * 2;
 
 // Writes `picture` into `output` without ever passing the size the decoder was created with.
 // With a created size W x H (both > 0) the picture goes at stride W * 2, cropped to W x H when

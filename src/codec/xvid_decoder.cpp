@@ -23,7 +23,9 @@ void xvid_priming_header(int width, int height, uint8_t out[kXvidPrimingBytes]) 
 XvidDecoder::XvidDecoder(int width, int height) : width_(width), height_(height) {}
 
 XvidDecoder::~XvidDecoder() {
-    if (handle_ != nullptr) xvid_decore(handle_, XVID_DEC_DESTROY, nullptr, nullptr);
+    if (handle_ != nullptr) {
+        xvid_decore(handle_, XVID_DEC_DESTROY, nullptr, nullptr);
+    }
 }
 
 bool XvidDecoder::open() {
@@ -38,8 +40,12 @@ bool XvidDecoder::open() {
     create.height = 0;
     const int result = xvid_decore(nullptr, XVID_DEC_CREATE, &create, nullptr);
     handle_ = create.handle;
-    if (handle_ == nullptr) return true;  // runs without a library decoder; decode reports it
-    if (result < 0) return false;
+    if (handle_ == nullptr) {
+        return true;  // runs without a library decoder; decode reports it
+    }
+    if (result < 0) {
+        return false;
+    }
 
     // The header's size fields are 13 bits wide: other sizes would corrupt it.
     if (width_ > 0 && width_ < 8192 && height_ > 0 && height_ < 8192) {
@@ -58,7 +64,9 @@ bool XvidDecoder::prepare_planes() {
     const std::size_t bytes =
         static_cast<std::size_t>(stream_width_) * stream_height_ +
         2 * static_cast<std::size_t>((stream_width_ + 1) / 2) * ((stream_height_ + 1) / 2);
-    if (planes_.size() == bytes) return true;
+    if (planes_.size() == bytes) {
+        return true;
+    }
     try {
         planes_.assign(bytes, 0);
     } catch (const std::bad_alloc&) {
@@ -70,10 +78,16 @@ bool XvidDecoder::prepare_planes() {
 
 int XvidDecoder::decode(const uint8_t* data, uint8_t* output, int length) {
     // The library dereferences its handle unchecked; without one there is nothing to call.
-    if (handle_ == nullptr) return XVID_ERR_FAIL;
-    if (length <= 0) return 0;
+    if (handle_ == nullptr) {
+        return XVID_ERR_FAIL;
+    }
+    if (length <= 0) {
+        return 0;
+    }
     const uint8_t* bytes = input_.copy(data, static_cast<std::size_t>(length));
-    if (bytes == nullptr) return XVID_ERR_MEMORY;
+    if (bytes == nullptr) {
+        return XVID_ERR_MEMORY;
+    }
 
     xvid_dec_stats_t stats{};
     stats.version = kXvidApiVersion;
@@ -95,7 +109,9 @@ int XvidDecoder::decode(const uint8_t* data, uint8_t* output, int length) {
             frame.output.plane[0] = output;
             frame.output.stride[0] = width_ * 2;
         } else {
-            if (!prepare_planes()) return XVID_ERR_MEMORY;
+            if (!prepare_planes()) {
+                return XVID_ERR_MEMORY;
+            }
             if (planes_.empty()) {
                 frame.output.csp = XVID_CSP_NULL;
             } else {
@@ -113,7 +129,9 @@ int XvidDecoder::decode(const uint8_t* data, uint8_t* output, int length) {
             }
         }
         const int used = xvid_decore(handle_, XVID_DEC_DECODE, &frame, &stats);
-        if (used <= 0) return used;
+        if (used <= 0) {
+            return used;
+        }
         const int consumed = std::min(used, remaining);
         bytes += consumed;
         remaining -= consumed;

@@ -10,8 +10,8 @@ namespace {
 
 void pack_row_scalar(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width,
                      uint8_t* out) {
-    const int pairs = width / 2;
-    for (int i = 0; i < pairs; ++i) {
+    const std::ptrdiff_t pairs = width / 2;
+    for (std::ptrdiff_t i = 0; i < pairs; ++i) {
         out[4 * i + 0] = y[2 * i];
         out[4 * i + 1] = u[i];
         out[4 * i + 2] = y[2 * i + 1];
@@ -25,7 +25,7 @@ void pack_row_scalar(const uint8_t* y, const uint8_t* u, const uint8_t* v, int w
 
 #if defined(__SSE2__)
 void pack_row_sse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width, uint8_t* out) {
-    int x = 0;
+    std::ptrdiff_t x = 0;
     for (; x + 16 <= width; x += 16) {
         const __m128i yy = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + x));
         const __m128i uu = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(u + x / 2));
@@ -34,7 +34,9 @@ void pack_row_sse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, int wid
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * x), _mm_unpacklo_epi8(yy, uv));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * x + 16), _mm_unpackhi_epi8(yy, uv));
     }
-    if (x < width) pack_row_scalar(y + x, u + x / 2, v + x / 2, width - x, out + 2 * x);
+    if (x < width) {
+        pack_row_scalar(y + x, u + x / 2, v + x / 2, width - static_cast<int>(x), out + 2 * x);
+    }
 }
 #endif
 

@@ -18,12 +18,18 @@ void store_u16(uint8_t* p, uint16_t value) {
 }
 
 void store_u32(uint8_t* p, uint32_t value) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i) {
+        p[i] = static_cast<uint8_t>(value >> (8 * i));
+    }
 }
 
 int DvrHeader::decoder_type() const {
-    if (codec_marker == kMarkerDual) return 0;
-    if (codec_marker == kMarker4321) return 2;
+    if (codec_marker == kMarkerDual) {
+        return 0;
+    }
+    if (codec_marker == kMarker4321) {
+        return 2;
+    }
     return 1;
 }
 
@@ -107,24 +113,32 @@ const char* dvr_status_text(DvrStatus status) {
 
 std::size_t MemoryDvrSource::read(uint8_t* into, std::size_t size) {
     const std::size_t count = std::min(size, size_ - position_);
-    if (count > 0) std::memcpy(into, data_ + position_, count);
+    if (count > 0) {
+        std::memcpy(into, data_ + position_, count);
+    }
     position_ += count;
     return count;
 }
 
 bool MemoryDvrSource::seek(uint64_t offset) {
-    if (offset > size_) return false;
+    if (offset > size_) {
+        return false;
+    }
     position_ = static_cast<std::size_t>(offset);
     return true;
 }
 
 FileDvrSource::~FileDvrSource() {
-    if (file_ != nullptr) std::fclose(file_);
+    if (file_ != nullptr) {
+        std::fclose(file_);
+    }
 }
 
 bool FileDvrSource::open(const std::string& path) {
     file_ = std::fopen(path.c_str(), "rb");
-    if (file_ == nullptr) return false;
+    if (file_ == nullptr) {
+        return false;
+    }
     if (std::fseek(file_, 0, SEEK_END) == 0) {
         const long end = std::ftell(file_);
         size_ = end >= 0 ? end : -1;
@@ -134,9 +148,13 @@ bool FileDvrSource::open(const std::string& path) {
 }
 
 std::size_t FileDvrSource::read(uint8_t* into, std::size_t size) {
-    if (file_ == nullptr) return 0;
+    if (file_ == nullptr) {
+        return 0;
+    }
     const std::size_t count = std::fread(into, 1, size, file_);
-    if (count < size && std::ferror(file_)) failed_ = true;
+    if (count < size && std::ferror(file_)) {
+        failed_ = true;
+    }
     return count;
 }
 
@@ -146,24 +164,36 @@ bool FileDvrSource::seek(uint64_t offset) {
 
 DvrStatus DvrReader::read_header_block() {
     uint8_t head[kStreamHeaderBytes];
-    if (!source_.seek(0)) return DvrStatus::io_error;
+    if (!source_.seek(0)) {
+        return DvrStatus::io_error;
+    }
     const std::size_t got = source_.read(head, kStreamHeaderBytes);
-    if (source_.failed()) return DvrStatus::io_error;
-    if (got < kStreamHeaderBytes) return DvrStatus::damaged;
+    if (source_.failed()) {
+        return DvrStatus::io_error;
+    }
+    if (got < kStreamHeaderBytes) {
+        return DvrStatus::damaged;
+    }
     header_ = parse_stream_header(head);
     block_.assign(header_.block_bytes(), 0);
     std::memcpy(block_.data(), head, kStreamHeaderBytes);
     const std::size_t rest = header_.block_bytes() - kStreamHeaderBytes;
     const std::size_t index_got = source_.read(block_.data() + kStreamHeaderBytes, rest);
-    if (source_.failed()) return DvrStatus::io_error;
-    if (index_got < rest) return DvrStatus::damaged;
+    if (source_.failed()) {
+        return DvrStatus::io_error;
+    }
+    if (index_got < rest) {
+        return DvrStatus::damaged;
+    }
     position_ = header_.block_bytes();
     return DvrStatus::ok;
 }
 
 DvrIndexEntry DvrReader::index_entry(std::size_t i) const {
     DvrIndexEntry e;
-    if (i >= index_capacity() || block_.size() < header_.block_bytes()) return e;
+    if (i >= index_capacity() || block_.size() < header_.block_bytes()) {
+        return e;
+    }
     const uint8_t* p = block_.data() + kStreamHeaderBytes + i * kIndexEntryBytes;
     e.offset = load_u32(p);
     e.time_ms = load_u32(p + 4);
@@ -174,7 +204,9 @@ std::size_t DvrReader::index_count() const {
     std::size_t n = 0;
     while (n < index_capacity()) {
         const DvrIndexEntry e = index_entry(n);
-        if (e.offset == 0 && e.time_ms == 0) break;
+        if (e.offset == 0 && e.time_ms == 0) {
+            break;
+        }
         ++n;
     }
     return n;
@@ -184,14 +216,26 @@ DvrStatus DvrReader::next_record(DvrRecordHeader& record, uint8_t* payload, std:
     const std::size_t header_bytes = header_.record_header_bytes();
     uint8_t head[kDualRecordHeaderBytes];
     const std::size_t got = source_.read(head, header_bytes);
-    if (source_.failed()) return DvrStatus::io_error;
-    if (got == 0) return DvrStatus::end_of_file;
-    if (got < header_bytes) return DvrStatus::truncated;
+    if (source_.failed()) {
+        return DvrStatus::io_error;
+    }
+    if (got == 0) {
+        return DvrStatus::end_of_file;
+    }
+    if (got < header_bytes) {
+        return DvrStatus::truncated;
+    }
     record = parse_record_header(head, header_.dual());
-    if (record.payload_bytes > capacity) return DvrStatus::damaged;
+    if (record.payload_bytes > capacity) {
+        return DvrStatus::damaged;
+    }
     const std::size_t body = source_.read(payload, record.payload_bytes);
-    if (source_.failed()) return DvrStatus::io_error;
-    if (body < record.payload_bytes) return DvrStatus::truncated;
+    if (source_.failed()) {
+        return DvrStatus::io_error;
+    }
+    if (body < record.payload_bytes) {
+        return DvrStatus::truncated;
+    }
     position_ += header_bytes + record.payload_bytes;
     return DvrStatus::ok;
 }
@@ -204,7 +248,9 @@ DvrBuilder::DvrBuilder(const DvrHeader& header) : header_(header) {
 
 void DvrBuilder::write_header_block() {
     const std::size_t block = header_.block_bytes();
-    if (bytes_.size() < block) bytes_.resize(block, 0);
+    if (bytes_.size() < block) {
+        bytes_.resize(block, 0);
+    }
     encode_stream_header(header_, bytes_.data());
     std::memset(bytes_.data() + kStreamHeaderBytes, 0, block - kStreamHeaderBytes);
     for (std::size_t i = 0; i < index_.size(); ++i) {
@@ -257,7 +303,9 @@ void DvrBuilder::finish() {
 
 bool DvrBuilder::save(const std::string& path) const {
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
+    if (file == nullptr) {
+        return false;
+    }
     const bool ok = std::fwrite(bytes_.data(), 1, bytes_.size(), file) == bytes_.size();
     return std::fclose(file) == 0 && ok;
 }

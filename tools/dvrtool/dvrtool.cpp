@@ -32,8 +32,12 @@ void usage(std::ostream& err) {
 }
 
 const char* marker_text(int32_t marker) {
-    if (marker == media::kMarkerDual) return "dual stream, XviD decoder (type 0)";
-    if (marker == media::kMarker4321) return "codec 4321 (type 2)";
+    if (marker == media::kMarkerDual) {
+        return "dual stream, XviD decoder (type 0)";
+    }
+    if (marker == media::kMarker4321) {
+        return "codec 4321 (type 2)";
+    }
     return "MPEG-4, libavcodec decoder (type 1)";
 }
 
@@ -91,7 +95,9 @@ bool parse_count(const char* text, long& value) {
 int command_info(const std::string& path, std::ostream& out, std::ostream& err) {
     FileDvrSource source;
     DvrReader reader(source);
-    if (const int rc = open_file(path, source, reader, err); rc != kExitOk) return rc;
+    if (const int rc = open_file(path, source, reader, err); rc != kExitOk) {
+        return rc;
+    }
     const media::DvrHeader& h = reader.header();
     out << "file: " << path << "\n"
         << "size: " << source.size() << " bytes\n"
@@ -114,7 +120,9 @@ int command_info(const std::string& path, std::ostream& out, std::ostream& err) 
     while ((status = reader.next_record(record, payload.data(), payload.size())) == DvrStatus::ok) {
         if (record.kind == RecordKind::video) {
             ++video;
-            if (record.key_frame) ++key;
+            if (record.key_frame) {
+                ++key;
+            }
             last_video_time = record.time_ms;
         } else if (record.kind == RecordKind::audio) {
             ++audio;
@@ -142,7 +150,9 @@ int command_frames(const std::string& path, const std::string& out_path, long fi
                    std::ostream& out, std::ostream& err) {
     FileDvrSource source;
     DvrReader reader(source);
-    if (const int rc = open_file(path, source, reader, err); rc != kExitOk) return rc;
+    if (const int rc = open_file(path, source, reader, err); rc != kExitOk) {
+        return rc;
+    }
     const media::DvrHeader& h = reader.header();
     if (h.width == 0 || h.height == 0 || h.width >= kMaxPictureSide ||
         h.height >= kMaxPictureSide) {
@@ -177,12 +187,16 @@ int command_frames(const std::string& path, const std::string& out_path, long fi
     bool write_failed = false;
     while ((status = reader.next_record(record, payload.data(), media::kPayloadBufferBytes)) ==
            DvrStatus::ok) {
-        if (record.kind != RecordKind::video) continue;
+        if (record.kind != RecordKind::video) {
+            continue;
+        }
         std::memset(payload.data() + record.payload_bytes, 0, 64);
         const int result = codec::decoder_decode(handle, static_cast<int>(record.payload_bytes),
                                                  payload.data(), picture.data());
         // Type 2 gives no meaningful result: each of its records is one picture.
-        if (result <= 0 && type != codec::DECODER_4321) continue;
+        if (result <= 0 && type != codec::DECODER_4321) {
+            continue;
+        }
         if (decoded >= first && written < count) {
             output.write(reinterpret_cast<const char*>(picture.data()),
                          static_cast<std::streamsize>(picture.size()));
@@ -193,7 +207,9 @@ int command_frames(const std::string& path, const std::string& out_path, long fi
             ++written;
         }
         ++decoded;
-        if (written >= count) break;
+        if (written >= count) {
+            break;
+        }
     }
     codec::decoder_destroy(handle);
     codec::decoder_table_shutdown();
@@ -203,7 +219,9 @@ int command_frames(const std::string& path, const std::string& out_path, long fi
         return kExitIo;
     }
     out << "width " << h.width << " height " << h.height << " pictures " << written << "\n";
-    if (status == DvrStatus::ok || status == DvrStatus::end_of_file) return kExitOk;
+    if (status == DvrStatus::ok || status == DvrStatus::end_of_file) {
+        return kExitOk;
+    }
     return report_stop(status, reader, record, path, err);
 }
 
@@ -211,7 +229,9 @@ int command_audio(const std::string& path, const std::string& out_path, bool sta
                   std::ostream& out, std::ostream& err) {
     FileDvrSource source;
     DvrReader reader(source);
-    if (const int rc = open_file(path, source, reader, err); rc != kExitOk) return rc;
+    if (const int rc = open_file(path, source, reader, err); rc != kExitOk) {
+        return rc;
+    }
     WavWriter wav;
     if (!wav.open(out_path)) {
         err << "dvrtool: cannot create " << out_path << "\n";
@@ -219,15 +239,21 @@ int command_audio(const std::string& path, const std::string& out_path, bool sta
     }
     static codec::AudioDecoderState state;  // 3 KB; kept off the stack
     state = codec::AudioDecoderState{};
-    if (standard_reset) state.codec = codec::g721_standard_reset_state();
+    if (standard_reset) {
+        state.codec = codec::g721_standard_reset_state();
+    }
     std::vector<uint8_t> payload(media::kPayloadBufferBytes);
     DvrRecordHeader record;
     DvrStatus status;
     while ((status = reader.next_record(record, payload.data(), payload.size())) == DvrStatus::ok) {
-        if (record.kind != RecordKind::audio) continue;
+        if (record.kind != RecordKind::audio) {
+            continue;
+        }
         std::memcpy(state.input, payload.data(), codec::kAudioBlockBytes);
         codec::audio_decode_block(state);
-        if (!wav.write(state.output, codec::kAudioBlockSamples)) break;
+        if (!wav.write(state.output, codec::kAudioBlockSamples)) {
+            break;
+        }
     }
     const std::size_t samples = wav.samples();
     if (!wav.finish()) {
@@ -247,7 +273,9 @@ int run_dvrtool(int argc, const char* const* argv, std::ostream& out, std::ostre
     }
     const std::string command = argv[1];
     const std::string path = argv[2];
-    if (command == "info" && argc == 3) return command_info(path, out, err);
+    if (command == "info" && argc == 3) {
+        return command_info(path, out, err);
+    }
     if (command == "frames" && argc >= 4) {
         long first = 0, count = 0x7FFFFFFF;
         for (int i = 4; i < argc; i += 2) {

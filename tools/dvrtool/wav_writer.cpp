@@ -9,7 +9,9 @@ constexpr uint32_t kRate = 8000;
 }
 
 WavWriter::~WavWriter() {
-    if (file_ != nullptr) std::fclose(file_);
+    if (file_ != nullptr) {
+        std::fclose(file_);
+    }
 }
 
 bool WavWriter::open(const std::string& path) {
@@ -40,9 +42,12 @@ bool WavWriter::write(const int16_t* samples, std::size_t count) {
     uint8_t bytes[2048];
     while (count > 0 && !failed_) {
         const std::size_t n = count < 1024 ? count : 1024;
-        for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t i = 0; i < n; ++i) {
             media::store_u16(bytes + 2 * i, static_cast<uint16_t>(samples[i]));
-        if (std::fwrite(bytes, 2, n, file_) != n) failed_ = true;
+        }
+        if (std::fwrite(bytes, 2, n, file_) != n) {
+            failed_ = true;
+        }
         samples += n;
         count -= n;
         samples_ += n;
@@ -51,7 +56,9 @@ bool WavWriter::write(const int16_t* samples, std::size_t count) {
 }
 
 bool WavWriter::finish() {
-    if (file_ == nullptr) return false;
+    if (file_ == nullptr) {
+        return false;
+    }
     bool ok = !failed_ && std::fseek(file_, 0, SEEK_SET) == 0 && write_header();
     ok = std::fclose(file_) == 0 && ok;
     file_ = nullptr;

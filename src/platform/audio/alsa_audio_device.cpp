@@ -29,11 +29,15 @@ public:
     ~AlsaAudioDevice() override { close(); }
 
     bool open(AudioDeviceSink* sink) override {
-        if (pcm_ != nullptr) return true;
+        if (pcm_ != nullptr) {
+            return true;
+        }
         static std::once_flag quiet;
         std::call_once(quiet, [] { snd_lib_error_set_handler(quiet_alsa_errors); });
         snd_pcm_t* pcm = nullptr;
-        if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, 0) < 0) return false;
+        if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, 0) < 0) {
+            return false;
+        }
         if (snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED, 1,
                                kAudioSampleRate, 1, kLatencyUs) < 0) {
             snd_pcm_close(pcm);
@@ -49,8 +53,12 @@ public:
     bool write(int buffer_index, const uint8_t* data, std::size_t bytes) override {
         {
             std::lock_guard<std::mutex> guard(mutex_);
-            if (pcm_ == nullptr || stopping_) return false;
-            if (count_ == kQueueSlots) return false;
+            if (pcm_ == nullptr || stopping_) {
+                return false;
+            }
+            if (count_ == kQueueSlots) {
+                return false;
+            }
             queue_[(head_ + count_) % kQueueSlots] = Item{buffer_index, data, bytes};
             ++count_;
         }
@@ -60,7 +68,9 @@ public:
 
     void reset() override {
         std::unique_lock<std::mutex> lock(mutex_);
-        if (pcm_ == nullptr || stopping_) return;
+        if (pcm_ == nullptr || stopping_) {
+            return;
+        }
         reset_requested_ = true;
         wake_.notify_all();
         reset_done_.wait_for(lock, kResetWait, [this] { return !reset_requested_; });
@@ -69,11 +79,15 @@ public:
     void close() override {
         {
             std::lock_guard<std::mutex> guard(mutex_);
-            if (pcm_ == nullptr) return;
+            if (pcm_ == nullptr) {
+                return;
+            }
             stopping_ = true;
         }
         wake_.notify_all();
-        if (thread_.joinable()) thread_.join();
+        if (thread_.joinable()) {
+            thread_.join();
+        }
         std::lock_guard<std::mutex> guard(mutex_);
         snd_pcm_close(pcm_);
         pcm_ = nullptr;
@@ -96,16 +110,18 @@ private:
             if (stopping_ || reset_requested_) {
                 Item dropped[kQueueSlots];
                 const std::size_t dropped_count = count_;
-                for (std::size_t i = 0; i < dropped_count; ++i)
+                for (std::size_t i = 0; i < dropped_count; ++i) {
                     dropped[i] = queue_[(head_ + i) % kQueueSlots];
+                }
                 head_ = 0;
                 count_ = 0;
                 const bool stopping = stopping_;
                 lock.unlock();
                 snd_pcm_drop(pcm_);
                 snd_pcm_prepare(pcm_);
-                for (std::size_t i = 0; i < dropped_count; ++i)
+                for (std::size_t i = 0; i < dropped_count; ++i) {
                     sink_->on_buffer_done(dropped[i].index);
+                }
                 if (stopping) {
                     sink_->on_device_closed();
                     return;
@@ -133,7 +149,9 @@ private:
             const snd_pcm_sframes_t written = snd_pcm_writei(pcm_, samples, left);
             if (written < 0) {
                 ++attempts;
-                if (snd_pcm_recover(pcm_, static_cast<int>(written), 1) < 0) return;
+                if (snd_pcm_recover(pcm_, static_cast<int>(written), 1) < 0) {
+                    return;
+                }
                 continue;
             }
             samples += written;

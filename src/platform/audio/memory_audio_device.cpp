@@ -4,7 +4,9 @@ namespace orvel::platform {
 
 bool MemoryAudioDevice::open(AudioDeviceSink* sink) {
     std::lock_guard<std::mutex> guard(mutex_);
-    if (!open_succeeds_) return false;
+    if (!open_succeeds_) {
+        return false;
+    }
     sink_ = sink;
     open_ = true;
     return true;
@@ -12,7 +14,9 @@ bool MemoryAudioDevice::open(AudioDeviceSink* sink) {
 
 bool MemoryAudioDevice::write(int buffer_index, const uint8_t* data, std::size_t bytes) {
     std::lock_guard<std::mutex> guard(mutex_);
-    if (!open_) return false;
+    if (!open_) {
+        return false;
+    }
     pending_.push_back(buffer_index);
     played_.insert(played_.end(), data, data + bytes);
     ++writes_;
@@ -23,7 +27,9 @@ bool MemoryAudioDevice::complete_next() {
     int index = 0;
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        if (pending_.empty() || sink_ == nullptr) return false;
+        if (pending_.empty() || sink_ == nullptr) {
+            return false;
+        }
         index = pending_.front();
         pending_.pop_front();
     }
@@ -39,7 +45,9 @@ void MemoryAudioDevice::reset() {
 void MemoryAudioDevice::close() {
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        if (!open_) return;
+        if (!open_) {
+            return;
+        }
     }
     reset();
     AudioDeviceSink* sink = nullptr;
@@ -49,7 +57,9 @@ void MemoryAudioDevice::close() {
         closed_ = true;
         sink = sink_;
     }
-    if (sink != nullptr) sink->on_device_closed();
+    if (sink != nullptr) {
+        sink->on_device_closed();
+    }
 }
 
 std::size_t MemoryAudioDevice::pending() const {

@@ -37,7 +37,7 @@ install_deps() {
 }
 
 build_program() {
-  cmake -S "$root" -B "$build_dir" -DORVEL_BUILD_BENCH=OFF >/dev/null
+  cmake -S "$root" -B "$build_dir" >/dev/null
   cmake --build "$build_dir" -j"$jobs" --target orvelcam
 }
 

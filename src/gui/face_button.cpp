@@ -16,7 +16,13 @@ FaceButton::FaceButton(int control_id, int face, int pressed_face, QWidget* pare
 void FaceButton::set_face(int face) {
     if (face == face_) return;
     face_ = face;
-    update();
+    // Painted at once: the logic often shows a face for a short wait (a pressed face for
+    // 100 ms) before the event loop runs again.
+    if (isVisible()) {
+        repaint();
+    } else {
+        update();
+    }
 }
 
 QSize FaceButton::sizeHint() const { return face_size(face_); }

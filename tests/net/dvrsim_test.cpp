@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "scenario.h"
@@ -97,6 +99,36 @@ TEST(DvrsimServer, BadRequestsDropOnlyThatClient) {
     ::close(bad);
     server.stop();
     EXPECT_EQ(server.clients_served(), 2);
+}
+
+// The program itself: --port 0 prints the ports it took, --set adds scenario lines,
+// and --duration ends it cleanly.
+TEST(DvrsimProgram, PrintsItsPortsServesAndStopsAfterItsDuration) {
+#ifndef ORVEL_DVRSIM_PATH
+    GTEST_SKIP() << "dvrsim is not built";
+#else
+    const std::string command =
+        std::string(ORVEL_DVRSIM_PATH) + " --port 0 --duration 1.5 --set 'user admin 1234'";
+    FILE* out = ::popen(command.c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    char line[256] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, out), nullptr);
+    int a = 0, b = 0, c = 0;
+    ASSERT_EQ(std::sscanf(line, "dvrsim listening on 127.0.0.1 ports %d %d %d", &a, &b, &c), 3)
+        << line;
+    EXPECT_EQ(b, a + 1);
+    EXPECT_EQ(c, a + 2);
+    const int fd = connect_to(a);
+    ASSERT_GE(fd, 0);
+    const std::uint8_t check[] = {6, 0, 0, 0, 6, 0};
+    EXPECT_EQ(::send(fd, check, sizeof check, 0), 6);
+    std::string rest;
+    while (std::fgets(line, sizeof line, out)) rest += line;
+    ::close(fd);
+    EXPECT_NE(rest.find("client 1: check"), std::string::npos) << rest;
+    EXPECT_NE(rest.find("dvrsim stopped after serving 1 clients"), std::string::npos) << rest;
+    EXPECT_EQ(::pclose(out), 0);
+#endif
 }
 
 }  // namespace

@@ -12,22 +12,24 @@ struct Event {
     bool negative;
 };
 
-// Reads one plain (not escaped) code and its sign. False for an undefined code or an escape.
-bool read_plain_code(BitReader& reader, const CoefTable& table, Event& event) {
-    const CoefLookup& entry = table.lookup[reader.peek(kCoefLookupBits)];
+// Reads one plain (not escaped) code and its sign with a single look at the stream. False
+// for an undefined code or an escape (nothing consumed then).
+inline bool read_plain_code(BitReader& reader, const CoefTable& table, Event& event) {
+    const uint32_t bits = reader.peek(kCoefLookupBits + 1);
+    const CoefLookup& entry = table.lookup[bits >> 1];
     if (entry.length == 0 || entry.level == 0) return false;
-    reader.skip(entry.length);
     event.last = entry.last;
     event.run = entry.run;
     event.level = entry.level;
-    event.negative = reader.read_bit() != 0;
+    event.negative = ((bits >> (kCoefLookupBits - entry.length)) & 1u) != 0;
+    reader.skip(entry.length + 1);
     return true;
 }
 
-bool read_event(BitReader& reader, const CoefTable& table, Event& event) {
+inline bool read_event(BitReader& reader, const CoefTable& table, Event& event) {
+    if (read_plain_code(reader, table, event)) return true;
     const CoefLookup& entry = table.lookup[reader.peek(kCoefLookupBits)];
     if (entry.length == 0) return false;
-    if (entry.level != 0) return read_plain_code(reader, table, event);
     reader.skip(kEscapeLength);
     if (reader.read_bit() == 0) {
         if (!read_plain_code(reader, table, event)) return false;

@@ -106,13 +106,13 @@ bool reconstruct_intra_levels(int16_t* block, const IntraPrediction& prediction,
         }
     }
     record.dc = block[0];
-    bool any_ac = false;
     for (int i = 1; i < 8; ++i) {
         record.row[i] = block[i];
         record.column[i] = block[i * 8];
     }
-    for (int i = 1; i < 64; ++i) any_ac = any_ac || block[i] != 0;
-    return any_ac;
+    int any_ac = 0;
+    for (int i = 1; i < 64; ++i) any_ac |= block[i];
+    return any_ac != 0;
 }
 
 const uint8_t* intra_scan(const IntraPrediction& prediction, bool ac_prediction) {

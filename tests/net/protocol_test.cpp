@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "net/day_index.h"
+#include "net/net_session.h"
 #include "net/reply_assembler.h"
 
 namespace orvel::net {
@@ -241,6 +242,31 @@ TEST(ReplyAssembler, LengthBelowHeaderTakesTheRestAsOneMessage) {
     asm_.feed(stream, [&](std::span<const std::uint8_t> m) { sizes.push_back(m.size()); });
     EXPECT_EQ(sizes, (std::vector<std::size_t>{6, 7}));
     EXPECT_EQ(asm_.pending_bytes(), 0u);
+}
+
+}  // namespace
+}  // namespace orvel::net
+
+
+namespace orvel::net {
+namespace {
+
+TEST(TreeTexts, CameraAndSiteTextsAndItemData) {
+    EXPECT_EQ(camera_item_text(2, ""), "Cam 02--(Location)");
+    EXPECT_EQ(camera_item_text(12, std::string(40, 'x')), "Cam 12--" + std::string(36, 'x'));
+    EXPECT_EQ(camera_item_caption("Cam 03--Gate--B"), "Gate--B");
+    EXPECT_EQ(camera_item_caption("No dashes here"), "No dashes here");
+    EXPECT_EQ(site_item_text("Gate", "10.0.0.5"), "Gate(10.0.0.5)");
+    EXPECT_EQ(site_text_address("Yard (east)(10.0.0.5)"), "10.0.0.5");
+    EXPECT_EQ(site_text_name("Yard (east)(10.0.0.5)"), "Yard (east)");
+    EXPECT_EQ(site_text_address("no address"), "");
+    EXPECT_EQ(site_text_name("no address"), "no address");
+    const std::uint32_t d = make_item_data(36, 35, 1);
+    EXPECT_EQ(d, 36u | (35u << 16) | (1u << 23));
+    EXPECT_EQ(item_camera(d), 36);
+    EXPECT_EQ(item_pane(d), 35);
+    EXPECT_EQ(item_play_state(d), 1);
+    EXPECT_EQ(item_play_state(3u << 23), 3);
 }
 
 }  // namespace

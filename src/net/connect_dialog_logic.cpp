@@ -82,6 +82,12 @@ ConnectDialogLogic::Outcome ConnectDialogLogic::connect(ConnectDialogModel& mode
     config_.write_connect_ports(port);
 
     int slot = session_.find_connection(address, port);
+    // A connection the DVR has closed can carry no login: replace it instead of
+    // sending into it for ever.
+    if (slot >= 0 && session_.connection(slot)->reader_ended.load()) {
+        session_.destroy_connection(slot);
+        slot = -1;
+    }
     if (slot < 0) slot = session_.create_connection(address, port);
     if (slot < 0) {
         messages_.show_message(app::strings::kStr10ConnectFailed, "");

@@ -161,6 +161,28 @@ TEST(SessionE2E, ConnectDialogLogsInAddsTheSiteAndReusesTheConnection) {
     EXPECT_EQ(rig.tree.size(), 5u);
 }
 
+TEST(SessionE2E, ConnectDialogReplacesAConnectionTheDvrClosed) {
+    dvrsim::Scenario s = base_scenario();
+    s.drop_after_ms = 200;
+    Rig rig(s);
+    ConnectDialogLogic dialog(*rig.session, rig.state, rig.config, rig.box);
+    ConnectDialogModel m = dialog.open();
+    m.address = "127.0.0.1";
+    m.port1 = std::to_string(rig.port());
+    m.user = "admin";
+    m.password = "1234";
+    ASSERT_EQ(dialog.connect(m), ConnectDialogLogic::Outcome::kClose);
+    ASSERT_TRUE(rig.channel.pump_until([&] {
+        const CommandConnection* c = rig.session->connection(0);
+        return c && c->reader_ended.load();
+    }));
+    ASSERT_EQ(dialog.connect(m), ConnectDialogLogic::Outcome::kClose);
+    ASSERT_TRUE(rig.wait_log("accepted", 2));
+    EXPECT_EQ(rig.server.clients_served(), 2);
+    EXPECT_EQ(rig.session->connection_count(), 1);
+    EXPECT_TRUE(rig.box.shown.empty());
+}
+
 TEST(SessionE2E, SaveThePortRefusesAnExistingSiteName) {
     Rig rig;
     rig.configure_site("Lab");

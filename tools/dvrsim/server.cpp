@@ -19,6 +19,7 @@ namespace {
 constexpr int kPollStepMs = 50;
 constexpr std::size_t kMaxRequestBytes = 4096;  // longer requests are refused
 constexpr std::size_t kHeader = 6;
+constexpr std::size_t kMaxClients = 256;  // one thread each
 
 unsigned u16_at(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
 
@@ -126,6 +127,14 @@ void Server::accept_loop() {
                 log("port+" + std::to_string(i) + " connection refused (not served)");
                 ::close(fd);
                 continue;
+            }
+            {
+                std::lock_guard lock(clients_mutex_);
+                if (clients_.size() >= kMaxClients) {
+                    log("client refused: " + std::to_string(kMaxClients) + " already connected");
+                    ::close(fd);
+                    continue;
+                }
             }
             int one = 1;
             ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);

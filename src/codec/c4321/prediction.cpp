@@ -140,6 +140,24 @@ MotionVector VectorField::predict(int mbx, int mby, int block) const {
         {{-1, 0, 3}, {0, 0, 0}, {0, 0, 1}},
         {{0, 0, 2}, {0, 0, 0}, {0, 0, 1}},
     };
+    const size_t here = (static_cast<size_t>(mby) * mb_columns_ + mbx) * 4;
+    if (mbx > 0 && mby > 0 && mbx + 1 < mb_columns_) {
+        // Inside the picture every candidate exists.
+        const size_t row = static_cast<size_t>(mb_columns_) * 4;
+        const size_t at[4][3] = {
+            {here - 4 + 1, here - row + 2, here - row + 4 + 2},
+            {here + 0, here - row + 3, here - row + 4 + 2},
+            {here - 4 + 3, here + 0, here + 1},
+            {here + 2, here + 0, here + 1},
+        };
+        const MotionVector& a = vectors_[at[block][0]];
+        const MotionVector& b = vectors_[at[block][1]];
+        const MotionVector& c = vectors_[at[block][2]];
+        MotionVector result;
+        result.x = static_cast<int8_t>(median3(a.x, b.x, c.x));
+        result.y = static_cast<int8_t>(median3(a.y, b.y, c.y));
+        return result;
+    }
     MotionVector found[3];
     bool valid[3];
     int valid_count = 0;

@@ -77,8 +77,8 @@ inline void transpose8(__m128i* r) {
     r[7] = _mm_unpackhi_epi64(b3, b7);
 }
 
-// Inverse DCT of the block into 8 rows of 16-bit results. Blocks whose lower four rows or
-// right four columns are zero skip those terms (their products are zero, so the sums and the
+// Inverse DCT of the block into 8 rows of 16-bit results. Blocks whose lower six or four rows
+// or right six or four columns are zero skip those terms (their products are zero, so the sums and the
 // result are the same).
 inline void idct_rows(const int16_t* block, __m128i* result) {
     const IdctPairs& pairs = idct_pairs();
@@ -89,15 +89,23 @@ inline void idct_rows(const int16_t* block, __m128i* result) {
     const __m128i lower = _mm_or_si128(_mm_or_si128(rows[4], rows[5]), _mm_or_si128(rows[6], rows[7]));
     const __m128i all = _mm_or_si128(
         lower, _mm_or_si128(_mm_or_si128(rows[0], rows[1]), _mm_or_si128(rows[2], rows[3])));
+    const __m128i below_first_two = _mm_or_si128(lower, _mm_or_si128(rows[2], rows[3]));
     const bool lower_zero = _mm_movemask_epi8(_mm_cmpeq_epi16(lower, zero)) == 0xFFFF;
-    const bool right_zero = (_mm_movemask_epi8(_mm_cmpeq_epi16(all, zero)) & 0xFF00) == 0xFF00;
-    if (lower_zero) {
+    const bool below_two_zero = _mm_movemask_epi8(_mm_cmpeq_epi16(below_first_two, zero)) == 0xFFFF;
+    const int column_mask = _mm_movemask_epi8(_mm_cmpeq_epi16(all, zero));
+    const bool right_zero = (column_mask & 0xFF00) == 0xFF00;
+    const bool beyond_two_zero = (column_mask & 0xFFF0) == 0xFFF0;
+    if (below_two_zero) {
+        idct_pass<kIdctShift1, 1>(rows, t, pairs);
+    } else if (lower_zero) {
         idct_pass<kIdctShift1, 2>(rows, t, pairs);
     } else {
         idct_pass<kIdctShift1, 4>(rows, t, pairs);
     }
     transpose8(t);
-    if (right_zero) {
+    if (beyond_two_zero) {
+        idct_pass<kIdctShift2, 1>(t, result, pairs);
+    } else if (right_zero) {
         idct_pass<kIdctShift2, 2>(t, result, pairs);
     } else {
         idct_pass<kIdctShift2, 4>(t, result, pairs);

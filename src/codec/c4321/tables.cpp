@@ -115,7 +115,7 @@ void fill_value_lookup(std::array<ValueLookup, N>& lookup, int lookup_bits, cons
         const int spare = lookup_bits - word.length;
         const unsigned first = static_cast<unsigned>(word.code) << spare;
         for (unsigned j = 0; j < (1u << spare); ++j) {
-            lookup[first + j] = ValueLookup{defs[i].value, word.length};
+            lookup[first + j] = ValueLookup{static_cast<int8_t>(defs[i].value), word.length};
         }
     }
 }

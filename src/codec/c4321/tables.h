@@ -55,7 +55,7 @@ struct CoefLookup {
 };
 
 struct ValueLookup {
-    int16_t value;
+    int8_t value;    // every table's values fit (0..32)
     uint8_t length;  // 0 = undefined code
 };
 

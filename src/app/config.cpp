@@ -22,9 +22,11 @@ std::string indexed(const char* stem, int index) { return stem + std::to_string(
 
 view::SiteEntry Config::read_site(int i) const {
     view::SiteEntry site;
-    view::set_text(site.name, ini_.get_string(kLocation, indexed("pos", i), "", cfg::kSiteNameSize));
+    view::set_text(site.name,
+                   ini_.get_string(kLocation, indexed("pos", i), "", cfg::kSiteNameSize));
     view::set_text(site.ip, ini_.get_string(kLocation, indexed("ip", i), "", cfg::kSiteIpSize));
-    view::set_text(site.user, ini_.get_string(kLocation, indexed("user", i), "", cfg::kSiteUserSize));
+    view::set_text(site.user,
+                   ini_.get_string(kLocation, indexed("user", i), "", cfg::kSiteUserSize));
     view::set_text(site.password,
                    ini_.get_string(kLocation, indexed("ps", i), "", cfg::kSitePasswordSize));
     site.port1 = ini_.get_int(kLocation, indexed("port1", i), 9000);
@@ -228,7 +230,8 @@ void Config::preload(view::AppState& state) const {
         record.device = static_cast<std::int16_t>(ini_.get_int(section, "device", 0));
         record.switch_count = static_cast<std::int16_t>(ini_.get_int(section, "switch", 0));
         view::PaneSource& source = state.pane_sources[static_cast<std::size_t>(k)];
-        view::set_text(source.address, ini_.get_string("SRC", indexed("ip", k), "", cfg::kSourceIpSize));
+        view::set_text(source.address,
+                       ini_.get_string("SRC", indexed("ip", k), "", cfg::kSourceIpSize));
         source.channel = ini_.get_int("SRC", indexed("id", k), 0);
     }
 }

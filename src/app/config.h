@@ -77,7 +77,7 @@ public:
     void save_connect_settings(std::string_view password_box);  // isdy "0" and password
     void save_connect_ports(int command_port);                  // streamport, fileport
     int dynamic_address_mode() const;                           // isdy
-    std::string address_server() const;                        // ipserver
+    std::string address_server() const;                         // ipserver
     std::string server_net_id() const;                          // netid
 
     // --- PLAY ---

@@ -11,8 +11,20 @@
 namespace orvel::app {
 
 // The subsystem that owns an operation.
-enum class CommandOwner { shell, settings, sites, live_view, layout, audio, playback, remote,
-                          recording, snapshots, timeline, camera_control };
+enum class CommandOwner {
+    shell,
+    settings,
+    sites,
+    live_view,
+    layout,
+    audio,
+    playback,
+    remote,
+    recording,
+    snapshots,
+    timeline,
+    camera_control
+};
 
 struct CommandEntry {
     int first_id;

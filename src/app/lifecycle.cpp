@@ -36,10 +36,12 @@ int Lifecycle::run() {
     }
     // Shutdown in its fixed order. A failed start-up still releases what started: the
     // audio output and decoder table steps are safe to run when their object is absent.
-    const bool network_started = started || reached > static_cast<std::size_t>(StartupStep::start_sockets);
+    const bool network_started =
+        started || reached > static_cast<std::size_t>(StartupStep::start_sockets);
     for (std::size_t i = 0; i < stop_.size(); ++i) {
         if (!stop_[i]) continue;
-        if (!network_started && i == static_cast<std::size_t>(ShutdownStep::sockets_cleanup)) continue;
+        if (!network_started && i == static_cast<std::size_t>(ShutdownStep::sockets_cleanup))
+            continue;
         trace_.emplace_back(kShutdownStepNames[i]);
         stop_[i]();
     }

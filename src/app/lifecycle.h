@@ -31,8 +31,8 @@ enum class ShutdownStep {
 };
 
 inline constexpr std::array<const char*, 8> kStartupStepNames{
-    "choose_screen_mode", "start_sockets",       "init_controls",      "preload_config",
-    "decoder_table_init", "audio_output_open",   "speech_state_create", "create_main_window"};
+    "choose_screen_mode", "start_sockets",     "init_controls",       "preload_config",
+    "decoder_table_init", "audio_output_open", "speech_state_create", "create_main_window"};
 inline constexpr std::array<const char*, 5> kShutdownStepNames{
     "audio_output_close", "timeline_destroy", "speech_state_free", "decoder_table_shutdown",
     "sockets_cleanup"};

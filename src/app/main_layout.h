@@ -44,11 +44,11 @@ struct PadButtonLayout {
     int face = 0;          // normal face; pressed face is face + 1 for momentary buttons
     int pressed_face = 0;  // for the latching buttons: the "on" face
     int tooltip_string = 0;
-    int press_code = -1;     // momentary buttons
+    int press_code = -1;  // momentary buttons
     int release_code = -1;
-    bool latching = false;   // toggle buttons
-    int on_code = -1;        // latching: code sent when switched on
-    int off_code = -1;       //           and when switched off
+    bool latching = false;  // toggle buttons
+    int on_code = -1;       // latching: code sent when switched on
+    int off_code = -1;      //           and when switched off
 };
 
 inline constexpr int kPadFollowUpCode = 10;  // sent after every pad release

@@ -8,7 +8,7 @@
 namespace orvel::app {
 
 struct MenuItemDef {
-    int id = 0;                     // 0: separator
+    int id = 0;  // 0: separator
     const char* text = "";
     const char* submenu = nullptr;  // name of the sub-menu holding the item, or null
 };

@@ -13,9 +13,9 @@ namespace orvel::app {
 namespace {
 
 // The nine file-playback controls hidden when a remote search starts.
-constexpr int kPlaybackControls[9] = {id::kSpeedBox, id::kTimeText,  id::kSeekSlider,
+constexpr int kPlaybackControls[9] = {id::kSpeedBox,  id::kTimeText,  id::kSeekSlider,
                                       id::kPlayPause, id::kSpeedPlay, id::kStop,
-                                      id::kPrint,    id::kPhoto,     id::kFrameStep};
+                                      id::kPrint,     id::kPhoto,     id::kFrameStep};
 
 int side_of(int pane_count) {
     for (int side = view::kMinGridSide; side <= view::kMaxGridSide; ++side) {
@@ -30,16 +30,20 @@ int audio_item(int pane) { return pane < 0 ? id::kAudioSilence : id::kAudioChann
 
 SplitGuard split_guard(int target_side) {
     switch (target_side) {
-        case 2: return {4, 3, strings::kStr58StopFourth};
-        case 3: return {9, 4, strings::kStr59StopNineth};
-        case 4: return {16, 5, strings::kStr74StopSixteenth};
-        case 5: return {25, 6, strings::kStr75Stop25};
-        default: return {view::kMaxPanes, view::kMaxGridSide + 1, nullptr};
+        case 2:
+            return {4, 3, strings::kStr58StopFourth};
+        case 3:
+            return {9, 4, strings::kStr59StopNineth};
+        case 4:
+            return {16, 5, strings::kStr74StopSixteenth};
+        case 5:
+            return {25, 6, strings::kStr75Stop25};
+        default:
+            return {view::kMaxPanes, view::kMaxGridSide + 1, nullptr};
     }
 }
 
-Shell::Shell(view::AppState& state, Config& config, ShellPorts ports,
-             CommandDispatcher& dispatcher)
+Shell::Shell(view::AppState& state, Config& config, ShellPorts ports, CommandDispatcher& dispatcher)
     : state_(state), config_(config), ports_(ports), dispatcher_(dispatcher) {
     register_operations();
 }
@@ -125,12 +129,18 @@ void Shell::split_change(int side) {
 
 int Shell::layout_button(int pane_count) const {
     switch (pane_count) {
-        case 4: return id::kSplit4;
-        case 9: return id::kSplit9;
-        case 16: return id::kSplit16;
-        case 25: return id::kSplit25;
-        case 36: return id::kSplit36;
-        default: return 0;
+        case 4:
+            return id::kSplit4;
+        case 9:
+            return id::kSplit9;
+        case 16:
+            return id::kSplit16;
+        case 25:
+            return id::kSplit25;
+        case 36:
+            return id::kSplit36;
+        default:
+            return 0;
     }
 }
 
@@ -259,8 +269,8 @@ void Shell::on_timer(int timer_id) {
     const std::int64_t length = playback_->length(pane);
     const std::int64_t position = playback_->position(pane);
     const std::int64_t slider = length <= 0 ? 0 : position * 1000 / length;
-    ports_.controls.set_slider_position(id::kSeekSlider,
-                                        static_cast<int>(slider < 0 ? 0 : (slider > 1000 ? 1000 : slider)));
+    ports_.controls.set_slider_position(
+        id::kSeekSlider, static_cast<int>(slider < 0 ? 0 : (slider > 1000 ? 1000 : slider)));
     playback_->show_time(pane, position);
 }
 
@@ -302,7 +312,8 @@ std::intptr_t Shell::handle_private_message(int message, std::intptr_t wparam,
                                             std::intptr_t lparam) {
     switch (message) {
         case platform::kMsgPaneFinished:
-            if (wparam >= 0 && wparam < view::kMaxPanes) pane_finished(static_cast<int>(wparam), lparam);
+            if (wparam >= 0 && wparam < view::kMaxPanes)
+                pane_finished(static_cast<int>(wparam), lparam);
             return 1;
         case platform::kMsgRemoteDateChosen:
             if (wparam != 0 && hooks_.remote_search_date) {

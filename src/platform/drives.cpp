@@ -56,8 +56,8 @@ std::optional<std::filesystem::path> DriveMap::resolve(std::string_view windows_
     bool trailing_separator = false;
     while (start <= rest.size()) {
         const std::size_t sep = rest.find_first_of("\\/", start);
-        const std::string_view part =
-            rest.substr(start, sep == std::string_view::npos ? std::string_view::npos : sep - start);
+        const std::string_view part = rest.substr(
+            start, sep == std::string_view::npos ? std::string_view::npos : sep - start);
         if (part == "..") return std::nullopt;
         if (!part.empty() && part != ".") out /= std::string(part);
         if (sep == std::string_view::npos) {

@@ -108,7 +108,8 @@ int parse_platform_int(std::string_view text) {
     long long value = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         value = value * 10 + (text[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            value = static_cast<long long>(INT_MAX) + 1;
     }
     if (negative) value = -value;
     if (value > INT_MAX) return INT_MAX;
@@ -281,8 +282,7 @@ bool IniFile::replace_file(const std::string& text) {
     return true;
 }
 
-bool IniFile::write_string(std::string_view section, std::string_view key,
-                           std::string_view value) {
+bool IniFile::write_string(std::string_view section, std::string_view key, std::string_view value) {
     if (!usable_name(section, true) || !usable_name(key, false)) return false;
     std::lock_guard lock(mutex_);
     if (!prepare_write()) return false;

@@ -30,8 +30,8 @@ bool ini_lookup(std::string_view text, std::string_view section, std::string_vie
                 std::string& value);
 
 // Returns the INI text with one key set (created, with its section, when missing).
-std::string ini_with_value(std::string_view text, std::string_view section,
-                           std::string_view key, std::string_view value);
+std::string ini_with_value(std::string_view text, std::string_view section, std::string_view key,
+                           std::string_view value);
 
 class IniFile {
 public:

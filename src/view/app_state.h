@@ -74,7 +74,7 @@ struct AppState {
     std::int32_t layout_pane_count = 0;  // pane count last applied by set_layout (0: none yet)
     int video_client_width = 808;        // client size of the video window
     int video_client_height = 657;
-    std::int32_t menu_pane = 0;          // pane whose context menu is open
+    std::int32_t menu_pane = 0;  // pane whose context menu is open
     RendererState* renderer = nullptr;
     std::atomic<std::uint8_t> display_gdi{0};  // 1: GDI drawing, 0: GPU path
     std::atomic<std::uint8_t> full_screen_active{0};

@@ -112,7 +112,7 @@ struct LiveSlot : ChannelSlot {
     std::atomic<std::uint32_t> pictures_drawn{0};
     // Steady-clock time (ns) at which each queued entry's last byte arrived (latency figures).
     std::array<std::uint64_t, kLiveRingEntries> entry_received_ns{};
-    int record_fd = -1;          // -1 when not recording
+    int record_fd = -1;  // -1 when not recording
     std::uintptr_t video_window = 0;
     std::int32_t channel = 0;
     platform::TreeItem tree_item = platform::kNoTreeItem;

@@ -21,9 +21,8 @@ void set_text(std::array<char, N>& field, std::string_view text) {
 template <std::size_t N>
 std::string_view text_of(const std::array<char, N>& field) {
     const void* zero = std::memchr(field.data(), 0, N);
-    const std::size_t n = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) -
-                                                          field.data())
-                               : N;
+    const std::size_t n =
+        zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - field.data()) : N;
     return {field.data(), n};
 }
 

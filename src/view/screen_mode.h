@@ -7,13 +7,13 @@ enum class ScreenModeKind { mode_1024, mode_1280 };
 
 struct ScreenMode {
     ScreenModeKind kind = ScreenModeKind::mode_1024;
-    int window_width = 1024;   // main window
+    int window_width = 1024;  // main window
     int window_height = 768;
-    int video_left = 9;        // video area control 1168
+    int video_left = 9;  // video area control 1168
     int video_top = 9;
     int video_right = 817;
     int video_bottom = 666;
-    int picture_width = 808;   // video area used for the grid, full view and pane picking
+    int picture_width = 808;  // video area used for the grid, full view and pane picking
     int picture_height = 657;
     int full_screen_width = 1024;
     int full_screen_height = 768;
@@ -24,8 +24,8 @@ struct ScreenMode {
 };
 
 inline constexpr ScreenMode kScreenMode1024{};
-inline constexpr ScreenMode kScreenMode1280{ScreenModeKind::mode_1280, 1280, 1024, 22, 24, 1088,
-                                            897, 1074, 879, 1280, 1024, 445};
+inline constexpr ScreenMode kScreenMode1280{
+    ScreenModeKind::mode_1280, 1280, 1024, 22, 24, 1088, 897, 1074, 879, 1280, 1024, 445};
 
 inline constexpr const ScreenMode& screen_mode_for(ScreenModeKind kind) {
     return kind == ScreenModeKind::mode_1280 ? kScreenMode1280 : kScreenMode1024;

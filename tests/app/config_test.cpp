@@ -64,9 +64,11 @@ TEST_F(ConfigFixture, OnlyExactGdiAndExactFalseSwitchDefaultsOff) {
 }
 
 TEST_F(ConfigFixture, SitesLoadWithSizesAndDefaults) {
-    open("[LOCATION]\nnum=2\npos0=Depot\nip0=10.0.0.5\nuser0=admin\nps0=secret\nport10=7000\n"
-         "port20=7001\nport30=7002\npos1=ThisNameIsLongerThanSixtyThreeCharactersSoItMustBeCutAtExactlyThatLen\n"
-         "ip1=dvr.example\n");
+    open(
+        "[LOCATION]\nnum=2\npos0=Depot\nip0=10.0.0.5\nuser0=admin\nps0=secret\nport10=7000\n"
+        "port20=7001\nport30=7002\npos1="
+        "ThisNameIsLongerThanSixtyThreeCharactersSoItMustBeCutAtExactlyThatLen\n"
+        "ip1=dvr.example\n");
     ASSERT_EQ(config->load_sites(*state), 2);
     EXPECT_EQ(text_of(state->sites[0].name), "Depot");
     EXPECT_EQ(text_of(state->sites[0].ip), "10.0.0.5");
@@ -81,7 +83,8 @@ TEST_F(ConfigFixture, SitesLoadWithSizesAndDefaults) {
 
 TEST_F(ConfigFixture, CountAbove128ReadsTheFirst128AndNegativeReadsNone) {
     std::string text = "[LOCATION]\nnum=200\n";
-    for (int i = 0; i < 130; ++i) text += "pos" + std::to_string(i) + "=s" + std::to_string(i) + "\n";
+    for (int i = 0; i < 130; ++i)
+        text += "pos" + std::to_string(i) + "=s" + std::to_string(i) + "\n";
     open(text);
     EXPECT_EQ(config->load_sites(*state), 128);
     EXPECT_EQ(text_of(state->sites[127].name), "s127");
@@ -113,8 +116,9 @@ TEST_F(ConfigFixture, AddSiteAppendsAndAFullListWarnsClearly) {
 }
 
 TEST_F(ConfigFixture, DeletingSiteZeroOfThreeRewritesTwoIndicesAndKeepsTheThird) {
-    open("[LOCATION]\nnum=3\npos0=A\nip0=1.1.1.1\npos1=B\nip1=2.2.2.2\nport11=9200\n"
-         "pos2=C\nip2=3.3.3.3\nport12=9300\n");
+    open(
+        "[LOCATION]\nnum=3\npos0=A\nip0=1.1.1.1\npos1=B\nip1=2.2.2.2\nport11=9200\n"
+        "pos2=C\nip2=3.3.3.3\nport12=9300\n");
     config->load_sites(*state);
     ASSERT_TRUE(config->delete_site(*state, "A"));
     EXPECT_EQ(state->site_count, 2);
@@ -158,8 +162,9 @@ TEST_F(ConfigFixture, DefaultConnectionTogglesFromTheSiteText) {
 }
 
 TEST_F(ConfigFixture, PreloadFillsSiteRecordsAndPaneSources) {
-    open("[IP0]\nip=10.0.0.1\ndevice=4\nswitch=2\n[IP35]\nip=10.0.0.35\ndevice=70000\n"
-         "[SRC]\nip0=10.0.0.1\nid0=3\nip35=host-with-a-long-name.example\nid35=7\n");
+    open(
+        "[IP0]\nip=10.0.0.1\ndevice=4\nswitch=2\n[IP35]\nip=10.0.0.35\ndevice=70000\n"
+        "[SRC]\nip0=10.0.0.1\nid0=3\nip35=host-with-a-long-name.example\nid35=7\n");
     config->preload(*state);
     EXPECT_EQ(text_of(state->site_preload[0].address), "10.0.0.1");
     EXPECT_EQ(state->site_preload[0].device, 4);

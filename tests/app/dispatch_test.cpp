@@ -11,10 +11,11 @@ namespace {
 
 // Every id the command map names, one by one.
 std::vector<int> all_command_ids() {
-    std::vector<int> ids{1011, 1021, 1022, 1023, 1024, 1029, 1027, 1025, 1026, 5999, 1028, 1044,
-                         1068, 1149, 1076, 1093, 1123, 1152, 1153, 1154, 1155, 32784, 32790, 32792,
-                         32794, 32795, 32796, 32797, 32798, 32799, 32800, 32801, 32803, 32804,
-                         32808, 32809, 32810, 32811, 32812, 32813, 32814, 65432};
+    std::vector<int> ids{1011,  1021,  1022,  1023,  1024,  1029,  1027,  1025,  1026,
+                         5999,  1028,  1044,  1068,  1149,  1076,  1093,  1123,  1152,
+                         1153,  1154,  1155,  32784, 32790, 32792, 32794, 32795, 32796,
+                         32797, 32798, 32799, 32800, 32801, 32803, 32804, 32808, 32809,
+                         32810, 32811, 32812, 32813, 32814, 65432};
     for (int i = 6000; i <= 6035; ++i) ids.push_back(i);
     for (int i = 65000; i <= 65016; ++i) ids.push_back(i);
     return ids;
@@ -63,12 +64,24 @@ TEST(Dispatcher, TableEntriesDoNotOverlapAndUnbuiltEntriesDoNothing) {
 TEST(Lifecycle, StepsRunInOrderAndUnbuiltStepsKeepTheirPlace) {
     Lifecycle life;
     std::vector<std::string> ran;
-    life.set_startup(StartupStep::create_main_window, [&] { ran.push_back("window"); return true; });
-    life.set_startup(StartupStep::choose_screen_mode, [&] { ran.push_back("mode"); return true; });
-    life.set_startup(StartupStep::audio_output_open, [&] { ran.push_back("audio"); return true; });
+    life.set_startup(StartupStep::create_main_window, [&] {
+        ran.push_back("window");
+        return true;
+    });
+    life.set_startup(StartupStep::choose_screen_mode, [&] {
+        ran.push_back("mode");
+        return true;
+    });
+    life.set_startup(StartupStep::audio_output_open, [&] {
+        ran.push_back("audio");
+        return true;
+    });
     life.set_shutdown(ShutdownStep::sockets_cleanup, [&] { ran.push_back("sockets down"); });
     life.set_shutdown(ShutdownStep::audio_output_close, [&] { ran.push_back("audio down"); });
-    life.set_message_loop([&] { ran.push_back("loop"); return 7; });
+    life.set_message_loop([&] {
+        ran.push_back("loop");
+        return 7;
+    });
     EXPECT_EQ(life.run(), 7);
     EXPECT_EQ(ran, (std::vector<std::string>{"mode", "audio", "window", "loop", "audio down",
                                              "sockets down"}));
@@ -80,7 +93,10 @@ TEST(Lifecycle, AFailedStartEndsWithCodeZeroWithoutTheLoop) {
     bool looped = false, audio_closed = false;
     life.set_startup(StartupStep::create_main_window, [] { return false; });
     life.set_shutdown(ShutdownStep::audio_output_close, [&] { audio_closed = true; });
-    life.set_message_loop([&] { looped = true; return 3; });
+    life.set_message_loop([&] {
+        looped = true;
+        return 3;
+    });
     EXPECT_EQ(life.run(), 0);
     EXPECT_FALSE(looped);
     EXPECT_TRUE(audio_closed);

@@ -55,9 +55,9 @@ struct ShellFixture : ::testing::Test {
 
     void SetUp() override {
         menus.append_item(MenuId::audio, id::kAudioSilence, "silence");
-        shell = std::make_unique<Shell>(*state, config,
-                                        ShellPorts{messages, tree, menus, controls, timers, sleeper},
-                                        dispatcher);
+        shell = std::make_unique<Shell>(
+            *state, config, ShellPorts{messages, tree, menus, controls, timers, sleeper},
+            dispatcher);
     }
     void start() {
         shell->initialise();
@@ -279,7 +279,7 @@ TEST_F(ShellFixture, TimersFollowPlaybackAndRearmTheTimeline) {
     EXPECT_EQ(refreshes, 1);
     EXPECT_EQ(timers.running[id::kTimerTimeline], 5000);
 
-    shell->on_timer(id::kTimerPlayback);  // nothing plays
+    shell->on_timer(id::kTimerPlayback);            // nothing plays
     EXPECT_TRUE(controls.slider_log.size() == 1u);  // only the initial position
     playback.playing_pane = 0;
     playback.file_length = 3600;
@@ -313,7 +313,7 @@ TEST_F(ShellFixture, SeekSliderDragsReleasesAndResumes) {
     EXPECT_EQ(state->seek_in_progress.load(), 0);
 
     playback.calls.clear();
-    playback.state = 1;  // paused: stays paused after the seek
+    playback.state = 1;                                 // paused: stays paused after the seek
     controls.slider_positions[id::kSeekSlider] = 5000;  // out of range: clamped
     shell->on_seek_slider(1);
     EXPECT_EQ(playback.calls, (std::vector<std::string>{"pause", "seek 2000"}));

@@ -31,7 +31,8 @@ TEST(Drives, WindowsPathsResolveUnderTheRoot) {
     test::TempDir dir;
     IniFile ini(dir.file("orvelcam.ini"));
     DriveMap drives(ini, "/home/op");
-    EXPECT_EQ(drives.resolve("C:\\dvr_media\\video\\"), std::filesystem::path("/home/op/dvr_media/video/"));
+    EXPECT_EQ(drives.resolve("C:\\dvr_media\\video\\"),
+              std::filesystem::path("/home/op/dvr_media/video/"));
     EXPECT_EQ(drives.resolve("c:\\a\\b.dvr"), std::filesystem::path("/home/op/a/b.dvr"));
     EXPECT_EQ(drives.resolve("C:"), std::filesystem::path("/home/op"));
     EXPECT_FALSE(drives.resolve("E:\\x").has_value());

@@ -1,5 +1,3 @@
-#include "platform/ini_file.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -8,6 +6,7 @@
 #include <vector>
 
 #include "../support/temp_dir.h"
+#include "platform/ini_file.h"
 
 namespace orvel::platform {
 namespace {

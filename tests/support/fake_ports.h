@@ -216,13 +216,16 @@ public:
     }
     bool remove_item(platform::MenuId menu, int id) override {
         auto& items = menus[menu];
-        auto it = std::find_if(items.begin(), items.end(), [&](const Entry& e) { return e.id == id; });
+        auto it =
+            std::find_if(items.begin(), items.end(), [&](const Entry& e) { return e.id == id; });
         if (it == items.end()) return false;
         items.erase(it);
         log.push_back({menu, id, "remove"});
         return true;
     }
-    bool has_item(platform::MenuId menu, int id) const override { return find(menu, id) != nullptr; }
+    bool has_item(platform::MenuId menu, int id) const override {
+        return find(menu, id) != nullptr;
+    }
     int popup(platform::MenuId menu, int x, int y, platform::PopupAlign align) override {
         popups.push_back({menu, x, y, align});
         return popup_answer;

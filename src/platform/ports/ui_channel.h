@@ -6,8 +6,8 @@
 namespace orvel::platform {
 
 // Private message numbers of the main window.
-inline constexpr int kMsgPaneFinished = 32770;      // wparam: pane, lparam: camera index
-inline constexpr int kMsgRemoteDateChosen = 32771;  // wparam: address of the date text
+inline constexpr int kMsgPaneFinished = 32770;        // wparam: pane, lparam: camera index
+inline constexpr int kMsgRemoteDateChosen = 32771;    // wparam: address of the date text
 inline constexpr int kMsgDisplayModeChanged = 32772;  // wparam: address of the DISPLAY value
 
 // Implemented by the main window logic; runs on the UI thread.
@@ -26,8 +26,7 @@ public:
     // handled (including any sleeps of the handler); returns the handler's result.
     // Thread: any. Called on the UI thread itself it runs the handler directly.
     // Returns 0 without handling when the UI thread has stopped taking messages.
-    virtual std::intptr_t send_message(int message, std::intptr_t wparam,
-                                       std::intptr_t lparam) = 0;
+    virtual std::intptr_t send_message(int message, std::intptr_t wparam, std::intptr_t lparam) = 0;
 };
 
 }  // namespace orvel::platform

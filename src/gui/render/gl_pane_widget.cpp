@@ -51,6 +51,8 @@ GlPaneWidget::GlPaneWidget(GlRenderer& renderer, QWidget* device_window)
 
 GlPaneWidget::~GlPaneWidget() {
     if (context()) {
+        // The base class destroys the context after this object is gone: no call back here.
+        disconnect(context(), nullptr, this, nullptr);
         makeCurrent();
         release_gl();
         doneCurrent();

@@ -90,11 +90,11 @@ TEST(DvrsimServer, BadRequestsDropOnlyThatClient) {
     const std::uint8_t short_login[] = {0, 11, 0x21, 0x1C, 6, 0};
     ASSERT_EQ(::send(good, short_login, sizeof short_login, 0), 6);
     EXPECT_TRUE(wait_for_log(server, "unknown type=0 code=11"));
-    // The stream port is reserved and answered by closing.
-    const int stream = connect_to(server.command_port() + 1);
-    EXPECT_GE(stream, 0);
-    EXPECT_TRUE(wait_for_log(server, "port+1 connection refused"));
-    ::close(stream);
+    // The file port is reserved and answered by closing.
+    const int files = connect_to(server.command_port() + 2);
+    EXPECT_GE(files, 0);
+    EXPECT_TRUE(wait_for_log(server, "port+2 connection refused"));
+    ::close(files);
     ::close(good);
     ::close(bad);
     server.stop();

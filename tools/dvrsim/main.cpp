@@ -21,15 +21,31 @@ void usage() {
     std::puts(
         "usage: dvrsim [options]\n"
         "  --bind ADDR          listen address (default 127.0.0.1)\n"
-        "  --port N             command port; N+1 and N+2 are reserved too (default 9000;\n"
-        "                       0 picks three free consecutive ports and prints them)\n"
+        "  --port N             command port; N+1 serves live streams, N+2 (recordings) is\n"
+        "                       reserved (default 9000; 0 picks three free consecutive ports\n"
+        "                       and prints them)\n"
         "  --scenario FILE      scenario file (see demo/demo.scenario)\n"
         "  --set 'LINE'         one scenario line, e.g. --set 'user admin 1234'\n"
         "  --log FILE           write the request log to FILE (default: standard output)\n"
         "  --duration S         stop after S seconds (default: run until SIGINT/SIGTERM)\n"
         "  --split N            fault: send replies in pieces of N bytes\n"
         "  --join               fault: send all replies to one request in one piece\n"
-        "  --drop-after-ms N    fault: drop each client N ms after it connected");
+        "  --drop-after-ms N    fault: drop each client N ms after it connected\n"
+        "\n"
+        "scenario lines (one per line, # starts a comment):\n"
+        "  user NAME [PASSWORD] | device N | switch N   (cameras = device x switch)\n"
+        "  camera N [NAME] | mask BITS | tag N | preset CAMERA SLOT NAME | days YYYY-MM MASK\n"
+        "  recording CAMERA DATE [DRIVE] HH:MM:SS LENGTH_S KIND   (DATE: YYYY-MM-DD, today[-N])\n"
+        "  split N | join | drop-after-ms N\n"
+        "  stream CAMERA|* mpeg4|c4321|dual [WIDTHxHEIGHT] [noaudio]\n"
+        "                       live stream of one camera, or (*) the default of all; size in\n"
+        "                       multiples of 16 up to 720x576, default 352x288; a dual stream's\n"
+        "                       size is its sub stream's, 320 or 352 wide (main: 960 or 1280 by\n"
+        "                       720, sent after a main-stream select on the command port)\n"
+        "  stream-fault drop|stall|oversize|garbage MS\n"
+        "                       every stream connection, MS after it started: closes; goes\n"
+        "                       silent; sends one frame too large for a client; sends random\n"
+        "                       bytes and closes (0 = off)");
 }
 
 }  // namespace

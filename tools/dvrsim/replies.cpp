@@ -79,11 +79,13 @@ bool parse_query_date(const std::string& text, int& y, int& m, int& d) {
 }  // namespace
 
 std::string answer_request(const Scenario& scenario, const std::uint8_t* msg, std::size_t length,
-                           std::vector<std::uint8_t>& out, std::vector<std::size_t>& ends) {
+                           std::vector<std::uint8_t>& out, std::vector<std::size_t>& ends,
+                           RequestEffect* effect) {
     const unsigned type = msg[0], code = msg[1], param = u16_at(msg + 2);
     std::string line;
     out.clear();
     ends.clear();
+    if (effect != nullptr) *effect = RequestEffect{};
     auto end_reply = [&](std::size_t length_at, std::size_t start) {
         finish_reply(out, length_at, start);
         ends.push_back(out.size());
@@ -187,6 +189,7 @@ std::string answer_request(const Scenario& scenario, const std::uint8_t* msg, st
             u16_at(msg + 6) | (static_cast<std::uint32_t>(u16_at(msg + 8)) << 16);
         line = (std::string("stream-select ") + (type == 60 ? "main" : "sub") +
                 " id=" + std::to_string(id));
+        if (effect != nullptr) *effect = RequestEffect{true, type == 60, id};
     } else {
         line = ("unknown type=" + std::to_string(type) + " code=" + std::to_string(code) +
                 " param=" + std::to_string(param) + " length=" + std::to_string(length));

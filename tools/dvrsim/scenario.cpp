@@ -43,6 +43,80 @@ bool parse_date(const std::string& text, int& y, int& m, int& d) {
            d <= 31;
 }
 
+// "WIDTHxHEIGHT" in whole macroblocks, at most 720 x 576 (a standard-form frame must stay
+// below 64 KiB, and the 4321 encoder works on whole macroblocks).
+bool parse_size(const std::string& text, int& width, int& height) {
+    int w = 0, h = 0, used = 0;
+    if (std::sscanf(text.c_str(), "%dx%d%n", &w, &h, &used) != 2 ||
+        used != static_cast<int>(text.size()))
+        return false;
+    if (w < 16 || w > 720 || h < 16 || h > 576 || w % 16 != 0 || h % 16 != 0) return false;
+    width = w;
+    height = h;
+    return true;
+}
+
+// stream CAMERA|* KIND [WIDTHxHEIGHT] [noaudio]
+bool apply_stream_line(std::istringstream& in, Scenario& s, std::string& error) {
+    const std::string usage = "stream needs CAMERA|* mpeg4|c4321|dual [WIDTHxHEIGHT] [noaudio]";
+    std::string camera_text, kind_text, option;
+    if (!(in >> camera_text >> kind_text)) return error = usage, false;
+    long camera = 0;
+    if (camera_text != "*" && !parse_int(camera_text, 1, 16129, camera))
+        return error = "stream needs a camera number 1..16129 or *", false;
+    StreamSettings settings;
+    if (kind_text == "mpeg4") {
+        settings.kind = StreamKind::mpeg4;
+    } else if (kind_text == "c4321") {
+        settings.kind = StreamKind::c4321;
+    } else if (kind_text == "dual") {
+        settings.kind = StreamKind::dual;
+    } else {
+        return error = "stream kind '" + kind_text + "' is not mpeg4, c4321 or dual", false;
+    }
+    bool sized = false;
+    while (in >> option) {
+        if (option == "noaudio") {
+            settings.audio = false;
+        } else if (!sized && option.find('x') != std::string::npos) {
+            if (!parse_size(option, settings.width, settings.height))
+                return error = "stream size '" + option +
+                               "' is not WIDTHxHEIGHT in multiples of 16 up to 720x576",
+                       false;
+            sized = true;
+        } else {
+            return error = "stream: unexpected '" + option + "'; " + usage, false;
+        }
+    }
+    // A dual-stream camera's main stream size follows from the sub stream's width.
+    if (settings.kind == StreamKind::dual && settings.width != 320 && settings.width != 352)
+        return error = "a dual stream's sub stream is 320 or 352 wide", false;
+    if (camera_text == "*") {
+        s.stream.defaults = settings;
+    } else {
+        s.stream.per_camera[static_cast<int>(camera)] = settings;
+    }
+    return true;
+}
+
+// stream-fault drop|stall|oversize|garbage MS (0 switches it off)
+bool apply_stream_fault_line(std::istringstream& in, Scenario& s, std::string& error) {
+    std::string what, ms_text;
+    long ms = 0;
+    if (!(in >> what >> ms_text) || !parse_int(ms_text, 0, 86400000, ms))
+        return error = "stream-fault needs drop|stall|oversize|garbage and ms 0..86400000", false;
+    StreamFaults& f = s.stream.faults;
+    int* field = what == "drop"       ? &f.drop_after_ms
+                 : what == "stall"    ? &f.stall_after_ms
+                 : what == "oversize" ? &f.oversize_after_ms
+                 : what == "garbage"  ? &f.garbage_after_ms
+                                      : nullptr;
+    if (field == nullptr)
+        return error = "stream-fault '" + what + "' is not drop, stall, oversize or garbage", false;
+    *field = static_cast<int>(ms);
+    return true;
+}
+
 }  // namespace
 
 int Scenario::camera_count() const {
@@ -126,6 +200,10 @@ bool apply_scenario_line(const std::string& raw, Scenario& s, std::string& error
         if (!(in >> a) || !parse_int(a, 0, 86400000, v))
             return error = "drop-after-ms needs ms", false;
         s.drop_after_ms = static_cast<int>(v);
+    } else if (word == "stream") {
+        return apply_stream_line(in, s, error);
+    } else if (word == "stream-fault") {
+        return apply_stream_fault_line(in, s, error);
     } else {
         return error = "unknown word '" + word + "'", false;
     }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "stream/stream_service.h"
+
 namespace dvrsim {
 
 inline constexpr int kSimMaxCameras = 36;
@@ -37,6 +39,10 @@ struct Scenario {
     int split_pause_ms = 20;
     bool join_replies = false;  // all replies to one request leave in one send
     int drop_after_ms = 0;      // >0: each client is dropped this long after accept
+
+    // Stream port: kinds, sizes and faults of the cameras' live streams. Its camera_count is
+    // not read: the server serves the scenario's camera_count().
+    StreamConfig stream;
 
     int camera_count() const;
     // Masks for a month, combining explicit masks and the recordings' days.

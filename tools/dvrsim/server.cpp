@@ -51,7 +51,10 @@ int bound_port(int fd) {
 
 }  // namespace
 
-Server::Server(Scenario scenario) : scenario_(std::move(scenario)) {}
+Server::Server(Scenario scenario)
+    : scenario_(std::move(scenario)), stream_config_(scenario_.stream) {
+    stream_config_.camera_count = scenario_.camera_count();
+}
 
 Server::~Server() { stop(); }
 
@@ -122,9 +125,9 @@ void Server::accept_loop() {
             if (!(fds[i].revents & POLLIN)) continue;
             const int fd = ::accept4(listen_fds_[i], nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0) continue;
-            if (i != 0) {
-                // Stream and file connections are not served yet.
-                log("port+" + std::to_string(i) + " connection refused (not served)");
+            if (i == 2) {
+                // File connections (recordings) are not served yet.
+                log("port+2 connection refused (not served)");
                 ::close(fd);
                 continue;
             }
@@ -138,7 +141,9 @@ void Server::accept_loop() {
             }
             int one = 1;
             ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-            timeval tv{2, 0};
+            // A client that takes no byte for this long is dropped (its thread would wait
+            // in send); stream clients get longer, as a full frame ring pauses receiving.
+            timeval tv{i == 0 ? 2 : 5, 0};
             ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
             auto client = std::make_unique<Client>();
             client->fd = fd;
@@ -147,7 +152,11 @@ void Server::accept_loop() {
             ++clients_served_;
             std::lock_guard lock(clients_mutex_);
             clients_.push_back(std::move(client));
-            raw->thread = std::thread([this, raw, id] { serve_client(raw, id); });
+            if (i == 0) {
+                raw->thread = std::thread([this, raw, id] { serve_client(raw, id); });
+            } else {
+                raw->thread = std::thread([this, raw, id] { serve_stream_client(raw, id); });
+            }
         }
     }
 }
@@ -185,11 +194,25 @@ void Server::serve_client(Client* client, int client_id) {
             pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(length));
         }
     }
-    ::shutdown(fd, SHUT_RDWR);
     log("client " + std::to_string(client_id) + " closed");
+    close_client(client);
+}
+
+void Server::serve_stream_client(Client* client, int client_id) {
+    const std::string who = "client " + std::to_string(client_id);
+    log(who + " connected to the stream port");
+    // The stream service's lines start with "stream: ".
+    serve_stream_connection(client->fd, stream_config_, stream_library_, stream_board_, stopping_,
+                            [this, &who](const std::string& line) { log(who + " " + line); });
+    log(who + " closed");
+    close_client(client);
+}
+
+void Server::close_client(Client* client) {
     {
         std::lock_guard lock(clients_mutex_);
-        ::close(fd);
+        ::shutdown(client->fd, SHUT_RDWR);
+        ::close(client->fd);
         client->fd = -1;
     }
     client->done = true;
@@ -198,8 +221,23 @@ void Server::serve_client(Client* client, int client_id) {
 void Server::handle_request(int fd, int client_id, const std::uint8_t* msg, std::size_t length,
                             std::vector<std::uint8_t>& out) {
     std::vector<std::size_t> ends;  // end offset of each reply in `out`
-    log("client " + std::to_string(client_id) + ": " +
-        answer_request(scenario_, msg, length, out, ends));
+    RequestEffect effect;
+    std::string line = answer_request(scenario_, msg, length, out, ends, &effect);
+    if (effect.stream_select) {
+        // Only ids of this DVR's dual-stream cameras are remembered, so a client cannot grow
+        // the board without bound.
+        const std::uint32_t id = effect.stream_id;
+        const bool known =
+            id >= stream_id_for(1) && id <= stream_id_for(stream_config_.camera_count) &&
+            stream_config_.settings_for(static_cast<int>(id - stream_id_for(0))).kind ==
+                StreamKind::dual;
+        if (known) {
+            stream_board_.select_main(effect.stream_id, effect.main_stream);
+        } else {
+            line += " (no dual-stream camera has this id; ignored)";
+        }
+    }
+    log("client " + std::to_string(client_id) + ": " + line);
     if (!out.empty()) send_replies(fd, out, ends);
 }
 

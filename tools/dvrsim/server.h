@@ -1,7 +1,8 @@
-// The simulated DVR's network side: a command port that answers logins, preset
-// names, camera control, stream selects and recording queries, plus the stream and
-// file ports (port + 1, + 2), reserved and answered by closing until those
-// connections are served. One thread accepts; one thread per client serves.
+// The simulated DVR's network side: a command port (port) that answers logins, preset
+// names, camera control, stream selects and recording queries; a stream port (port + 1)
+// that sends each connection the live stream of the camera it asks for; and the file port
+// (port + 2), reserved and answered by closing until recordings are served. One thread
+// accepts; one thread per client (of either port) serves.
 #pragma once
 
 #include <atomic>
@@ -28,7 +29,9 @@ public:
     // Binds the three ports at `address` from `command_port` (0: free ephemeral
     // ports, three consecutive) and starts accepting. Caller's thread only.
     bool start(const std::string& address, int command_port, std::string& error);
-    // Stops accepting, drops every client and joins every thread. Idempotent.
+    // Stops accepting, drops every client of every port and joins every thread; returns
+    // within a few poll steps (a stream loop still being encoded on first use delays it).
+    // Caller's thread only. Idempotent.
     void stop();
 
     int command_port() const { return port_; }
@@ -47,7 +50,10 @@ private:
     };
 
     void accept_loop();
+    // Client threads. Each closes its descriptor (under clients_mutex_) and sets `done`.
     void serve_client(Client* client, int client_id);
+    void serve_stream_client(Client* client, int client_id);
+    void close_client(Client* client);
     void handle_request(int fd, int client_id, const std::uint8_t* msg, std::size_t length,
                         std::vector<std::uint8_t>& out);
     void send_replies(int fd, const std::vector<std::uint8_t>& replies,
@@ -56,6 +62,11 @@ private:
     void reap_finished_clients(bool all);
 
     Scenario scenario_;
+    // Stream side: the scenario's stream settings with its camera count, the loops encoded
+    // for them (which refer to stream_config_) and the dual cameras' main-stream selects.
+    StreamConfig stream_config_;
+    StreamLibrary stream_library_{stream_config_};
+    StreamSelectBoard stream_board_;
     int listen_fds_[3] = {-1, -1, -1};
     int port_ = 0;
     std::atomic<bool> stopping_{false};

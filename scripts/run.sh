@@ -5,7 +5,9 @@
 # Without a display (no DISPLAY and no WAYLAND_DISPLAY) the program runs on a virtual display
 # (Xvfb, 1280 x 1024 x 24) and a screenshot of it is saved every few seconds to the file named
 # on start (out/screenshot.png). Without a configuration of its own the user gets a private
-# demo configuration (out/demo-config/orvelcam.ini, a few demo sites).
+# demo configuration (out/demo-config/orvelcam.ini, copied fresh from res/demo on every run)
+# whose first site is the DVR simulator, started here on port 9000 (or on free ports when
+# 9000 to 9002 are taken) with tools/dvrsim/demo/demo.scenario; its log is out/dvrsim.log.
 #
 # Environment: ORVEL_JOBS (build jobs, default 2), ORVEL_SCREENSHOT (screenshot file),
 # ORVEL_SCREENSHOT_SECONDS (interval, default 3), ORVEL_RUN_SECONDS (end the program after
@@ -38,8 +40,11 @@ install_deps() {
 
 build_program() {
   cmake -S "$root" -B "$build_dir" >/dev/null
-  cmake --build "$build_dir" -j"$jobs" --target orvelcam
+  cmake --build "$build_dir" -j"$jobs" --target orvelcam dvrsim
 }
+
+# Set by prepare_config when the demo configuration is used.
+demo_ini=
 
 # Uses the user's own orvelcam.ini when it lists sites; otherwise a private demo folder.
 # (Starting the program once creates a file without sites; that one does not count.)
@@ -51,16 +56,75 @@ prepare_config() {
   fi
   local demo=$out_dir/demo-config
   mkdir -p "$demo"
-  if [ ! -f "$demo/orvelcam.ini" ]; then
-    install -m 0600 "$root/res/demo/orvelcam.ini" "$demo/orvelcam.ini"
-  fi
+  # Fresh on every run: the program writes its settings back into this file.
+  install -m 0600 "$root/res/demo/orvelcam.ini" "$demo/orvelcam.ini"
+  demo_ini=$demo/orvelcam.ini
   export XDG_CONFIG_HOME=$demo
   echo "run: no configuration of your own; using the demo configuration $demo/orvelcam.ini"
 }
 
-# Later: the DVR simulator starts here, before the client.
+# Starts the DVR simulator on command port $1 (0: free ports) in the background and sets
+# sim_port to the command port once it accepts; returns 2 when a port is taken (sim_taken
+# names it), 1 on any other failure.
+sim_port=
+sim_taken=
+start_simulator() {
+  local log=$out_dir/dvrsim.log
+  mkdir -p "$out_dir"
+  : >"$log"
+  "$build_dir/tools/dvrsim/dvrsim" --port "$1" --scenario "$root/tools/dvrsim/demo/demo.scenario" \
+    --log "$log" >>"$log" 2>&1 &
+  local sim=$!
+  local waited=0 port=
+  # The simulator prints its ports once all three listen (bounded: 10 s).
+  until port=$(sed -n 's/^dvrsim listening on .* ports \([0-9]*\) .*/\1/p' "$log") && [ -n "$port" ]; do
+    if ! kill -0 "$sim" 2>/dev/null; then
+      wait "$sim" 2>/dev/null || true
+      sim_taken=$(sed -n 's/.*cannot listen on port \([0-9]*\).*/\1/p' "$log")
+      if [ -n "$sim_taken" ]; then return 2; fi
+      echo "run: the DVR simulator did not start:" >&2
+      cat "$log" >&2
+      return 1
+    fi
+    sleep 0.1
+    waited=$((waited + 1))
+    if [ "$waited" -gt 100 ]; then
+      kill "$sim" 2>/dev/null || true
+      echo "run: the DVR simulator did not listen within 10 s (see $log)" >&2
+      return 1
+    fi
+  done
+  pids+=($sim)
+  # A connection to the command port proves it accepts (bounded: 5 s).
+  waited=0
+  until (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do
+    sleep 0.1
+    waited=$((waited + 1))
+    if [ "$waited" -gt 50 ]; then
+      echo "run: the DVR simulator does not accept connections on port $port (see $log)" >&2
+      return 1
+    fi
+  done
+  sim_port=$port
+}
+
+# With the demo configuration: the DVR simulator the demo's first site points at.
 start_services() {
-  :
+  [ -n "$demo_ini" ] || return 0
+  local port rc=0
+  start_simulator 9000 || rc=$?
+  if [ "$rc" -eq 2 ]; then
+    echo "run: port $sim_taken is taken (the DVR simulator needs 9000 to 9002); it takes free ports instead"
+    rc=0
+    start_simulator 0 || rc=$?
+  fi
+  [ "$rc" -eq 0 ] || return 1
+  port=$sim_port
+  # The simulator's site and the default login use the ports it took.
+  sed -i -e "s/^port10=.*/port10=$port/" -e "s/^port20=.*/port20=$((port + 1))/" \
+    -e "s/^port30=.*/port30=$((port + 2))/" -e "/^\[DEFAULT\]/,/^\[/s/^port=.*/port=$port/" \
+    "$demo_ini"
+  echo "run: DVR simulator on 127.0.0.1 port $port (log: $out_dir/dvrsim.log)"
 }
 
 # Runs the client on the user's display (bounded by ORVEL_RUN_SECONDS when set).

@@ -33,9 +33,22 @@ Program::Program(view::AppState& state, app::Config& config, view::ScreenModeKin
         connect_default_site(item);
     };
 
+    LiveView::Links live_links;
+    live_links.video_window = window_->video_area()->video_window();
+    live_links.messages = &messages_;
+    live_links.controls = controls_.get();
+    live_links.tree = tree_.get();
+    live_links.shell = shell_.get();
+    live_links.stream_select = [this](int pane, bool main_stream, int stream_port,
+                                      std::uint32_t stream_id) {
+        if (net_) net_->stream_select(pane, main_stream, stream_port, stream_id);
+    };
+    live_ = std::make_unique<LiveView>(state_, std::move(live_links));
+    live_->install(shell_->hooks());
+
     site_config_ = std::make_unique<app::ConfigSitePort>(config_, state_, messages_);
     net_ = std::make_unique<net::NetSession>(
-        state_, net::NetPorts{*tree_, menus_, messages_, channel_, *site_config_, panes_});
+        state_, net::NetPorts{*tree_, menus_, messages_, channel_, *site_config_, *live_});
     connect_logic_ =
         std::make_unique<net::ConnectDialogLogic>(*net_, state_, *site_config_, messages_);
     net_->preload_site_records();
@@ -43,6 +56,9 @@ Program::Program(view::AppState& state, app::Config& config, view::ScreenModeKin
     wire_connect_button(dispatcher_, *controls_, *connect_logic_, window_.get());
     channel_.set_handler(this);
 
+    window_->video_area()->video_window()->set_click_handler([this](int x, int y, bool double_click) {
+        if (!double_click) live_->on_video_click(x, y);
+    });
     window_->video_area()->video_window()->set_view_source([this] {
         return VideoGridView{state_.grid_side, state_.full_view_active.load() != 0,
                              state_.last_click_x, state_.last_click_y};
@@ -136,6 +152,9 @@ void Program::stop() {
     stopped_ = true;
     invoker_.close();  // a reader thread waiting on the UI thread returns now
     connect_logic_.reset();
+    // Live panes first: their threads end, their sockets close and their decoders go before
+    // the sound output and the decoder table shut down.
+    live_->close_all();
     net_.reset();  // ends every reader thread before the tree and ports go
     timers_->stop_timer(id::kTimerPlayback);
     timers_->stop_timer(id::kTimerTimeline);

@@ -9,6 +9,7 @@
 #include "app/connect_config_port.h"
 #include "app/dispatcher.h"
 #include "app/shell.h"
+#include "gui/live_view.h"
 #include "gui/main_window.h"
 #include "gui/qt_main_controls.h"
 #include "gui/qt_menus.h"
@@ -54,6 +55,7 @@ public:
     app::Shell& shell() { return *shell_; }
     app::CommandDispatcher& dispatcher() { return dispatcher_; }
     net::NetSession& net() { return *net_; }
+    LiveView& live() { return *live_; }
 
 private:
     void on_tree(TreeGesture gesture, QTreeWidgetItem* item, platform::TreeHitPart hit,
@@ -76,7 +78,7 @@ private:
     std::unique_ptr<QtTimers> timers_;
     std::unique_ptr<app::Shell> shell_;
     std::unique_ptr<app::ConfigSitePort> site_config_;
-    net::PaneHooks panes_;  // live panes come with the live view; empty operations until then
+    std::unique_ptr<LiveView> live_;  // the pane side of the site commands
     std::unique_ptr<net::NetSession> net_;
     std::unique_ptr<net::ConnectDialogLogic> connect_logic_;
     bool stopped_ = false;

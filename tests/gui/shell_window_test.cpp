@@ -26,7 +26,9 @@ constexpr const char* kIni =
     "pos0=Gate\nip0=10.0.0.5\nuser0=admin\nps0=secret\nport10=9000\n"
     "pos1=Yard\nip1=10.0.0.6\nport11=9100\n"
     "pos2=Depot\nip2=dvr.example.net\nport12=9200\n"
-    "[DEFAULT]\nip=10.0.0.6\nport=9100\n";
+    "[DEFAULT]\nip=10.0.0.6\nport=9100\n"
+    // The offscreen platform has no OpenGL widgets: the software path draws.
+    "[PLAY]\nDISPLAY=GDI\n";
 
 struct Box {
     std::string text, caption;

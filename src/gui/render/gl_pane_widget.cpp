@@ -76,6 +76,12 @@ void GlPaneWidget::forget_pictures() {
     full_redraw_ = true;
 }
 
+void GlPaneWidget::forget_picture(int slot) {
+    if (slot < 0 || slot >= PaneStore::kSlots) return;
+    textures_[static_cast<size_t>(slot)].has_picture = false;
+    full_redraw_ = true;
+}
+
 bool GlPaneWidget::eventFilter(QObject* watched, QEvent* event) {
     if (watched == parent() && event->type() == QEvent::Resize)
         setGeometry(static_cast<QWidget*>(watched)->rect());

@@ -27,6 +27,9 @@ public:
     void request_full_redraw() { full_redraw_ = true; }
     // Thread: UI thread. Forgets the pictures held in the textures (panes rebuilt).
     void forget_pictures();
+    // Thread: UI thread. Forgets one pane's picture (its pane closed); the next frame clears
+    // the widget so the pane's area shows the window beneath again.
+    void forget_picture(int slot);
     // Thread: UI thread. True once initializeGL has failed to build the program.
     bool init_failed() const { return init_failed_; }
 

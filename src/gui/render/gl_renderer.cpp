@@ -193,6 +193,16 @@ bool GlRenderer::renderer_build_panes(int count, const platform::Rect* pane_rect
     return true;
 }
 
+void GlRenderer::clear_pane(int pane) {
+    if (pane < 0 || pane >= view::kMaxRenderPanes) return;
+    {
+        std::lock_guard lock(device_mutex_);
+        store_.clear(pane);
+        if (widget_) widget_->forget_picture(pane);
+    }
+    if (widget_) widget_->update();
+}
+
 void GlRenderer::release_pane_surfaces() {
     std::lock_guard lock(device_mutex_);
     pane_count_ = 0;

@@ -51,6 +51,9 @@ public:
     void refresh();
     // Thread: UI thread. The GL widget (nullptr without a device); tests read it back.
     QWidget* widget() const;
+    // Thread: UI thread, after the pane's display thread has ended. Takes the pane's picture
+    // off the screen (its pane was closed), so no stale picture stays behind.
+    void clear_pane(int pane);
     // Thread: any. GL_MAX_TEXTURE_SIZE of the device (0 without one).
     int max_texture_size() const { return max_texture_size_.load(); }
 

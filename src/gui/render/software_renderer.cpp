@@ -167,12 +167,15 @@ void SoftwareRenderer::paint_target(QWidget& surface, bool full_screen, const QR
 }
 
 void SoftwareRenderer::clear_panes() {
-    for (int pane = 0; pane < view::kMaxRenderPanes; ++pane) {
-        Shown& s = shown_[static_cast<size_t>(pane)];
-        if (s.visible) repaint_pane_area(pane);
-        s.visible = false;
-        store_.clear(pane);
-    }
+    for (int pane = 0; pane < view::kMaxRenderPanes; ++pane) clear_pane(pane);
+}
+
+void SoftwareRenderer::clear_pane(int pane) {
+    if (pane < 0 || pane >= view::kMaxRenderPanes) return;
+    Shown& s = shown_[static_cast<size_t>(pane)];
+    if (s.visible) repaint_pane_area(pane);
+    s.visible = false;
+    store_.clear(pane);
 }
 
 view::PaneFrameCounts SoftwareRenderer::pane_counts(int pane) const {

@@ -66,6 +66,9 @@ public:
               view::ReceivedAtNs received_at) override;
     // Thread: UI thread.
     void clear_panes() override;
+    // Thread: UI thread, after the pane's display thread has ended. Takes the pane's picture
+    // off the screen (its pane was closed).
+    void clear_pane(int pane);
 
     // view::RenderStats. Thread: any.
     view::PaneFrameCounts pane_counts(int pane) const override;

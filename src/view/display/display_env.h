@@ -7,6 +7,12 @@ namespace orvel::view {
 
 struct AppState;
 
+// The GPU path as the layout code sees it once it has been created: AppState::renderer points
+// to one while the device exists, and is null in the software mode or after a failed create.
+struct RendererState {
+    GpuRenderer* gpu = nullptr;
+};
+
 struct DisplayEnv {
     AppState* state = nullptr;             // audio pane, display mode, full view, selection
     GpuRenderer* gpu = nullptr;            // null: the GPU path draws nothing

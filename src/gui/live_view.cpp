@@ -1,0 +1,133 @@
+#include "gui/live_view.h"
+
+#include <algorithm>
+
+#include "view/panes.h"
+
+namespace orvel::gui {
+
+LiveView::LiveView(view::AppState& state, Links links) : state_(state), links_(std::move(links)) {
+    env_.display.state = &state_;
+    env_.recorder = nullptr;  // local recording is not built yet
+    panes_ = std::make_unique<view::LivePanes>(state_, *links_.shell, *links_.messages,
+                                               links_.controls, env_);
+}
+
+LiveView::~LiveView() {
+    // Every display thread has ended before a renderer it draws into goes.
+    panes_.reset();
+    state_.renderer = nullptr;
+}
+
+void LiveView::install(app::ShellHooks& hooks) {
+    hooks.renderer_create = [this] { create_renderer(); };
+    hooks.renderer_rebuild = [this](int pane_count) { return rebuild_panes(pane_count); };
+    hooks.renderer_restore_grid = [this] {
+        if (gpu_ && gpu_->pane_full_view()) gpu_->toggle_pane_full_view(gpu_->current_pane());
+    };
+    hooks.stream_select_sub = [this](int pane) {
+        if (pane < 0 || pane >= view::kMaxPanes || !links_.stream_select) return;
+        const view::LiveSlot* slot = state_.live_slots[static_cast<std::size_t>(pane)].get();
+        if (slot != nullptr && slot->dual_stream.load() != 0)
+            links_.stream_select(pane, false, slot->stream_port, slot->stream_id);
+    };
+}
+
+void LiveView::create_renderer() {
+    if (state_.display_gdi.load() == 0) {
+        gpu_ = std::make_unique<render::GlRenderer>(links_.video_window, *links_.messages);
+        if (gpu_->renderer_create()) {
+            renderer_state_.gpu = gpu_.get();
+            state_.renderer = &renderer_state_;
+            env_.display.gpu = gpu_.get();
+            return;
+        }
+        // "create device failed" has been shown. Rather than a grid that never shows a
+        // picture, the pictures go through the software path for this run.
+        gpu_.reset();
+        state_.display_gdi.store(1);
+    }
+    state_.renderer = nullptr;
+    software_ = std::make_unique<render::SoftwareRenderer>(links_.video_window);
+    env_.display.blitter = software_.get();
+}
+
+bool LiveView::rebuild_panes(int pane_count) {
+    if (!gpu_) return true;
+    const int side = state_.grid_side;
+    const int count = std::clamp(pane_count, 0, view::kMaxRenderPanes);
+    for (int p = 0; p < count; ++p)
+        rects_[static_cast<std::size_t>(p)] = view::gpu_pane_rect(
+            p, side, state_.video_client_width, state_.video_client_height);
+    return gpu_->renderer_build_panes(count, rects_.data());
+}
+
+void LiveView::close_all() {
+    for (int pane = 0; pane < view::kMaxPanes; ++pane)
+        if (state_.live_slots[static_cast<std::size_t>(pane)]) close_live_pane(pane);
+}
+
+int LiveView::open_live_pane(const net::LiveCameraTarget& target, bool record) {
+    const platform::TreeItem item =
+        links_.tree != nullptr ? links_.tree->selected_item() : platform::kNoTreeItem;
+    const std::string item_text =
+        item != platform::kNoTreeItem ? links_.tree->item_text(item) : std::string();
+    // Without a recorder a pane must not claim to record ("REC" with no file behind it).
+    const bool records = record && env_.recorder != nullptr;
+    return panes_->open_live_pane(target.address, target.command_port, target.camera, item_text,
+                                  records);
+}
+
+void LiveView::close_live_pane(int pane) {
+    if (!panes_->close_live_pane(pane)) return;
+    if (gpu_) gpu_->clear_pane(pane);
+    if (software_) software_->clear_pane(pane);
+}
+
+bool LiveView::pane_is_live(int pane) {
+    if (pane < 0 || pane >= view::kMaxPanes) return false;
+    const auto p = static_cast<std::size_t>(pane);
+    return state_.pane_kind[p] == view::PANE_LIVE && state_.live_slots[p] != nullptr;
+}
+
+void LiveView::leave_full_view() {
+    if (state_.full_view_active.load() != 0) links_.shell->leave_full_view();
+}
+
+void LiveView::set_split(int grid_side) {
+    // Auto-play only grows the grid; panes already playing never drop out of view.
+    if (grid_side > state_.grid_side) links_.shell->split_change(grid_side);
+}
+
+int LiveView::open_pane_count() { return state_.open_pane_count; }
+
+void LiveView::select_pane(int pane) {
+    const int side = std::max(state_.grid_side, 1);
+    if (pane < 0 || pane >= side * side) return;
+    const platform::Rect cell = view::pane_cell(state_, pane);
+    state_.selected_pane.store(pane);
+    state_.last_click_x = static_cast<std::int16_t>((cell.left + cell.right) / 2);
+    state_.last_click_y = static_cast<std::int16_t>((cell.top + cell.bottom) / 2);
+    if (links_.controls != nullptr)
+        links_.controls->invalidate_video(
+            {0, 0, state_.video_client_width, state_.video_client_height});
+}
+
+void LiveView::on_video_click(int x, int y) {
+    if (state_.full_view_active.load() != 0) return;
+    const int side = std::max(state_.grid_side, 1);
+    const int cell_w = std::max(state_.video_client_width / side, 1);
+    const int cell_h = std::max(state_.video_client_height / side, 1);
+    const int col = std::clamp(x / cell_w, 0, side - 1);
+    const int row = std::clamp(y / cell_h, 0, side - 1);
+    select_pane(row * side + col);
+    state_.last_click_x = static_cast<std::int16_t>(std::clamp(x, 0, 32767));
+    state_.last_click_y = static_cast<std::int16_t>(std::clamp(y, 0, 32767));
+}
+
+view::RenderStats* LiveView::render_stats() {
+    if (gpu_) return gpu_.get();
+    return software_.get();
+}
+
+}  // namespace orvel::gui

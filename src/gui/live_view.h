@@ -1,0 +1,81 @@
+// The live view on Qt: the renderer of the chosen display mode, the environment the display
+// threads share, and the live panes. It is the pane side of the tree commands (play, stop,
+// auto-play) and installs the renderer steps of the main window's shell.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "app/shell.h"
+#include "gui/render/gl_renderer.h"
+#include "gui/render/software_renderer.h"
+#include "net/pane_hooks.h"
+#include "net/stream/live_stream.h"
+#include "platform/ports/main_controls.h"
+#include "platform/ports/message_box.h"
+#include "platform/ports/tree_control.h"
+#include "view/app_state.h"
+#include "view/display/display_env.h"
+#include "view/live/live_panes.h"
+
+namespace orvel::gui {
+
+class LiveView final : public net::PaneHooks {
+public:
+    // What the live view needs of the rest of the program. All UI thread.
+    struct Links {
+        QWidget* video_window = nullptr;  // the window that holds every pane
+        platform::MessageBoxPort* messages = nullptr;
+        platform::MainControlsPort* controls = nullptr;
+        platform::TreeControlPort* tree = nullptr;  // the selected item names the camera
+        app::Shell* shell = nullptr;                // layout, full view and split changes
+        // Sends a stream select for a dual-stream pane (to the pane's command connection).
+        std::function<void(int pane, bool main_stream, int stream_port, uint32_t stream_id)>
+            stream_select;
+    };
+
+    // Thread: UI thread. Nothing is created until install() runs.
+    LiveView(view::AppState& state, Links links);
+    // Closes every pane and waits for every thread of it before the renderers go.
+    ~LiveView() override;
+    LiveView(const LiveView&) = delete;
+    LiveView& operator=(const LiveView&) = delete;
+
+    // Installs the renderer steps into the shell's hooks (before its initialisation).
+    // Thread: UI thread.
+    void install(app::ShellHooks& hooks);
+    // Closes every live pane (threads joined, sockets closed, decoders destroyed).
+    // Thread: UI thread.
+    void close_all();
+
+    // A click in the video window selects the pane under it. Thread: UI thread.
+    void on_video_click(int x, int y);
+
+    // net::PaneHooks. Thread: UI thread.
+    int open_live_pane(const net::LiveCameraTarget& target, bool record) override;
+    void close_live_pane(int pane) override;
+    bool pane_is_live(int pane) override;
+    void leave_full_view() override;
+    void set_split(int grid_side) override;
+    int open_pane_count() override;
+    void select_pane(int pane) override;
+
+    // The renderer that draws now (null before install or when it could not be made).
+    view::RenderStats* render_stats();
+
+private:
+    void create_renderer();
+    bool rebuild_panes(int pane_count);
+
+    view::AppState& state_;
+    Links links_;
+    view::RendererState renderer_state_;
+    std::unique_ptr<render::GlRenderer> gpu_;
+    std::unique_ptr<render::SoftwareRenderer> software_;
+    net::LiveStreamEnv env_;
+    std::unique_ptr<view::LivePanes> panes_;
+    std::array<platform::Rect, view::kMaxRenderPanes> rects_{};
+};
+
+}  // namespace orvel::gui

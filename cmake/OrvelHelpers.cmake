@@ -39,9 +39,17 @@ function(orvel_test name)
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 300)
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${A_LABELS}" TIMEOUT ${A_TIMEOUT}
-    ENVIRONMENT "ORVEL_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVEL_BINARY_DIR=${PROJECT_BINARY_DIR}")
+  list(LENGTH A_LABELS label_count)
+  if(label_count GREATER 1)
+    # Properties given to gtest_discover_tests reach the tests through a script that splits
+    # lists, so only the first of several labels would stick. Tests found in the sources at
+    # configure time take a whole list.
+    gtest_add_tests(TARGET ${name} SOURCES ${A_SOURCES} TEST_LIST found)
+    set_tests_properties(${found} PROPERTIES LABELS "${A_LABELS}" TIMEOUT ${A_TIMEOUT})
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+      PROPERTIES LABELS "${A_LABELS}" TIMEOUT ${A_TIMEOUT})
+  endif()
 endfunction()
 
 if(ORVEL_FUZZ)

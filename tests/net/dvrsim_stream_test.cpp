@@ -26,6 +26,9 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 using orvel::net::StreamHeaderFields;
 
+// Bound of waits that include encoding a camera's loop on first use (slow in sanitizer builds).
+constexpr int kSlowMs = 10'000;
+
 TEST(DvrsimScenario, StreamLinesSetKindsSizesAndFaults) {
     Scenario s;
     std::string error;
@@ -133,7 +136,7 @@ protected:
         const auto request = orvel::net::build_stream_request(channel);
         std::uint8_t bytes[orvel::net::kStreamHeaderBytes];
         if (!orvel::net::stream_send(fd, request.data(), request.size()) ||
-            orvel::net::stream_receive_exact(fd, bytes, sizeof bytes, 3000) != sizeof bytes)
+            orvel::net::stream_receive_exact(fd, bytes, sizeof bytes, kSlowMs) != sizeof bytes)
             return -1;
         header = orvel::net::parse_stream_header(bytes);
         return fd;
@@ -145,7 +148,8 @@ protected:
         }));
     }
     bool wait_log(const std::string& needle, int count = 1) const {
-        for (const auto end = Clock::now() + 3s; Clock::now() < end;) {
+        for (const auto end = Clock::now() + std::chrono::milliseconds(kSlowMs);
+             Clock::now() < end;) {
             if (log_count(needle) >= count) return true;
             std::this_thread::sleep_for(10ms);
         }
@@ -279,7 +283,7 @@ TEST_F(DvrsimStreams, FaultLinesTakeEffect) {
 }
 
 TEST_F(DvrsimStreams, StopWithStreamClientsConnectedIsPrompt) {
-    start("stream 2 c4321\nstream 4 dual 352x288\n");
+    start("stream 2 c4321 176x144\nstream 4 dual 352x288\n");
     StreamHeaderFields h;
     for (int channel = 1; channel <= 4; ++channel) ASSERT_GE(open_stream(channel, h), 0);
     const int silent = connect_port(1);  // connected, never sends its request

@@ -33,6 +33,7 @@ extern "C" {
 #include "stream/encoders.h"
 #include "stream/stream_service.h"
 #include "view/live/live_panes.h"
+#include "view/render/yuy2_convert.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ dvrsim::StreamConfig camera_config(int cameras) {
 std::atomic<bool> g_child_stop{false};
 void on_term(int) { g_child_stop = true; }
 
-[[noreturn]] void run_server_child(int listen_fd, int cameras) {
+[[noreturn]] void run_server_child(int listen_fd, int cameras, int ready_fd) {
     signal(SIGTERM, on_term);
     ::prctl(PR_SET_NAME, "bench-dvr", 0, 0, 0);  // its threads can be told apart in profiles
     dvrsim::StreamConfig config = camera_config(cameras);
@@ -70,6 +71,10 @@ void on_term(int) { g_child_stop = true; }
     for (int cam = 1; cam <= cameras; ++cam)
         library.video(cam, dvrsim::StreamKind::mpeg4, kCameraWidth, kCameraHeight, error);
     library.audio(error);
+    // Encoding is done: the parent's baseline runs while this process is idle.
+    const char ready = 1;
+    if (::write(ready_fd, &ready, 1) != 1) _exit(1);
+    ::close(ready_fd);
     std::thread acceptor([&] {
         while (!g_child_stop.load()) {
             const int fd = ::accept4(listen_fd, nullptr, nullptr, SOCK_CLOEXEC);
@@ -187,53 +192,91 @@ long resident_kib() {
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-// Bare libavcodec decode of the same streams to their native 4:2:0 output, seconds per frame:
-// one decoder per camera, frames taken round-robin as the panes receive them, one thread.
-double bare_decode_seconds_per_frame(int cameras) {
-    struct Stream {
-        AVCodecContext* ctx = nullptr;
-        std::vector<std::vector<uint8_t>> packets;  // padded
-    };
-    std::vector<Stream> streams(static_cast<size_t>(cameras));
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MPEG4);
+// The cameras' loops, encoded as the simulator encodes them (padded for the decoders).
+std::vector<std::vector<std::vector<uint8_t>>> camera_loops(int cameras) {
+    std::vector<std::vector<std::vector<uint8_t>>> loops(static_cast<size_t>(cameras));
     for (int cam = 1; cam <= cameras; ++cam) {
         std::string error;
         const auto frames = dvrsim::encode_mpeg4_lavc(
             kCameraWidth, kCameraHeight, 50, 25,
             [cam](dvrsim::PlanarPicture& p, int i) { dvrsim::draw_scene(p, kCameraWidth, kCameraHeight, cam, i); },
             error);
-        Stream& s = streams[static_cast<size_t>(cam - 1)];
+        auto& loop = loops[static_cast<size_t>(cam - 1)];
         for (const auto& f : frames) {
-            s.packets.emplace_back(f.bytes.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
-            std::memcpy(s.packets.back().data(), f.bytes.data(), f.bytes.size());
-            s.packets.back().resize(f.bytes.size());
+            loop.emplace_back(f.bytes.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+            std::memcpy(loop.back().data(), f.bytes.data(), f.bytes.size());
+            loop.back().resize(f.bytes.size());
         }
-        s.ctx = avcodec_alloc_context3(codec);
-        s.ctx->thread_count = 1;
-        avcodec_open2(s.ctx, codec, nullptr);
+    }
+    return loops;
+}
+
+double thread_cpu_seconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// Bare libavcodec decode of the same streams to their native 4:2:0 output, seconds per frame:
+// one decoder per camera, frames taken round-robin as the panes receive them, one thread.
+double bare_decode_seconds_per_frame(const std::vector<std::vector<std::vector<uint8_t>>>& loops) {
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MPEG4);
+    std::vector<AVCodecContext*> contexts;
+    for (size_t i = 0; i < loops.size(); ++i) {
+        AVCodecContext* ctx = avcodec_alloc_context3(codec);
+        ctx->thread_count = 1;
+        avcodec_open2(ctx, codec, nullptr);
+        contexts.push_back(ctx);
     }
     AVFrame* frame = av_frame_alloc();
     AVPacket* pkt = av_packet_alloc();
     int decoded = 0;
-    timespec a{}, b{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &a);
+    const double start = thread_cpu_seconds();
     for (int round = 0; round < 4; ++round) {
         for (size_t i = 0; i < 50; ++i) {
-            for (Stream& s : streams) {
-                if (i >= s.packets.size()) continue;
-                pkt->data = s.packets[i].data();
-                pkt->size = static_cast<int>(s.packets[i].size());
-                avcodec_send_packet(s.ctx, pkt);
-                while (avcodec_receive_frame(s.ctx, frame) == 0) ++decoded;
+            for (size_t cam = 0; cam < loops.size(); ++cam) {
+                if (i >= loops[cam].size()) continue;
+                pkt->data = const_cast<uint8_t*>(loops[cam][i].data());
+                pkt->size = static_cast<int>(loops[cam][i].size());
+                avcodec_send_packet(contexts[cam], pkt);
+                while (avcodec_receive_frame(contexts[cam], frame) == 0) ++decoded;
             }
         }
     }
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &b);
+    const double secs = thread_cpu_seconds() - start;
     av_packet_free(&pkt);
     av_frame_free(&frame);
-    for (Stream& s : streams) avcodec_free_context(&s.ctx);
-    const double secs = (b.tv_sec - a.tv_sec) + (b.tv_nsec - a.tv_nsec) / 1e9;
+    for (AVCodecContext*& ctx : contexts) avcodec_free_context(&ctx);
     return decoded > 0 ? secs / decoded : 0;
+}
+
+// The client's per-frame work without its threads: the decoder table's decode to YUY2, the
+// conversion to BGRX and the copy a blit makes, frames round-robin in one thread.
+double pipeline_seconds_per_frame(const std::vector<std::vector<std::vector<uint8_t>>>& loops) {
+    std::vector<int> handles;
+    for (size_t i = 0; i < loops.size(); ++i)
+        handles.push_back(orvel::codec::decoder_create(1, kCameraWidth, kCameraHeight));
+    std::vector<uint8_t> picture(static_cast<size_t>(kCameraWidth) * kCameraHeight * 4);
+    std::vector<std::vector<uint8_t>> panes(loops.size(), std::vector<uint8_t>(picture.size()));
+    int frames = 0;
+    const double start = thread_cpu_seconds();
+    for (int round = 0; round < 4; ++round) {
+        for (size_t i = 0; i < 50; ++i) {
+            for (size_t cam = 0; cam < loops.size(); ++cam) {
+                if (i >= loops[cam].size() || handles[cam] < 0) continue;
+                const auto& bytes = loops[cam][i];
+                orvel::codec::decoder_decode(handles[cam], static_cast<int>(bytes.size()), bytes.data(),
+                                             picture.data());
+                orvel::view::yuy2_to_bgrx(picture.data(), kCameraWidth, kCameraHeight);
+                std::memcpy(panes[cam].data(), picture.data(), picture.size());
+                ++frames;
+            }
+        }
+    }
+    const double secs = thread_cpu_seconds() - start;
+    for (int h : handles)
+        if (h >= 0) orvel::codec::decoder_destroy(h);
+    return frames > 0 ? secs / frames : 0;
 }
 
 }  // namespace
@@ -255,12 +298,25 @@ int main(int argc, char** argv) {
     ::getsockname(listen_fd, reinterpret_cast<sockaddr*>(&sa), &len);
     ::listen(listen_fd, 64);
     const int port = ntohs(sa.sin_port);
+    int ready_pipe[2];
+    if (::pipe(ready_pipe) != 0) return 1;
     const pid_t child = fork();
-    if (child == 0) run_server_child(listen_fd, panes);
+    if (child == 0) {
+        ::close(ready_pipe[0]);
+        run_server_child(listen_fd, panes, ready_pipe[1]);
+    }
     ::close(listen_fd);
+    ::close(ready_pipe[1]);
 
-    const double bare = bare_decode_seconds_per_frame(panes);
+    // Baselines are measured while the simulator is idle: once before the client runs and
+    // once after, in this same process.
+    const auto loops = camera_loops(panes);
+    char ready = 0;
+    if (::read(ready_pipe[0], &ready, 1) != 1) std::fprintf(stderr, "simulator did not get ready\n");
+    ::close(ready_pipe[0]);
     orvel::codec::decoder_table_init();
+    const double bare_before = bare_decode_seconds_per_frame(loops);
+    const double pipeline_before = pipeline_seconds_per_frame(loops);
     orvel::view::AppState state;
     state.display_gdi = gpu ? 0 : 1;
     state.grid_side = 6;
@@ -276,7 +332,6 @@ int main(int argc, char** argv) {
     double cpu = 0;
     {
         orvel::view::LivePanes live(state, layout, messages, nullptr, env);
-        std::this_thread::sleep_for(500ms);  // let the child finish pre-encoding
         for (int cam = 1; cam <= panes; ++cam) {
             const std::string text = "Cam " + std::to_string(cam) + "--bench";
             if (live.open_live_pane("127.0.0.1", port - 1, cam, text, false) < 0)
@@ -306,7 +361,11 @@ int main(int argc, char** argv) {
     }
     kill(child, SIGTERM);
     waitpid(child, nullptr, 0);
+    const double bare_after = bare_decode_seconds_per_frame(loops);
+    const double pipeline_after = pipeline_seconds_per_frame(loops);
     orvel::codec::decoder_table_shutdown();
+    const double bare = (bare_before + bare_after) / 2;
+    const double pipeline = (pipeline_before + pipeline_after) / 2;
 
     // Audio frames are queued too (one per 768 ms per camera); video frames are the rest.
     const double audio_frames = panes * seconds / 0.768;
@@ -318,8 +377,12 @@ int main(int argc, char** argv) {
     std::printf("video frames expected at 25/s: %d, received: %.0f, displayed: %llu (%.2f%% of received)\n",
                 panes * seconds * 25, video_queued, static_cast<unsigned long long>(drawn),
                 video_queued > 0 ? 100.0 * drawn / video_queued : 0.0);
-    std::printf("client CPU per displayed frame: %.1f us; libavcodec bare decode of the same %d streams: %.1f us; ratio %.2f\n",
-                per_frame * 1e6, panes, bare * 1e6, bare > 0 ? per_frame / bare : 0.0);
+    std::printf("libavcodec bare decode of the same %d streams: %.1f us per frame (before %.1f, after %.1f)\n",
+                panes, bare * 1e6, bare_before * 1e6, bare_after * 1e6);
+    std::printf("client pipeline without threads (decode to YUY2, convert, copy): %.1f us per frame, ratio %.2f\n",
+                pipeline * 1e6, bare > 0 ? pipeline / bare : 0.0);
+    std::printf("client CPU per displayed frame: %.1f us; ratio to bare decode %.2f\n", per_frame * 1e6,
+                bare > 0 ? per_frame / bare : 0.0);
     std::printf("receive-to-hand-off latency: p50 %.0f ms, p99 %.0f ms\n",
                 renderer.latency.percentile(0.50), renderer.latency.percentile(0.99));
     std::printf("resident memory: base %ld KiB, peak %ld KiB, %.2f MiB per pane; first %ld KiB, last %ld KiB\n",

@@ -45,8 +45,20 @@ TEST(Yuy2ToBgrx, KnownColours) {
     }
 }
 
+// Both vector block kinds (AVX2 where the processor has it, SSE2 always) are checked.
+class Yuy2Blocks : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        if (!yuy2_convert_allow_avx2(GetParam()) && GetParam())
+            GTEST_SKIP() << "no AVX2 on this processor";
+    }
+    void TearDown() override { yuy2_convert_allow_avx2(true); }
+};
+INSTANTIATE_TEST_SUITE_P(Blocks, Yuy2Blocks, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "avx2" : "sse2"; });
+
 // Every (Y, U, V) combination through the vector path equals the equations.
-TEST(Yuy2ToBgrx, EveryInputMatchesTheEquations) {
+TEST_P(Yuy2Blocks, EveryInputMatchesTheEquations) {
     const int width = 512;  // 256 pairs per row: one row per (Y, U) with V running
     std::vector<uint8_t> src(static_cast<size_t>(width) * 2 * 256);
     std::vector<uint8_t> dst(static_cast<size_t>(width) * 4 * 256);
@@ -75,9 +87,9 @@ TEST(Yuy2ToBgrx, EveryInputMatchesTheEquations) {
 }
 
 // In-place conversion equals the copying one for widths with and without a vector tail.
-TEST(Yuy2ToBgrx, InPlaceEqualsCopyForAnyWidth) {
+TEST_P(Yuy2Blocks, InPlaceEqualsCopyForAnyWidth) {
     std::mt19937 rng(7);
-    for (int width : {2, 4, 6, 8, 14, 320, 352, 354, 704, 1280}) {
+    for (int width : {2, 4, 6, 8, 14, 16, 18, 30, 32, 34, 320, 352, 354, 704, 1280}) {
         const int height = 5;
         std::vector<uint8_t> src(static_cast<size_t>(width) * height * 2);
         for (auto& b : src) b = static_cast<uint8_t>(rng());

@@ -96,6 +96,34 @@ TEST_F(SoftwareRendererTest, StretchIsNearestNeighbour) {
     }
 }
 
+// A pane smaller than its picture (a 6 x 6 grid) gets the picture shrunk, still nearest
+// neighbour: every pixel is a source pixel, column x from source column x * 352 / 133 and
+// row y from source row y * 288 / 108, and nothing spills outside the pane.
+TEST_F(SoftwareRendererTest, ShrinkIsNearestNeighbourInsideThePane) {
+    std::vector<uint8_t> pic(352u * 288 * 4);
+    for (int y = 0; y < 288; ++y)
+        for (int x = 0; x < 352; ++x) {
+            uint8_t* p = &pic[(static_cast<size_t>(y) * 352 + x) * 4];
+            p[0] = static_cast<uint8_t>(x);       // blue: column (low byte)
+            p[1] = static_cast<uint8_t>(x >> 8);  // green: column (high bit)
+            p[2] = static_cast<uint8_t>(y);       // red: row
+            p[3] = 0;
+        }
+    const platform::Rect dest{136, 111, 136 + 133, 111 + 108};  // pane 7 of 6 x 6 on 808 x 657
+    renderer_->blit(7, pic.data(), 352, 288, dest, false, {}, 0);
+    const QImage image = frame();
+    for (int y = 0; y < 108; y += 7)
+        for (int x = 0; x < 133; ++x) {
+            const QRgb px = image.pixel(136 + x, 111 + y);
+            const int sx = x * 352 / 133, sy = y * 288 / 108;
+            ASSERT_EQ(qBlue(px) | (qGreen(px) << 8), sx) << x << "," << y;
+            ASSERT_EQ(qRed(px), sy & 0xff) << x << "," << y;
+        }
+    EXPECT_EQ(image.pixel(135, 150) & 0xffffff, kBackground);
+    EXPECT_EQ(image.pixel(136 + 133, 150) & 0xffffff, kBackground);
+    EXPECT_EQ(image.pixel(200, 111 + 108) & 0xffffff, kBackground);
+}
+
 TEST_F(SoftwareRendererTest, RecIsRedInsideItsBox) {
     const auto pic = bgrx_solid(352, 288, 0x404040);
     const platform::Rect dest{405, 1, 808, 328};

@@ -7,6 +7,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace orvel::gui::render {
 
 namespace {
@@ -16,13 +20,54 @@ QRect to_qrect(const platform::Rect& r) { return QRect(r.left, r.top, r.width(),
 bool is_empty(const platform::Rect& r) { return r.width() <= 0 || r.height() <= 0; }
 
 // Copies BGRX pixels and sets the filler byte, so the buffer is a valid opaque 0xffRRGGBB
-// image for every Qt drawing path. Same cost as a plain copy once vectorised.
+// image for every Qt drawing path: four pixels per step, so it costs what a plain copy does.
 void copy_opaque(const uint8_t* src, uint8_t* dst, size_t pixels) {
-    for (size_t i = 0; i < pixels; ++i) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    for (; i + 4 <= pixels; i += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i * 4));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i * 4), _mm_or_si128(v, opaque));
+    }
+#endif
+    for (; i < pixels; ++i) {
         uint32_t v;
         std::memcpy(&v, src + i * 4, 4);
         v |= 0xFF000000u;
         std::memcpy(dst + i * 4, &v, 4);
+    }
+}
+
+// Nearest-neighbour shrink of a BGRX picture into `dst` (dst_width x dst_height, both no larger
+// than the source), filler byte set as in copy_opaque. Destination column x shows source column
+// x * src_width / dst_width (rounded down), and likewise for rows; the quotients are stepped
+// exactly, without a division per pixel.
+void shrink_opaque(const uint8_t* src, int src_width, int src_height, uint8_t* dst, int dst_width,
+                   int dst_height) {
+    const int x_step = src_width / dst_width, x_extra = src_width % dst_width;
+    const int y_step = src_height / dst_height, y_extra = src_height % dst_height;
+    int sy = 0, y_rest = 0;
+    for (int y = 0; y < dst_height; ++y) {
+        const uint8_t* src_row = src + static_cast<size_t>(sy) * static_cast<size_t>(src_width) * 4;
+        uint32_t* out = reinterpret_cast<uint32_t*>(dst + static_cast<size_t>(y) * dst_width * 4);
+        int sx = 0, x_rest = 0;
+        for (int x = 0; x < dst_width; ++x) {
+            uint32_t v;
+            std::memcpy(&v, src_row + static_cast<size_t>(sx) * 4, 4);
+            out[x] = v | 0xFF000000u;
+            sx += x_step;
+            x_rest += x_extra;
+            if (x_rest >= dst_width) {
+                x_rest -= dst_width;
+                ++sx;
+            }
+        }
+        sy += y_step;
+        y_rest += y_extra;
+        if (y_rest >= dst_height) {
+            y_rest -= dst_height;
+            ++sy;
+        }
     }
 }
 
@@ -82,16 +127,25 @@ void SoftwareRenderer::blit(int pane, const uint8_t* bgrx, int width, int height
     if (pane < 0 || pane >= view::kMaxRenderPanes || !bgrx) return;
     if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide) return;
     if (is_empty(dest)) return;
-    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+    // A picture larger than its place (the panes of a big grid) is shrunk here, on the display
+    // thread: less to copy, and the UI thread then draws it unscaled. A smaller one is copied
+    // and stretched when it is drawn.
+    const bool shrink = dest.width() <= width && dest.height() <= height;
+    const int stored_width = shrink ? dest.width() : width;
+    const int stored_height = shrink ? dest.height() : height;
+    const size_t pixels = static_cast<size_t>(stored_width) * static_cast<size_t>(stored_height);
     const size_t bytes = pixels * 4;
-    // Buffers follow the picture size; they change only when the size does.
+    // Buffers follow the stored size; they change only when that size does.
     if (store_.buffer_bytes(pane) != bytes && !store_.reserve(pane, bytes)) return;
     uint8_t* dst = store_.begin_write(pane, bytes);
     if (!dst) return;
-    copy_opaque(bgrx, dst, pixels);
+    if (shrink)
+        shrink_opaque(bgrx, width, height, dst, stored_width, stored_height);
+    else
+        copy_opaque(bgrx, dst, pixels);
     FrameInfo info;
-    info.width = width;
-    info.height = height;
+    info.width = stored_width;
+    info.height = stored_height;
     info.dest = dest;
     info.rec_box = rec_box;
     info.full_screen_target = full_screen_target;

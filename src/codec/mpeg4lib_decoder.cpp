@@ -2,9 +2,12 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/buffer.h>
 #include <libavutil/log.h>
 }
 
+#include <algorithm>
+#include <cstring>
 #include <mutex>
 
 namespace orvel::codec {
@@ -13,6 +16,7 @@ Mpeg4LibDecoder::Mpeg4LibDecoder(int width, int height) : width_(width), height_
 
 Mpeg4LibDecoder::~Mpeg4LibDecoder() {
     av_packet_free(&packet_);
+    av_buffer_unref(&input_);
     av_frame_free(&frame_);
     avcodec_free_context(&context_);
 }
@@ -44,16 +48,28 @@ int Mpeg4LibDecoder::decode(const uint8_t* data, uint8_t* output, int length) {
     if (length <= 0) {
         return 0;
     }
-    const uint8_t* bytes = input_.copy(data, static_cast<std::size_t>(length));
-    if (bytes == nullptr) {
+    const std::size_t needed = static_cast<std::size_t>(length) + AV_INPUT_BUFFER_PADDING_SIZE;
+    if (input_ == nullptr || input_->size < needed || !av_buffer_is_writable(input_)) {
+        // Grows only when a larger buffer arrives (or, rarely, when the library still holds the
+        // last one), so steady decoding does not allocate.
+        const std::size_t size = std::max(needed, input_ != nullptr ? input_->size : 0);
+        av_buffer_unref(&input_);
+        input_ = av_buffer_alloc(size);
+        if (input_ == nullptr) {
+            return AVERROR(ENOMEM);
+        }
+    }
+    std::memcpy(input_->data, data, static_cast<std::size_t>(length));
+    std::memset(input_->data + length, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+
+    packet_->buf = av_buffer_ref(input_);
+    if (packet_->buf == nullptr) {
         return AVERROR(ENOMEM);
     }
-
-    packet_->data = const_cast<uint8_t*>(bytes);
+    packet_->data = input_->data;
     packet_->size = length;
     const int sent = avcodec_send_packet(context_, packet_);
-    packet_->data = nullptr;
-    packet_->size = 0;
+    av_packet_unref(packet_);
     if (sent < 0 && sent != AVERROR(EAGAIN)) {
         return sent;
     }

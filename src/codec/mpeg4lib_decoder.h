@@ -6,6 +6,7 @@
 #include "codec/picture_output.h"
 #include "codec/video_decoder.h"
 
+struct AVBufferRef;
 struct AVCodecContext;
 struct AVFrame;
 struct AVPacket;
@@ -30,7 +31,10 @@ private:
     AVCodecContext* context_ = nullptr;
     AVFrame* frame_ = nullptr;
     AVPacket* packet_ = nullptr;
-    PaddedInput input_;
+    // Reference-counted input copy with zeroed padding, reused while the library holds no
+    // reference to it: a packet that owns no buffer would be copied into a new allocation by
+    // the library on every send.
+    AVBufferRef* input_ = nullptr;
 };
 
 }  // namespace orvel::codec

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "codec/decoder_table.h"
@@ -43,6 +44,14 @@ protected:
     CountingRenderer renderer_;
     net::LiveStreamEnv env_;
 };
+
+// Open descriptors of this process (both ends of the loopback connections).
+int open_descriptors() {
+    int n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
 
 dvrsim::StreamConfig config_of(dvrsim::StreamKind kind, int width = 352, int height = 288) {
     dvrsim::StreamConfig c;
@@ -141,19 +150,25 @@ TEST_F(LiveStreamTest, RefusedConnectionFailsTheOpen) {
 }
 
 TEST_F(LiveStreamTest, RepeatedOpenAndCloseLeavesNothingBehind) {
-    LoopbackStreamServer server(config_of(dvrsim::StreamKind::mpeg4));
     const int decoders_before = codec::decoder_live_count();
-    for (int i = 0; i < 40; ++i) {
-        auto slot = view::make_live_slot();
-        ASSERT_TRUE(net::stream_open(*slot, "127.0.0.1", server.port(), 1 + i % 4, env_));
-        if (i % 8 == 0) std::this_thread::sleep_for(60ms);
-        ASSERT_TRUE(net::stream_stop(*slot, 2000));
-        EXPECT_FALSE(slot->receive_thread.joinable());
-        EXPECT_FALSE(slot->display_thread.joinable());
-        for (int32_t h : slot->decoders)
-            if (h != view::kNoDecoder) codec::decoder_destroy(h);
+    const int descriptors_before = open_descriptors();
+    {
+        LoopbackStreamServer server(config_of(dvrsim::StreamKind::mpeg4));
+        for (int i = 0; i < 200; ++i) {
+            auto slot = view::make_live_slot();
+            ASSERT_TRUE(net::stream_open(*slot, "127.0.0.1", server.port(), 1 + i % 4, env_));
+            if (i % 8 == 0) std::this_thread::sleep_for(60ms);
+            ASSERT_TRUE(net::stream_stop(*slot, 2000));
+            EXPECT_FALSE(slot->receive_thread.joinable());
+            EXPECT_FALSE(slot->display_thread.joinable());
+            for (int32_t h : slot->decoders)
+                if (h != view::kNoDecoder) codec::decoder_destroy(h);
+        }
     }
     EXPECT_EQ(codec::decoder_live_count(), decoders_before);
+    // Every client socket was closed by its own receiving thread (the server's are closed with
+    // the server).
+    EXPECT_EQ(open_descriptors(), descriptors_before);
 }
 
 }  // namespace

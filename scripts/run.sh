@@ -11,7 +11,8 @@
 #
 # Environment: ORVEL_JOBS (build jobs, default 2), ORVEL_SCREENSHOT (screenshot file),
 # ORVEL_SCREENSHOT_SECONDS (interval, default 3), ORVEL_RUN_SECONDS (end the program after
-# that many seconds; default: run until it is closed).
+# that many seconds; default: run until it is closed), ORVEL_DISPLAY_MODE (demo configuration
+# only: "software" draws through the software path, anything else through OpenGL).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -21,6 +22,7 @@ out_dir=$root/out
 screenshot=${ORVEL_SCREENSHOT:-$out_dir/screenshot.png}
 shot_seconds=${ORVEL_SCREENSHOT_SECONDS:-3}
 run_seconds=${ORVEL_RUN_SECONDS:-0}
+display_mode=${ORVEL_DISPLAY_MODE:-opengl}
 
 # Background processes this script started, ended on exit (newest first).
 pids=()
@@ -59,6 +61,10 @@ prepare_config() {
   # Fresh on every run: the program writes its settings back into this file.
   install -m 0600 "$root/res/demo/orvelcam.ini" "$demo/orvelcam.ini"
   demo_ini=$demo/orvelcam.ini
+  if [ "$display_mode" = software ]; then
+    sed -i 's/^DISPLAY=.*/DISPLAY=GDI/' "$demo_ini"
+    echo "run: the demo draws through the software path (DISPLAY=GDI)"
+  fi
   export XDG_CONFIG_HOME=$demo
   echo "run: no configuration of your own; using the demo configuration $demo/orvelcam.ini"
 }

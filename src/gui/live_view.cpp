@@ -57,8 +57,8 @@ bool LiveView::rebuild_panes(int pane_count) {
     const int side = state_.grid_side;
     const int count = std::clamp(pane_count, 0, view::kMaxRenderPanes);
     for (int p = 0; p < count; ++p)
-        rects_[static_cast<std::size_t>(p)] = view::gpu_pane_rect(
-            p, side, state_.video_client_width, state_.video_client_height);
+        rects_[static_cast<std::size_t>(p)] =
+            view::gpu_pane_rect(p, side, state_.video_client_width, state_.video_client_height);
     return gpu_->renderer_build_panes(count, rects_.data());
 }
 

@@ -56,9 +56,10 @@ Program::Program(view::AppState& state, app::Config& config, view::ScreenModeKin
     wire_connect_button(dispatcher_, *controls_, *connect_logic_, window_.get());
     channel_.set_handler(this);
 
-    window_->video_area()->video_window()->set_click_handler([this](int x, int y, bool double_click) {
-        if (!double_click) live_->on_video_click(x, y);
-    });
+    window_->video_area()->video_window()->set_click_handler(
+        [this](int x, int y, bool double_click) {
+            if (!double_click) live_->on_video_click(x, y);
+        });
     window_->video_area()->video_window()->set_view_source([this] {
         return VideoGridView{state_.grid_side, state_.full_view_active.load() != 0,
                              state_.last_click_x, state_.last_click_y};

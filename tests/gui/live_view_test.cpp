@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
-
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -29,9 +28,11 @@ protected:
     void SetUp() override {
         test::app();
         codec::decoder_table_init();
-        std::string scenario_text = "user admin 1234\ndevice 2\nswitch 4\nstream * mpeg4 176x144 noaudio\n";
+        std::string scenario_text =
+            "user admin 1234\ndevice 2\nswitch 4\nstream * mpeg4 176x144 noaudio\n";
         for (int cam = 1; cam <= kCameras; ++cam)
-            scenario_text += "camera " + std::to_string(cam) + " Door " + std::to_string(cam) + "\n";
+            scenario_text +=
+                "camera " + std::to_string(cam) + " Door " + std::to_string(cam) + "\n";
         dvrsim::Scenario scenario;
         std::string error;
         ASSERT_TRUE(dvrsim::load_scenario_text(scenario_text, scenario, error)) << error;

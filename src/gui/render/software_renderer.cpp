@@ -4,7 +4,6 @@
 #include <QImage>
 #include <QPaintEvent>
 #include <QPainter>
-
 #include <cstring>
 
 #if defined(__SSE2__)

@@ -1,7 +1,6 @@
 #include "view/render/yuy2_convert.h"
 
 #include <algorithm>
-
 #include <atomic>
 
 #if defined(__SSE2__)
@@ -61,17 +60,18 @@ inline void convert8(const uint8_t* in, uint8_t* out) {
     const __m128i low16 = _mm_set1_epi32(0xFFFF);
     // Luma in pixel order, chroma as (U, V) per pair, both 16-bit.
     const __m128i y16 = _mm_packs_epi32(_mm_and_si128(lo, low16), _mm_and_si128(hi, low16));
-    const __m128i uv16 = _mm_sub_epi16(_mm_packs_epi32(_mm_srli_epi32(lo, 16), _mm_srli_epi32(hi, 16)),
-                                       _mm_set1_epi16(128));
+    const __m128i uv16 = _mm_sub_epi16(
+        _mm_packs_epi32(_mm_srli_epi32(lo, 16), _mm_srli_epi32(hi, 16)), _mm_set1_epi16(128));
     // Per-pair offsets (32-bit): blue (U * 3629) >> 11, red (V * 11485) >> 13, green
     // (U * -360857 + V * -748830 + 12) >> 20 with the 20-bit factors split in two 16-bit halves.
     const __m128i b32 = _mm_srai_epi32(_mm_madd_epi16(uv16, _mm_set1_epi32(3629)), 11);
     const __m128i r32 = _mm_srai_epi32(_mm_madd_epi16(uv16, _mm_set1_epi32(11485 << 16)), 13);
     constexpr int kGreenU = -360857, kGreenV = -748830;
     constexpr int kGreenUHigh = kGreenU >> 8, kGreenVHigh = kGreenV >> 8;
-    constexpr int kGreenULow = kGreenU - kGreenUHigh * 256, kGreenVLow = kGreenV - kGreenVHigh * 256;
-    const __m128i g_high = _mm_madd_epi16(
-        uv16, _mm_set1_epi32((kGreenUHigh & 0xFFFF) | (kGreenVHigh << 16)));
+    constexpr int kGreenULow = kGreenU - kGreenUHigh * 256,
+                  kGreenVLow = kGreenV - kGreenVHigh * 256;
+    const __m128i g_high =
+        _mm_madd_epi16(uv16, _mm_set1_epi32((kGreenUHigh & 0xFFFF) | (kGreenVHigh << 16)));
     const __m128i g_low = _mm_madd_epi16(uv16, _mm_set1_epi32(kGreenULow | (kGreenVLow << 16)));
     const __m128i g32 = _mm_srai_epi32(
         _mm_add_epi32(_mm_add_epi32(_mm_slli_epi32(g_high, 8), g_low), _mm_set1_epi32(12)), 20);
@@ -109,23 +109,24 @@ __attribute__((target("avx2"))) inline void convert16(const uint8_t* in, uint8_t
     const __m256i low16 = _mm256_set1_epi32(0xFFFF);
     const __m256i y16 =
         _mm256_packs_epi32(_mm256_and_si256(lo, low16), _mm256_and_si256(hi, low16));
-    const __m256i uv16 = _mm256_sub_epi16(
-        _mm256_packs_epi32(_mm256_srli_epi32(lo, 16), _mm256_srli_epi32(hi, 16)),
-        _mm256_set1_epi16(128));
+    const __m256i uv16 =
+        _mm256_sub_epi16(_mm256_packs_epi32(_mm256_srli_epi32(lo, 16), _mm256_srli_epi32(hi, 16)),
+                         _mm256_set1_epi16(128));
     const __m256i b32 = _mm256_srai_epi32(_mm256_madd_epi16(uv16, _mm256_set1_epi32(3629)), 11);
     const __m256i r32 =
         _mm256_srai_epi32(_mm256_madd_epi16(uv16, _mm256_set1_epi32(11485 << 16)), 13);
     constexpr int kGreenU = -360857, kGreenV = -748830;
     constexpr int kGreenUHigh = kGreenU >> 8, kGreenVHigh = kGreenV >> 8;
-    constexpr int kGreenULow = kGreenU - kGreenUHigh * 256, kGreenVLow = kGreenV - kGreenVHigh * 256;
-    const __m256i g_high = _mm256_madd_epi16(
-        uv16, _mm256_set1_epi32((kGreenUHigh & 0xFFFF) | (kGreenVHigh << 16)));
+    constexpr int kGreenULow = kGreenU - kGreenUHigh * 256,
+                  kGreenVLow = kGreenV - kGreenVHigh * 256;
+    const __m256i g_high =
+        _mm256_madd_epi16(uv16, _mm256_set1_epi32((kGreenUHigh & 0xFFFF) | (kGreenVHigh << 16)));
     const __m256i g_low =
         _mm256_madd_epi16(uv16, _mm256_set1_epi32(kGreenULow | (kGreenVLow << 16)));
-    const __m256i g32 = _mm256_srai_epi32(
-        _mm256_add_epi32(_mm256_add_epi32(_mm256_slli_epi32(g_high, 8), g_low),
-                         _mm256_set1_epi32(12)),
-        20);
+    const __m256i g32 =
+        _mm256_srai_epi32(_mm256_add_epi32(_mm256_add_epi32(_mm256_slli_epi32(g_high, 8), g_low),
+                                           _mm256_set1_epi32(12)),
+                          20);
     const __m256i b16 = _mm256_add_epi16(y16, per_pixel16(b32));
     const __m256i g16 = _mm256_add_epi16(y16, per_pixel16(g32));
     const __m256i r16 = _mm256_add_epi16(y16, per_pixel16(r32));
@@ -142,7 +143,7 @@ __attribute__((target("avx2"))) inline void convert16(const uint8_t* in, uint8_t
 
 // One row in place, from the right: `pairs` is a multiple of 8 here.
 __attribute__((target("avx2"))) void row_in_place_avx2(const uint8_t* in, uint8_t* out,
-                                                        size_t pairs) {
+                                                       size_t pairs) {
     while (pairs >= 8) {
         pairs -= 8;
         convert16(in + pairs * 4, out + pairs * 8);
@@ -150,7 +151,7 @@ __attribute__((target("avx2"))) void row_in_place_avx2(const uint8_t* in, uint8_
 }
 
 __attribute__((target("avx2"))) size_t row_copy_avx2(const uint8_t* in, uint8_t* out,
-                                                      size_t pairs) {
+                                                     size_t pairs) {
     size_t pair = 0;
     for (; pair + 8 <= pairs; pair += 8) convert16(in + pair * 4, out + pair * 8);
     return pair;

@@ -125,6 +125,10 @@ void LiveView::on_video_click(int x, int y) {
     state_.last_click_y = static_cast<std::int16_t>(std::clamp(y, 0, 32767));
 }
 
+void LiveView::show_selection_frame(const QRect& frame, QRgb rgb) {
+    if (gpu_) gpu_->set_selection_frame(frame, rgb);
+}
+
 view::RenderStats* LiveView::render_stats() {
     if (gpu_) return gpu_.get();
     return software_.get();

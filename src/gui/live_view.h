@@ -51,6 +51,9 @@ public:
 
     // A click in the video window selects the pane under it. Thread: UI thread.
     void on_video_click(int x, int y);
+    // The selection frame the video window paints (null: none), repeated over the pictures
+    // of the GPU path. Thread: UI thread.
+    void show_selection_frame(const QRect& frame, QRgb rgb);
 
     // net::PaneHooks. Thread: UI thread.
     int open_live_pane(const net::LiveCameraTarget& target, bool record) override;

@@ -14,10 +14,22 @@ VideoWindow::VideoWindow(QWidget* parent) : QWidget(parent) {
     setCursor(Qt::ArrowCursor);
 }
 
+QRect VideoWindow::selection_frame(const VideoGridView& v, int w, int h) {
+    const int n = v.grid_side;
+    if (n <= 1 || v.full_view || v.click_x <= 0 || v.click_y <= 0) return {};
+    const int cw = (w - 2) / n, ch = (h - 2) / n;
+    if (cw <= 0 || ch <= 0) return {};
+    const int col = std::min(n - 1, v.click_x / cw), row = std::min(n - 1, v.click_y / ch);
+    // QPainter::drawRect with a 1-pixel pen covers width + 1 x height + 1 pixels.
+    return QRect(1 + col * cw, 1 + row * ch, cw, ch);
+}
+
 void VideoWindow::paintEvent(QPaintEvent*) {
     const VideoGridView v = source_ ? source_() : VideoGridView{};
     QPainter p(this);
     const int w = width(), h = height();
+    const QRect frame = selection_frame(v, w, h);
+    if (on_selection_) on_selection_(frame);
     // Border of the child-with-border window.
     p.setPen(QColor(44, 48, 56));
     p.drawRect(0, 0, w - 1, h - 1);
@@ -41,10 +53,10 @@ void VideoWindow::paintEvent(QPaintEvent*) {
         p.drawText(cell, Qt::AlignCenter, QStringLiteral("%1").arg(pane + 1));
     }
     // Selection frame around the cell holding the remembered click point.
-    if (v.click_x > 0 && v.click_y > 0 && cw > 0 && ch > 0) {
-        const int col = std::min(n - 1, v.click_x / cw), row = std::min(n - 1, v.click_y / ch);
-        p.setPen(QPen(QColor(200, 100, 60), 1));
-        p.drawRect(col * cw, row * ch, cw, ch);
+    if (!frame.isNull()) {
+        p.resetTransform();
+        p.setPen(QPen(QColor(kSelectionFrameColour), 1));
+        p.drawRect(frame);
     }
 }
 

@@ -5,15 +5,14 @@
 #pragma once
 
 #include <QWidget>
-
 #include <functional>
 
 namespace orvel::gui {
 
 // What the video window needs to know to paint its grid.
 struct VideoGridView {
-    int grid_side = 2;            // n: n x n panes
-    bool full_view = false;       // one pane enlarged: no grid lines
+    int grid_side = 2;             // n: n x n panes
+    bool full_view = false;        // one pane enlarged: no grid lines
     int click_x = 1, click_y = 1;  // remembered click point (selection frame)
 };
 
@@ -29,6 +28,13 @@ public:
     void set_context_handler(std::function<void(int x, int y, QPoint global)> fn) {
         on_context_ = std::move(fn);
     }
+    // Told the selection frame (window coordinates; a null rectangle: none) each time the
+    // window paints, so a renderer drawing over the panes can draw it too. Thread: UI thread.
+    void set_selection_listener(std::function<void(const QRect&)> fn) {
+        on_selection_ = std::move(fn);
+    }
+    // The selection frame of a view on a w x h window (null: none). Thread: any.
+    static QRect selection_frame(const VideoGridView& view, int w, int h);
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -39,6 +45,7 @@ private:
     std::function<VideoGridView()> source_;
     std::function<void(int, int, bool)> on_click_;
     std::function<void(int, int, QPoint)> on_context_;
+    std::function<void(const QRect&)> on_selection_;
 };
 
 class VideoArea : public QWidget {
@@ -52,5 +59,7 @@ private:
 
 // The background colour of the video area and video window (red 8, green 1, blue 1).
 inline constexpr QRgb kVideoBackground = 0x080101;
+// The selected pane's frame (also drawn by the GPU path over its pictures).
+inline constexpr QRgb kSelectionFrameColour = 0xC8643C;
 
 }  // namespace orvel::gui

@@ -1,15 +1,15 @@
 // The GPU path on a real GL device (Xvfb with Mesa): pictures read back from the framebuffer.
-#include <QOpenGLWidget>
-#include <QTest>
-#include <QWidget>
+#include "gui/render/gl_renderer.h"
 
 #include <gtest/gtest.h>
 
+#include <QOpenGLWidget>
+#include <QTest>
+#include <QWidget>
 #include <array>
 #include <thread>
 
 #include "../support/fake_ports.h"
-#include "gui/render/gl_renderer.h"
 #include "gui/render/pane_store.h"
 #include "render_test_support.h"
 
@@ -116,6 +116,31 @@ TEST_F(GlRendererTest, CaptionIsGreenAndRecIsRedInTheirPaneCorners) {
     const QRect below(r.left, r.top + 60, r.width(), r.height() - 60);
     EXPECT_EQ(test::count_near(image, below, qRgb(0, 255, 0), 90), 0);
     EXPECT_EQ(test::count_near(image, below, qRgb(255, 0, 0), 90), 0);
+}
+
+// The selected pane's frame shows over pictures and follows the selection; the pictures
+// under the old frame come back whole.
+TEST_F(GlRendererTest, SelectionFrameIsDrawnOverPicturesAndMoves) {
+    build(2);
+    const auto grey = grey_picture(352, 288);
+    for (int pane = 0; pane < 4; ++pane) renderer_->draw_pane(grey.data(), pane, "", false, 0);
+    frame();
+    const QRgb orange = qRgb(200, 100, 60);
+    const platform::Rect r0 = rects_[0];
+    renderer_->set_selection_frame(QRect(r0.left + 1, r0.top + 1, r0.width() - 2, r0.height() - 2),
+                                   orange);
+    QImage image = frame();
+    EXPECT_TRUE(test::near_colour(image.pixel(r0.left + 1, r0.top + 100), orange, 3));
+    EXPECT_TRUE(test::near_colour(image.pixel(r0.left + 100, r0.top + 1), orange, 3));
+    const platform::Rect r3 = rects_[3];
+    renderer_->set_selection_frame(QRect(r3.left + 1, r3.top + 1, r3.width() - 2, r3.height() - 2),
+                                   orange);
+    image = frame();
+    EXPECT_TRUE(test::near_colour(image.pixel(r3.left + 1, r3.top + 100), orange, 3));
+    EXPECT_TRUE(test::near_colour(image.pixel(r0.left + 1, r0.top + 100), qRgb(128, 128, 128), 3));
+    renderer_->set_selection_frame(QRect(), orange);
+    image = frame();
+    EXPECT_TRUE(test::near_colour(image.pixel(r3.left + 1, r3.top + 100), qRgb(128, 128, 128), 3));
 }
 
 TEST_F(GlRendererTest, FullViewShowsOnlyTheCurrentPaneOverTheWholeWindow) {

@@ -4,7 +4,6 @@
 #include <QOpenGLContext>
 #include <QOpenGLShaderProgram>
 #include <QPainter>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -93,12 +92,11 @@ void GlPaneWidget::initializeGL() {
     // A context lost and made again starts from nothing.
     for (PaneTexture& t : textures_) t = PaneTexture{};
     vertex_buffer_ = 0;
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this,
-            [this] {
-                makeCurrent();
-                release_gl();
-                doneCurrent();
-            });
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
+        makeCurrent();
+        release_gl();
+        doneCurrent();
+    });
     program_ = std::make_unique<QOpenGLShaderProgram>();
     bool ok = program_->addShaderFromSourceCode(QOpenGLShader::Vertex, kYuy2VertexShader) &&
               program_->addShaderFromSourceCode(QOpenGLShader::Fragment, kYuy2FragmentShader);
@@ -169,12 +167,13 @@ void GlPaneWidget::draw_picture(int slot, const QRect& target) {
     const qreal dpr = devicePixelRatioF();
     const int x = static_cast<int>(target.x() * dpr);
     const int y = static_cast<int>((height() - target.y() - target.height()) * dpr);
-    glViewport(x, y, static_cast<int>(target.width() * dpr), static_cast<int>(target.height() * dpr));
+    glViewport(x, y, static_cast<int>(target.width() * dpr),
+               static_cast<int>(target.height() * dpr));
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, t.id);
     program_->setUniformValue("u_picture", 0);
-    program_->setUniformValue("u_size", QVector2D(static_cast<float>(t.width & ~1),
-                                                  static_cast<float>(t.height)));
+    program_->setUniformValue(
+        "u_size", QVector2D(static_cast<float>(t.width & ~1), static_cast<float>(t.height)));
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
 }
 
@@ -265,7 +264,8 @@ void GlPaneWidget::paintGL() {
     if (renderer_.full_view_.load()) {
         // One pane fills the window: its own picture or a main-stream one, the newest wins.
         const int pane = renderer_.current_pane_.load();
-        const int candidates[3] = {pane, GlRenderer::kNarrowHighResSlot, GlRenderer::kWideHighResSlot};
+        const int candidates[3] = {pane, GlRenderer::kNarrowHighResSlot,
+                                   GlRenderer::kWideHighResSlot};
         int best = -1;
         bool any_new = false;
         for (int slot : candidates) {
@@ -281,14 +281,13 @@ void GlPaneWidget::paintGL() {
                     best = slot;
             }
         }
-        if (best >= 0)
-            drawn[drawn_count++] = {best, rect(), best >= view::kMaxRenderPanes};
+        if (best >= 0) drawn[drawn_count++] = {best, rect(), best >= view::kMaxRenderPanes};
     } else {
         for (int pane = 0; pane < renderer_.pane_count_; ++pane) {
             const bool fresh = take_and_upload(pane);
             if (!fresh && !(full && textures_[static_cast<size_t>(pane)].has_picture)) continue;
-            drawn[drawn_count++] = {pane, to_qrect(renderer_.pane_rects_[static_cast<size_t>(pane)]),
-                                    false};
+            drawn[drawn_count++] = {
+                pane, to_qrect(renderer_.pane_rects_[static_cast<size_t>(pane)]), false};
         }
     }
     for (int i = 0; i < drawn_count; ++i) draw_picture(drawn[i].slot, drawn[i].target);
@@ -303,6 +302,17 @@ void GlPaneWidget::paintGL() {
             draw_high_res_texts(painter, drawn[i].slot, drawn[i].target);
         else
             draw_pane_texts(painter, drawn[i].slot, drawn[i].target);
+    }
+    // Drawn on every frame: a picture that was just drawn may have covered it.
+    // Four one-pixel bars cover exactly the pixels a one-pixel QPainter::drawRect covers on
+    // the raster engine (the GL engine places outline pixels differently).
+    if (!renderer_.full_view_.load() && !renderer_.selection_frame_.isNull()) {
+        const QRect& f = renderer_.selection_frame_;
+        const QColor colour(renderer_.selection_rgb_);
+        painter.fillRect(QRect(f.x(), f.y(), f.width() + 1, 1), colour);
+        painter.fillRect(QRect(f.x(), f.y() + f.height(), f.width() + 1, 1), colour);
+        painter.fillRect(QRect(f.x(), f.y(), 1, f.height() + 1), colour);
+        painter.fillRect(QRect(f.x() + f.width(), f.y(), 1, f.height() + 1), colour);
     }
 }
 

@@ -5,7 +5,6 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QThread>
-
 #include <cstring>
 
 #include "gui/render/gl_pane_widget.h"
@@ -79,7 +78,8 @@ void GlRenderer::refresh() {
 
 bool GlRenderer::renderer_create() {
     renderer_release();
-    QWidget* window = device_full_screen_.load() ? full_screen_window_.data() : video_window_.data();
+    QWidget* window =
+        device_full_screen_.load() ? full_screen_window_.data() : video_window_.data();
     // Probe for a usable context first: the widget's own context is made only when it shows.
     bool ok = window != nullptr;
     if (ok) {
@@ -191,6 +191,17 @@ bool GlRenderer::renderer_build_panes(int count, const platform::Rect* pane_rect
     pane_count_ = count;
     widget_->update();
     return true;
+}
+
+void GlRenderer::set_selection_frame(const QRect& frame, QRgb rgb) {
+    if (frame == selection_frame_ && rgb == selection_rgb_) return;
+    selection_frame_ = frame;
+    selection_rgb_ = rgb;
+    // The old frame lies on pictures that are only redrawn when they change: redraw them all.
+    if (widget_) {
+        widget_->request_full_redraw();
+        widget_->update();
+    }
 }
 
 void GlRenderer::clear_pane(int pane) {

@@ -15,7 +15,6 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
-
 #include <array>
 #include <atomic>
 #include <mutex>
@@ -34,8 +33,8 @@ public:
     // Largest picture side accepted for a pane (pixels), whatever the GL limits allow.
     static constexpr int kMaxPictureSide = 4096;
     // Buffer slots of the high-resolution set after the 36 pane slots.
-    static constexpr int kNarrowHighResSlot = view::kMaxRenderPanes;      // 960 x 720
-    static constexpr int kWideHighResSlot = view::kMaxRenderPanes + 1;    // 1280 x 720
+    static constexpr int kNarrowHighResSlot = view::kMaxRenderPanes;    // 960 x 720
+    static constexpr int kWideHighResSlot = view::kMaxRenderPanes + 1;  // 1280 x 720
 
     // Thread: UI thread. `video_window` is the window holding all panes; failures are shown
     // through `boxes` (owner-less, empty caption).
@@ -51,6 +50,9 @@ public:
     void refresh();
     // Thread: UI thread. The GL widget (nullptr without a device); tests read it back.
     QWidget* widget() const;
+    // Thread: UI thread. The selected pane's frame, drawn over the pictures in the colour
+    // `rgb` (a null rectangle: none), so the selection shows on panes that have pictures.
+    void set_selection_frame(const QRect& frame, QRgb rgb);
     // Thread: UI thread, after the pane's display thread has ended. Takes the pane's picture
     // off the screen (its pane was closed), so no stale picture stays behind.
     void clear_pane(int pane);
@@ -71,9 +73,8 @@ public:
     void use_narrow_high_res(bool narrow) override;
     void draw_pane(const uint8_t* yuy2, int pane, std::string_view caption, bool rec,
                    view::ReceivedAtNs received_at) override;
-    void draw_high_res(const uint8_t* yuy2, int pane, int width, int height,
-                       uint32_t packed_time, std::string_view caption,
-                       view::ReceivedAtNs received_at) override;
+    void draw_high_res(const uint8_t* yuy2, int pane, int width, int height, uint32_t packed_time,
+                       std::string_view caption, view::ReceivedAtNs received_at) override;
 
     // view::RenderStats. Thread: any.
     view::PaneFrameCounts pane_counts(int pane) const override;
@@ -119,6 +120,8 @@ private:
     // UI thread only.
     std::array<platform::Rect, view::kMaxRenderPanes> pane_rects_{};
     int pane_count_ = 0;
+    QRect selection_frame_;
+    QRgb selection_rgb_ = 0;
 };
 
 }  // namespace orvel::gui::render

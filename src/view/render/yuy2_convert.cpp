@@ -19,6 +19,13 @@ constexpr float kGreenU = 0.34414f;
 constexpr float kGreenV = 0.71414f;
 constexpr float kRedV = 1.402f;
 
+// Fixed-point green factors of the vector routines: 20-bit, split in a high and a low part
+// so each fits the 16-bit multiplier of madd.
+constexpr int kGreenUFixed = -360857, kGreenVFixed = -748830;
+constexpr int kGreenUHigh = kGreenUFixed >> 8, kGreenVHigh = kGreenVFixed >> 8;
+constexpr int kGreenULow = kGreenUFixed - kGreenUHigh * 256;
+constexpr int kGreenVLow = kGreenVFixed - kGreenVHigh * 256;
+
 inline uint8_t clamp_byte(float value) {
     // Truncation toward zero, then clamping: the order the equations define.
     int v = static_cast<int>(value);
@@ -66,10 +73,6 @@ inline void convert8(const uint8_t* in, uint8_t* out) {
     // (U * -360857 + V * -748830 + 12) >> 20 with the 20-bit factors split in two 16-bit halves.
     const __m128i b32 = _mm_srai_epi32(_mm_madd_epi16(uv16, _mm_set1_epi32(3629)), 11);
     const __m128i r32 = _mm_srai_epi32(_mm_madd_epi16(uv16, _mm_set1_epi32(11485 << 16)), 13);
-    constexpr int kGreenU = -360857, kGreenV = -748830;
-    constexpr int kGreenUHigh = kGreenU >> 8, kGreenVHigh = kGreenV >> 8;
-    constexpr int kGreenULow = kGreenU - kGreenUHigh * 256,
-                  kGreenVLow = kGreenV - kGreenVHigh * 256;
     const __m128i g_high =
         _mm_madd_epi16(uv16, _mm_set1_epi32((kGreenUHigh & 0xFFFF) | (kGreenVHigh << 16)));
     const __m128i g_low = _mm_madd_epi16(uv16, _mm_set1_epi32(kGreenULow | (kGreenVLow << 16)));
@@ -115,10 +118,6 @@ __attribute__((target("avx2"))) inline void convert16(const uint8_t* in, uint8_t
     const __m256i b32 = _mm256_srai_epi32(_mm256_madd_epi16(uv16, _mm256_set1_epi32(3629)), 11);
     const __m256i r32 =
         _mm256_srai_epi32(_mm256_madd_epi16(uv16, _mm256_set1_epi32(11485 << 16)), 13);
-    constexpr int kGreenU = -360857, kGreenV = -748830;
-    constexpr int kGreenUHigh = kGreenU >> 8, kGreenVHigh = kGreenV >> 8;
-    constexpr int kGreenULow = kGreenU - kGreenUHigh * 256,
-                  kGreenVLow = kGreenV - kGreenVHigh * 256;
     const __m256i g_high =
         _mm256_madd_epi16(uv16, _mm256_set1_epi32((kGreenUHigh & 0xFFFF) | (kGreenVHigh << 16)));
     const __m256i g_low =

@@ -6,7 +6,7 @@ packages=(
   build-essential cmake pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-svg-dev libgl-dev
   libavcodec-dev libavutil-dev libswscale-dev libxvidcore-dev
-  libasound2-dev
+  libasound2-dev libspdlog-dev libavformat-dev ffmpeg
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-apps libgl1-mesa-dri mesa-utils imagemagick
   clang libclang-rt-14-dev

@@ -1,6 +1,11 @@
 #include "media/dvr_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace orvel::media {
@@ -107,6 +112,8 @@ const char* dvr_status_text(DvrStatus status) {
             return "damaged file";
         case DvrStatus::io_error:
             return "read error";
+        case DvrStatus::cannot_open:
+            return "cannot be opened";
     }
     return "unknown";
 }
@@ -135,15 +142,27 @@ FileDvrSource::~FileDvrSource() {
 }
 
 bool FileDvrSource::open(const std::string& path) {
-    file_ = std::fopen(path.c_str(), "rb");
-    if (file_ == nullptr) {
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         return false;
     }
-    if (std::fseek(file_, 0, SEEK_END) == 0) {
-        const long end = std::ftell(file_);
-        size_ = end >= 0 ? end : -1;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = EISDIR;
+        return false;
     }
-    std::fseek(file_, 0, SEEK_SET);
+    file_ = ::fdopen(fd, "rb");
+    if (file_ == nullptr) {
+        ::close(fd);
+        return false;
+    }
+    size_ = static_cast<int64_t>(info.st_size);
+    failed_ = false;
     return true;
 }
 
@@ -159,7 +178,15 @@ std::size_t FileDvrSource::read(uint8_t* into, std::size_t size) {
 }
 
 bool FileDvrSource::seek(uint64_t offset) {
-    return file_ != nullptr && std::fseek(file_, static_cast<long>(offset), SEEK_SET) == 0;
+    return file_ != nullptr && offset <= static_cast<uint64_t>(INT64_MAX) &&
+           ::fseeko(file_, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+DvrStatus open_dvr_file(const std::string& path, FileDvrSource& source, DvrReader& reader) {
+    if (!source.open(path)) {
+        return DvrStatus::cannot_open;
+    }
+    return reader.read_header_block();
 }
 
 DvrStatus DvrReader::read_header_block() {
@@ -238,6 +265,56 @@ DvrStatus DvrReader::next_record(DvrRecordHeader& record, uint8_t* payload, std:
     }
     position_ += header_bytes + record.payload_bytes;
     return DvrStatus::ok;
+}
+
+bool DvrReader::seek_offset(uint64_t offset) {
+    if (block_.size() < header_.block_bytes() || offset < header_.block_bytes()) {
+        return false;
+    }
+    const int64_t size = source_.size();
+    if (size >= 0 && offset > static_cast<uint64_t>(size)) {
+        return false;
+    }
+    if (!source_.seek(offset)) {
+        source_.seek(position_);
+        return false;
+    }
+    position_ = offset;
+    return true;
+}
+
+bool DvrReader::seek_time(uint32_t target_ms, DvrIndexEntry* landed) {
+    const std::size_t count = index_count();
+    const std::size_t header_bytes = header_.record_header_bytes();
+    const int64_t size = source_.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const DvrIndexEntry e = index_entry(i);
+        if (static_cast<uint64_t>(e.time_ms) + 5000 <= target_ms) {
+            continue;
+        }
+        if (e.offset < header_.block_bytes() ||
+            (size >= 0 &&
+             static_cast<uint64_t>(e.offset) + header_bytes > static_cast<uint64_t>(size)) ||
+            !source_.seek(e.offset)) {
+            continue;
+        }
+        uint8_t head[kDualRecordHeaderBytes];
+        if (source_.read(head, header_bytes) != header_bytes) {
+            continue;
+        }
+        const DvrRecordHeader r = parse_record_header(head, header_.dual());
+        if (r.kind != RecordKind::video || !r.key_frame || r.time_ms != e.time_ms ||
+            !source_.seek(e.offset)) {
+            continue;
+        }
+        position_ = e.offset;
+        if (landed != nullptr) {
+            *landed = e;
+        }
+        return true;
+    }
+    source_.seek(position_);
+    return false;
 }
 
 DvrBuilder::DvrBuilder(const DvrHeader& header) : header_(header) {

@@ -91,6 +91,7 @@ enum class DvrStatus {
     truncated,    // the file ends inside a record (a recording that was not finished)
     damaged,      // a header block shorter than its size, or a record longer than the buffer
     io_error,
+    cannot_open,  // missing, not a regular file, or not readable
 };
 const char* dvr_status_text(DvrStatus status);
 
@@ -126,6 +127,7 @@ public:
     ~FileDvrSource() override;
     FileDvrSource(const FileDvrSource&) = delete;
     FileDvrSource& operator=(const FileDvrSource&) = delete;
+    // Opens an existing regular file for reading only (a missing name is never created).
     bool open(const std::string& path);
     std::size_t read(uint8_t* into, std::size_t size) override;
     bool seek(uint64_t offset) override;
@@ -160,12 +162,23 @@ public:
     // Offset of the next record header.
     uint64_t position() const { return position_; }
 
+    // Seek through the index: moves to the first filled entry whose time plus 5,000 ms
+    // exceeds `target_ms` (so a seek to 0 lands on the first entry) and whose offset holds a
+    // video key-frame record of that time; the entry goes to `landed`. Entries that point
+    // elsewhere are passed over. False, with the position unchanged, when none qualifies.
+    bool seek_time(uint32_t target_ms, DvrIndexEntry* landed = nullptr);
+    // Moves to the record at `offset` (at or behind the header block, inside the file).
+    bool seek_offset(uint64_t offset);
+
 private:
     DvrSource& source_;
     DvrHeader header_;
     std::vector<uint8_t> block_;
     uint64_t position_ = 0;
 };
+
+// Opens `path` for reading and reads its header block: ok, cannot_open, damaged or io_error.
+DvrStatus open_dvr_file(const std::string& path, FileDvrSource& source, DvrReader& reader);
 
 // Builds a .dvr file in memory: header block, video and audio records, index and duration as
 // a recorder keeps them, and the closed mark. For tests and tools.

@@ -1,0 +1,87 @@
+#include "media/record_writer.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace orvel::media {
+
+namespace {
+// Bytes written for one pane before the writer turns to the next, so one busy pane cannot
+// hold up the others.
+constexpr std::size_t kRoundBudgetBytes = 256u << 10;
+constexpr std::size_t kMaxRecordingPanes = 64;
+}  // namespace
+
+void WriterCore::wake() {
+    if (pending.exchange(true)) return;  // already signalled, not yet taken
+    std::lock_guard guard(lock);
+    idle = false;
+    wake_cv.notify_one();
+}
+
+RecordWriter::RecordWriter(const RecorderEnv& env, std::size_t queue_bytes)
+    : env_(env), queue_bytes_(queue_bytes), core_(std::make_shared<WriterCore>()) {
+    active_.reserve(kMaxRecordingPanes);
+    core_->incoming.reserve(kMaxRecordingPanes);
+    thread_ = std::thread([this] { run(); });
+}
+
+RecordWriter::~RecordWriter() {
+    {
+        std::lock_guard guard(core_->lock);
+        core_->stopping = true;
+        core_->wake_cv.notify_one();
+    }
+    thread_.join();
+}
+
+std::shared_ptr<PaneRecording> RecordWriter::start(int pane, const std::string& address,
+                                                   int channel) {
+    auto recording =
+        std::make_shared<PaneRecording>(core_, env_, pane, address, channel, queue_bytes_);
+    std::lock_guard guard(core_->lock);
+    core_->incoming.push_back(recording);
+    return recording;
+}
+
+void RecordWriter::stop(PaneRecording& recording) { recording.request_stop(); }
+
+bool RecordWriter::wait_idle(int timeout_ms) {
+    core_->wake();
+    std::unique_lock guard(core_->lock);
+    return core_->idle_cv.wait_for(guard, std::chrono::milliseconds(timeout_ms),
+                                   [&] { return core_->idle && !core_->pending.load(); });
+}
+
+void RecordWriter::run() {
+    bool stopping = false;
+    while (true) {
+        {
+            std::unique_lock guard(core_->lock);
+            core_->wake_cv.wait(guard, [&] { return core_->pending.load() || core_->stopping; });
+            core_->pending.store(false);
+            stopping = core_->stopping;
+            for (auto& r : core_->incoming) active_.push_back(std::move(r));
+            core_->incoming.clear();
+        }
+        // Rounds over every pane until all queues are empty.
+        bool more = true;
+        while (more) {
+            more = false;
+            for (auto& r : active_) {
+                if (stopping) r->request_stop();
+                if (r->drain(kRoundBudgetBytes)) more = true;
+            }
+        }
+        std::erase_if(active_,
+                      [](const std::shared_ptr<PaneRecording>& r) { return r->finished(); });
+        std::lock_guard guard(core_->lock);
+        if (!core_->pending.load()) {
+            core_->idle = true;
+            core_->idle_cv.notify_all();
+        }
+        if (stopping && active_.empty() && core_->incoming.empty()) return;
+    }
+}
+
+}  // namespace orvel::media

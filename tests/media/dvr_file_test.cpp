@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
+
+#include "../support/temp_dir.h"
 
 namespace orvel::media {
 namespace {
@@ -155,6 +158,62 @@ TEST(DvrFile, StandardAudioBitAndKeyBitsFollowTheFlagsByte) {
     EXPECT_EQ(r.kind, RecordKind::video);
     EXPECT_TRUE(r.key_frame);
     EXPECT_EQ(r.payload_bytes, 16u);
+}
+
+TEST(DvrFile, SeekLandsOnTheFirstIndexEntryWithinFiveSecondsOfTheTarget) {
+    DvrBuilder b(header_for(0));
+    const std::vector<uint8_t> frame(30, 7);
+    for (uint32_t t = 0; t <= 10000; t += 500) b.add_video(frame.data(), 30, t, t % 2000 == 0);
+    b.finish();
+    std::vector<uint8_t> bytes = b.bytes();
+    MemoryDvrSource source(bytes.data(), bytes.size());
+    DvrReader reader(source);
+    ASSERT_EQ(reader.read_header_block(), DvrStatus::ok);
+    std::vector<uint8_t> payload(64);
+    DvrRecordHeader record;
+    auto time_after_seek = [&](uint32_t target) -> int64_t {
+        DvrIndexEntry landed;
+        if (!reader.seek_time(target, &landed)) return -1;
+        EXPECT_EQ(reader.position(), landed.offset);
+        EXPECT_EQ(reader.next_record(record, payload.data(), payload.size()), DvrStatus::ok);
+        EXPECT_TRUE(record.key_frame);
+        return record.time_ms;
+    };
+    EXPECT_EQ(time_after_seek(0), 0);
+    EXPECT_EQ(time_after_seek(9000), 6000);  // 4000 + 5000 does not exceed 9000
+    EXPECT_EQ(time_after_seek(14999), 10000);
+    const uint64_t before = reader.position();
+    EXPECT_EQ(time_after_seek(15000), -1);  // nothing qualifies: the position stays
+    EXPECT_EQ(reader.position(), before);
+
+    // An entry that does not point at its key frame is passed over.
+    store_u32(bytes.data() + kStreamHeaderBytes, kStdHeaderBlockBytes + 42);
+    MemoryDvrSource bad_source(bytes.data(), bytes.size());
+    DvrReader bad(bad_source);
+    ASSERT_EQ(bad.read_header_block(), DvrStatus::ok);
+    DvrIndexEntry landed;
+    ASSERT_TRUE(bad.seek_time(0, &landed));
+    EXPECT_EQ(landed.time_ms, 2000u);
+}
+
+TEST(DvrFile, OpeningForReadingNeverCreatesAFile) {
+    orvel::test::TempDir dir;
+    const auto missing = dir.file("missing.dvr");
+    FileDvrSource source;
+    DvrReader reader(source);
+    EXPECT_EQ(open_dvr_file(missing.string(), source, reader), DvrStatus::cannot_open);
+    EXPECT_FALSE(std::filesystem::exists(missing));
+    FileDvrSource folder_source;
+    DvrReader folder_reader(folder_source);
+    EXPECT_EQ(open_dvr_file(dir.path().string(), folder_source, folder_reader),
+              DvrStatus::cannot_open);
+    DvrBuilder b(header_for(0));
+    b.finish();
+    ASSERT_TRUE(b.save(dir.file("empty.dvr").string()));
+    FileDvrSource file_source;
+    DvrReader file_reader(file_source);
+    EXPECT_EQ(open_dvr_file(dir.file("empty.dvr").string(), file_source, file_reader),
+              DvrStatus::ok);
 }
 
 }  // namespace

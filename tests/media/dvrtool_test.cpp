@@ -223,5 +223,66 @@ TEST_F(DvrToolTest, AudioWritesTheG721DecodeAsWav) {
     std::remove(out.c_str());
 }
 
+TEST_F(DvrToolTest, VerifyTellsSoundUnfinishedAndDamagedFilesApart) {
+    EXPECT_EQ(run({"verify", path_}).code, 0);
+    EXPECT_NE(run({"verify", path_}).out.find(": ok (7 whole records: 5 video, 2 key frames"),
+              std::string::npos);
+
+    // Never finished: closed mark 0, empty index, a torn last record.
+    DvrHeader header;
+    header.width = 352;
+    header.height = 288;
+    DvrBuilder open_builder(header);
+    for (std::size_t i = 0; i < clip_.size(); ++i)
+        open_builder.add_video(clip_[i].data(), static_cast<uint32_t>(clip_[i].size()),
+                               static_cast<uint32_t>(i * 40), i % 3 == 0);
+    std::vector<uint8_t> unfinished = open_builder.bytes();
+    std::fill(unfinished.begin() + 28, unfinished.begin() + media::kStdHeaderBlockBytes, 0);
+    unfinished.resize(unfinished.size() - 7);
+    const std::string open_path = write_variant("open.dvr", unfinished);
+    const ToolRun open_run = run({"verify", open_path});
+    EXPECT_EQ(open_run.code, 2);
+    EXPECT_NE(open_run.out.find(": not closed (4 whole records"), std::string::npos)
+        << open_run.out;
+
+    struct Damage {
+        std::string name;
+        std::size_t offset;
+        uint32_t value;
+        std::string says;
+    };
+    const std::size_t first = media::kStdHeaderBlockBytes;
+    const std::size_t audio_at = first + 12 + clip_[0].size() + 12 + clip_[1].size();
+    const std::vector<Damage> damages = {
+        {"index.dvr", 28, static_cast<uint32_t>(first + 12 + clip_[0].size()),
+         "does not point at key frame 0"},
+        {"audio.dvr", audio_at + 2, 300, "has length 300, not 512"},
+        {"duration.dvr", 20, 999, "duration 999 ms in the header"},
+        {"cut.dvr", 0, 0, "closed, but ends inside a record"},
+    };
+    for (const Damage& d : damages) {
+        std::vector<uint8_t> bytes = bytes_;
+        if (d.name == "cut.dvr") {
+            bytes.resize(bytes.size() - 3);
+        } else if (d.name == "audio.dvr") {
+            media::store_u16(bytes.data() + d.offset, static_cast<uint16_t>(d.value));
+        } else {
+            media::store_u32(bytes.data() + d.offset, d.value);
+        }
+        const std::string p = write_variant(d.name, bytes);
+        const ToolRun r = run({"verify", p});
+        EXPECT_EQ(r.code, 1) << d.name;
+        EXPECT_NE(r.out.find(": damaged"), std::string::npos) << d.name;
+        EXPECT_NE(r.out.find(d.says), std::string::npos) << d.name << "\n" << r.out;
+        std::remove(p.c_str());
+    }
+    // Several files: the worst verdict decides; a missing one counts as damaged.
+    const ToolRun several = run({"verify", path_, open_path, temp("missing.dvr")});
+    EXPECT_EQ(several.code, 1);
+    EXPECT_NE(several.out.find("missing.dvr: cannot be opened"), std::string::npos);
+    EXPECT_EQ(run({"verify", path_, open_path}).code, 2);
+    std::remove(open_path.c_str());
+}
+
 }  // namespace
 }  // namespace orvel::tools

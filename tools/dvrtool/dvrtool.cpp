@@ -11,6 +11,7 @@
 #include "codec/decoder_table.h"
 #include "codec/g721.h"
 #include "media/dvr_file.h"
+#include "media/dvr_verify.h"
 #include "wav_writer.h"
 
 namespace orvel::tools {
@@ -28,7 +29,10 @@ constexpr uint32_t kMaxPictureSide = 8192;
 void usage(std::ostream& err) {
     err << "usage: dvrtool info FILE.dvr\n"
            "       dvrtool frames FILE.dvr OUT.yuy2 [--first N] [--count M]\n"
-           "       dvrtool audio FILE.dvr OUT.wav [--standard-reset]\n";
+           "       dvrtool audio FILE.dvr OUT.wav [--standard-reset]\n"
+           "       dvrtool verify FILE.dvr...\n"
+           "verify exits with 0 when every file is closed and sound, 1 when a file is damaged or\n"
+           "cannot be opened, 2 when none is damaged but one was never finished (not closed).\n";
 }
 
 const char* marker_text(int32_t marker) {
@@ -264,6 +268,40 @@ int command_audio(const std::string& path, const std::string& out_path, bool sta
     return report_stop(status, reader, record, path, err);
 }
 
+// One line per file with its verdict and figures, then what is wrong or worth knowing.
+int command_verify(int count, const char* const* paths, std::ostream& out) {
+    bool damaged = false, unfinished = false;
+    for (int i = 0; i < count; ++i) {
+        const std::string path = paths[i];
+        const media::VerifyReport r = media::verify_dvr_file(path);
+        out << path << ": " << media::verify_verdict_text(r.verdict);
+        switch (r.verdict) {
+            case media::VerifyVerdict::cannot_open:
+                out << ": " << std::strerror(errno) << "\n";
+                damaged = true;
+                continue;
+            case media::VerifyVerdict::damaged:
+                damaged = true;
+                break;
+            case media::VerifyVerdict::not_closed:
+                unfinished = true;
+                break;
+            case media::VerifyVerdict::sound:
+                break;
+        }
+        if (r.verdict != media::VerifyVerdict::damaged || r.records > 0) {
+            out << " (" << r.records << " whole records: " << r.video_records << " video, "
+                << r.key_frames << " key frames, " << r.audio_records << " audio; last video at "
+                << r.last_video_ms << " ms; duration " << r.header.duration_ms << " ms; "
+                << r.index_entries << " index entries)";
+        }
+        out << "\n";
+        for (const std::string& p : r.problems) out << "  damaged: " << p << "\n";
+        for (const std::string& n : r.notes) out << "  note: " << n << "\n";
+    }
+    return damaged ? 1 : unfinished ? 2 : 0;
+}
+
 }  // namespace
 
 int run_dvrtool(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -272,6 +310,9 @@ int run_dvrtool(int argc, const char* const* argv, std::ostream& out, std::ostre
         return kExitUsage;
     }
     const std::string command = argv[1];
+    if (command == "verify") {
+        return command_verify(argc - 2, argv + 2, out);
+    }
     const std::string path = argv[2];
     if (command == "info" && argc == 3) {
         return command_info(path, out, err);

@@ -10,6 +10,7 @@
 
 #include "codec/decoder_table.h"
 #include "codec/g721.h"
+#include "dvr_export.h"
 #include "media/dvr_file.h"
 #include "media/dvr_verify.h"
 #include "wav_writer.h"
@@ -31,6 +32,7 @@ void usage(std::ostream& err) {
            "       dvrtool frames FILE.dvr OUT.yuy2 [--first N] [--count M]\n"
            "       dvrtool audio FILE.dvr OUT.wav [--standard-reset]\n"
            "       dvrtool verify FILE.dvr...\n"
+           "       dvrtool export FILE.dvr OUT.mp4|OUT.mkv [--quantiser Q]\n"
            "verify exits with 0 when every file is closed and sound, 1 when a file is damaged or\n"
            "cannot be opened, 2 when none is damaged but one was never finished (not closed).\n";
 }
@@ -302,6 +304,40 @@ int command_verify(int count, const char* const* paths, std::ostream& out) {
     return damaged ? 1 : unfinished ? 2 : 0;
 }
 
+int command_export(const std::string& path, const std::string& out_path, long quantiser,
+                   std::ostream& out, std::ostream& err) {
+    ExportOptions options;
+    options.mpeg4_quantiser = static_cast<int>(quantiser);
+    ExportResult result;
+    const ExportStatus status = export_dvr(path, out_path, options, result);
+    if (status == ExportStatus::ok || status == ExportStatus::damaged) {
+        out << "video " << result.video_frames << " pictures"
+            << (result.reencoded ? " (re-encoded as MPEG-4, quantiser " +
+                                       std::to_string(options.mpeg4_quantiser) + ")"
+                                 : " (copied)")
+            << ", sound " << result.audio_blocks << " blocks, duration " << result.duration_ms
+            << " ms\n";
+        if (result.truncated_tail) {
+            err << "dvrtool: warning: " << path << ": unfinished last record ignored\n";
+        }
+    }
+    switch (status) {
+        case ExportStatus::ok:
+            return kExitOk;
+        case ExportStatus::damaged:
+            err << "dvrtool: " << path << ": damaged file: " << result.error << "\n";
+            return kExitDamaged;
+        case ExportStatus::no_video:
+            err << "dvrtool: " << path << ": " << result.error << "\n";
+            return kExitDecoder;
+        case ExportStatus::input_unusable:
+        case ExportStatus::output_failed:
+            err << "dvrtool: " << result.error << "\n";
+            return kExitIo;
+    }
+    return kExitIo;
+}
+
 }  // namespace
 
 int run_dvrtool(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -329,6 +365,15 @@ int run_dvrtool(int argc, const char* const* argv, std::ostream& out, std::ostre
             }
         }
         return command_frames(path, argv[3], first, count, out, err);
+    }
+    if (command == "export" && (argc == 4 || argc == 6)) {
+        long quantiser = 3;
+        if (argc == 6 && (std::strcmp(argv[4], "--quantiser") != 0 ||
+                          !parse_count(argv[5], quantiser) || quantiser < 2 || quantiser > 31)) {
+            usage(err);
+            return kExitUsage;
+        }
+        return command_export(path, argv[3], quantiser, out, err);
     }
     if (command == "audio" && (argc == 4 || argc == 5)) {
         const bool standard_reset = argc == 5 && std::strcmp(argv[4], "--standard-reset") == 0;

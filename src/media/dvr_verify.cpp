@@ -1,6 +1,7 @@
 #include "media/dvr_verify.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <memory>
 
@@ -16,25 +17,30 @@ struct KeyRecord {
     uint32_t time_ms;
 };
 
+// Collects what is wrong (problems) and what is worth knowing (notes), printf-style.
 class Checker {
 public:
     explicit Checker(VerifyReport& r) : r_(r) {}
 
-    template <class... A>
-    void problem(const char* format, A... args) {
-        if (r_.problems.size() < kMaxProblems) r_.problems.push_back(text(format, args...));
+    void problem(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+        va_list args;
+        va_start(args, format);
+        add(r_.problems, format, args);
+        va_end(args);
     }
-    template <class... A>
-    void note(const char* format, A... args) {
-        if (r_.notes.size() < kMaxProblems) r_.notes.push_back(text(format, args...));
+    void note(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+        va_list args;
+        va_start(args, format);
+        add(r_.notes, format, args);
+        va_end(args);
     }
 
 private:
-    template <class... A>
-    static std::string text(const char* format, A... args) {
+    static void add(std::vector<std::string>& to, const char* format, va_list args) {
+        if (to.size() >= kMaxProblems) return;
         char line[256];
-        std::snprintf(line, sizeof line, format, args...);
-        return line;
+        std::vsnprintf(line, sizeof line, format, args);
+        to.emplace_back(line);
     }
     VerifyReport& r_;
 };

@@ -1,0 +1,86 @@
+// Frames of any form, size, time and flags written as the recorder writes them (through its
+// queue), on a disk that may fill up: the file read back is always sound and holds exactly
+// the records written.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "media/dvr_verify.h"
+#include "media/dvr_writer.h"
+#include "media/record_queue.h"
+
+namespace {
+
+struct Input {
+    const uint8_t* data;
+    size_t size;
+    size_t at = 0;
+    uint8_t byte() { return at < size ? data[at++] : 0; }
+    uint32_t u32() {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(byte()) << (8 * i);
+        return v;
+    }
+    bool done() const { return at >= size; }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace orvel::media;
+    Input in{data, size};
+    const bool dual = in.byte() & 1;
+    MemoryRecordSink sink;
+    const uint32_t limit = in.u32();
+    if (limit & 1) sink.limit_bytes = kDualHeaderBlockBytes + (limit >> 8) % 200000;
+    uint8_t header[kStreamHeaderBytes];
+    for (uint8_t& b : header) b = in.byte();
+    store_u32(header + 24, dual ? kMarkerDual : 0);
+    DvrFileWriter writer;
+    RecordQueue queue(64 << 10, 1024);
+    if (!writer.begin(sink, header)) return 0;
+
+    const std::size_t head = dual ? kDualRecordHeaderBytes : kStdRecordHeaderBytes;
+    std::vector<uint8_t> frame;
+    uint64_t expected_records = 0;
+    bool failed = false;
+    for (int n = 0; n < 200 && !in.done(); ++n) {
+        const uint8_t flags = in.byte();
+        const uint32_t time = in.u32();
+        const std::size_t length = (in.byte() | (in.byte() << 8)) % 4000;
+        frame.assign(head + length, static_cast<uint8_t>(n));
+        frame[0] = flags;
+        if (dual) {
+            store_u32(frame.data() + 4, static_cast<uint32_t>(length));
+            store_u32(frame.data() + 8, time);
+        } else {
+            store_u16(frame.data() + 2, static_cast<uint16_t>(length));
+            store_u32(frame.data() + 4, time);
+        }
+        if (!queue.push(QueueItemKind::frame, n, frame.data(), frame.size())) __builtin_trap();
+        QueueItem item;
+        if (!queue.front(item) || item.size != frame.size() || item.wall_ms != n) __builtin_trap();
+        bool ok = true;
+        switch (frame_role(item.bytes, dual)) {
+            case FrameRole::video:
+                ok = writer.write_video(item.bytes, item.size, time);
+                if (ok && !failed) ++expected_records;
+                break;
+            case FrameRole::audio:
+                ok = writer.write_audio(item.bytes, item.size);
+                if (ok && !failed)
+                    expected_records +=
+                        length / kAudioRecordBytes > 6 ? 6 : length / kAudioRecordBytes;
+                break;
+            case FrameRole::skipped:
+                break;
+        }
+        queue.pop();
+        failed = failed || !ok;
+    }
+    if (!writer.finish()) __builtin_trap();
+    MemoryDvrSource source(sink.bytes().data(), sink.bytes().size());
+    const VerifyReport r = verify_dvr(source);
+    if (r.verdict != VerifyVerdict::sound || r.records != expected_records) __builtin_trap();
+    return 0;
+}

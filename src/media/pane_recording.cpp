@@ -77,9 +77,13 @@ void PaneRecording::frame(const uint8_t* frame, std::size_t frame_bytes) {
     }
     const bool dual = producer_dual_;
     const std::size_t head = dual ? kDualRecordHeaderBytes : kStdRecordHeaderBytes;
-    if (frame_bytes < head) return;
-    const uint64_t length = dual ? load_u32(frame + 4) : load_u16(frame + 2);
-    if (length + head != frame_bytes) return;  // not one whole frame as framed on the wire
+    const uint64_t length =
+        frame_bytes < head ? 0 : (dual ? load_u32(frame + 4) : load_u16(frame + 2));
+    if (frame_bytes < head || length + head != frame_bytes) {
+        // Not one whole frame as framed on the wire: nothing a file could hold.
+        frames_unwritten_.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
     const FrameRole role = frame_role(frame, dual);
     if (role == FrameRole::skipped) return;
     if (producer_header_pending_) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/temp_dir.h"
 #include "clip_tools.h"
 #include "codec/g721.h"
 #include "media/dvr_file.h"
@@ -42,7 +43,11 @@ std::vector<uint8_t> read_file(const std::string& path) {
                                 std::istreambuf_iterator<char>());
 }
 
-std::string temp(const std::string& name) { return ::testing::TempDir() + "/dvrtool_" + name; }
+// Each test process has its own folder: ctest runs the cases of this file side by side.
+std::string temp(const std::string& name) {
+    static const orvel::test::TempDir dir;
+    return dir.file(name).string();
+}
 
 std::vector<uint8_t> audio_block(int seed) {
     std::vector<uint8_t> block(media::kAudioRecordBytes);

@@ -62,7 +62,7 @@ bool PaneRecording::push(QueueItemKind kind, const uint8_t* bytes, std::size_t s
 void PaneRecording::stream_header(const uint8_t* header) {
     if (stop_requested()) return;
     producer_has_header_ = true;
-    producer_dual_ = static_cast<int32_t>(load_u32(header + 24)) == kMarkerDual;
+    producer_dual_ = parse_stream_header(header).dual();
     producer_resync_ = false;
     std::memcpy(producer_header_, header, kStreamHeaderBytes);
     producer_header_pending_ = !push(QueueItemKind::stream_header, header, kStreamHeaderBytes);
@@ -77,9 +77,8 @@ void PaneRecording::frame(const uint8_t* frame, std::size_t frame_bytes) {
     }
     const bool dual = producer_dual_;
     const std::size_t head = dual ? kDualRecordHeaderBytes : kStdRecordHeaderBytes;
-    const uint64_t length =
-        frame_bytes < head ? 0 : (dual ? load_u32(frame + 4) : load_u16(frame + 2));
-    if (frame_bytes < head || length + head != frame_bytes) {
+    if (frame_bytes < head ||
+        uint64_t{parse_record_header(frame, dual).length_bytes} + head != frame_bytes) {
         // Not one whole frame as framed on the wire: nothing a file could hold.
         frames_unwritten_.fetch_add(1, std::memory_order_relaxed);
         return;
@@ -193,7 +192,7 @@ void PaneRecording::on_header(const uint8_t* header, int64_t wall_ms) {
     finish_file();
     std::memcpy(header_, header, kStreamHeaderBytes);
     have_header_ = true;
-    dual_ = static_cast<int32_t>(load_u32(header + 24)) == kMarkerDual;
+    dual_ = parse_stream_header(header).dual();
     open_file(wall_ms);
 }
 

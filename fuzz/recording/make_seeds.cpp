@@ -1,5 +1,5 @@
-// Writes the seed corpora of the recording fuzz targets into <dir>/corpus/<target>/:
-//   media_seed_maker fuzz/recording
+// Writes the seed corpora of the recording fuzz targets into <dir>/<target>/:
+//   media_seed_maker fuzz/corpus
 // Small files of each form a recorder writes (standard and dual, closed, unfinished, cut),
 // writer scripts, and snapshot sizes.
 #include <cstdio>
@@ -49,10 +49,10 @@ std::vector<uint8_t> with_targets(uint32_t a, uint32_t b, const std::vector<uint
 
 int main(int argc, char** argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: media_seed_maker FUZZ_RECORDING_DIR\n");
+        std::fprintf(stderr, "usage: media_seed_maker CORPUS_DIR\n");
         return 1;
     }
-    const fs::path corpus = fs::path(argv[1]) / "corpus";
+    const fs::path corpus = argv[1];
     const auto closed = recording(0, true), open = recording(0, false);
     auto cut = closed;
     cut.resize(cut.size() - 5);
@@ -61,9 +61,9 @@ int main(int argc, char** argv) {
     save(corpus / "dvr_verify", "cut.dvr", cut);
     save(corpus / "dvr_verify", "dual.dvr", recording(kMarkerDual, true));
 
-    save(corpus / "dvr_seek", "start.bin", with_targets(0, 200, closed));
-    save(corpus / "dvr_seek", "late.bin", with_targets(5300, 9000, closed));
-    save(corpus / "dvr_seek", "dual.bin", with_targets(100, 1, recording(kMarkerDual, true)));
+    save(corpus / "dvr_index_seek", "start.bin", with_targets(0, 200, closed));
+    save(corpus / "dvr_index_seek", "late.bin", with_targets(5300, 9000, closed));
+    save(corpus / "dvr_index_seek", "dual.bin", with_targets(100, 1, recording(kMarkerDual, true)));
 
     // Writer scripts: form byte, disk limit, 28 header bytes, then (flags, time, length) per
     // frame.
@@ -79,17 +79,17 @@ int main(int argc, char** argv) {
             script.push_back(static_cast<uint8_t>(length));
             script.push_back(static_cast<uint8_t>(length >> 8));
         }
-        save(corpus / "dvr_writer", form ? "dual.bin" : "standard.bin", script);
+        save(corpus / "recorder_writer", form ? "dual.bin" : "standard.bin", script);
         script[1] = 1;  // a disk that fills up
         script[2] = 0x40;
-        save(corpus / "dvr_writer", form ? "dual-full.bin" : "standard-full.bin", script);
+        save(corpus / "recorder_writer", form ? "dual-full.bin" : "standard-full.bin", script);
     }
 
     auto bmp_seed = [&](const char* name, uint32_t w, uint32_t h, std::size_t bytes) {
         std::vector<uint8_t> s(8 + bytes, 0x80);
         store_u32(s.data(), w);
         store_u32(s.data() + 4, h);
-        save(corpus / "bmp_writer", name, s);
+        save(corpus / "snapshot_bmp", name, s);
     };
     bmp_seed("grey-4x2.bin", 4, 2, 16);
     bmp_seed("bgrx-2x2.bin", 2, 2, 16);

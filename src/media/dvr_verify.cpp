@@ -114,7 +114,7 @@ VerifyReport verify_dvr(DvrSource& source) {
         c.note("picture size %u x %u in the header is not usable", h.width, h.height);
     }
 
-    const auto payload = std::make_unique<uint8_t[]>(kPayloadBufferBytes);
+    const auto payload = std::make_unique_for_overwrite<uint8_t[]>(kPayloadBufferBytes);
     std::vector<KeyRecord> keys;
     DvrRecordHeader record;
     DvrStatus status;

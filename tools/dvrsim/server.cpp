@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "file_service.h"
 #include "replies.h"
 
 namespace dvrsim {
@@ -125,12 +126,6 @@ void Server::accept_loop() {
             if (!(fds[i].revents & POLLIN)) continue;
             const int fd = ::accept4(listen_fds_[i], nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0) continue;
-            if (i == 2) {
-                // File connections (recordings) are not served yet.
-                log("port+2 connection refused (not served)");
-                ::close(fd);
-                continue;
-            }
             {
                 std::lock_guard lock(clients_mutex_);
                 if (clients_.size() >= kMaxClients) {
@@ -142,8 +137,9 @@ void Server::accept_loop() {
             int one = 1;
             ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
             // A client that takes no byte for this long is dropped (its thread would wait
-            // in send); stream clients get longer, as a full frame ring pauses receiving.
-            timeval tv{i == 0 ? 2 : 5, 0};
+            // in send); stream clients get longer, as a full frame ring pauses receiving, and
+            // file clients longest, as a paused playback stops reading.
+            timeval tv{i == 0 ? 2 : i == 1 ? 5 : 60, 0};
             ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
             auto client = std::make_unique<Client>();
             client->fd = fd;
@@ -154,8 +150,10 @@ void Server::accept_loop() {
             clients_.push_back(std::move(client));
             if (i == 0) {
                 raw->thread = std::thread([this, raw, id] { serve_client(raw, id); });
-            } else {
+            } else if (i == 1) {
                 raw->thread = std::thread([this, raw, id] { serve_stream_client(raw, id); });
+            } else {
+                raw->thread = std::thread([this, raw, id] { serve_file_client(raw, id); });
             }
         }
     }
@@ -204,6 +202,16 @@ void Server::serve_stream_client(Client* client, int client_id) {
     // The stream service's lines start with "stream: ".
     serve_stream_connection(client->fd, stream_config_, stream_library_, stream_board_, stopping_,
                             [this, &who](const std::string& line) { log(who + " " + line); });
+    log(who + " closed");
+    close_client(client);
+}
+
+void Server::serve_file_client(Client* client, int client_id) {
+    const std::string who = "client " + std::to_string(client_id);
+    log(who + " connected to the file port");
+    // The file service's lines start with "file: ".
+    serve_file_connection(client->fd, scenario_, stream_config_, stream_library_, stopping_,
+                          [this, &who](const std::string& line) { log(who + " " + line); });
     log(who + " closed");
     close_client(client);
 }

@@ -1,8 +1,8 @@
 // The simulated DVR's network side: a command port (port) that answers logins, preset
 // names, camera control, stream selects and recording queries; a stream port (port + 1)
 // that sends each connection the live stream of the camera it asks for; and the file port
-// (port + 2), reserved and answered by closing until recordings are served. One thread
-// accepts; one thread per client (of either port) serves.
+// (port + 2) that streams the scenario's recordings. One thread accepts; one thread per
+// client (of any port) serves.
 #pragma once
 
 #include <atomic>
@@ -53,6 +53,7 @@ private:
     // Client threads. Each closes its descriptor (under clients_mutex_) and sets `done`.
     void serve_client(Client* client, int client_id);
     void serve_stream_client(Client* client, int client_id);
+    void serve_file_client(Client* client, int client_id);
     void close_client(Client* client);
     void handle_request(int fd, int client_id, const std::uint8_t* msg, std::size_t length,
                         std::vector<std::uint8_t>& out);

@@ -13,15 +13,14 @@ namespace dvrsim {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kFrameIntervalMs = 40;           // 25 frames per second
-constexpr int kAudioFrameBytes = 3072;         // six blocks of 512 bytes
-constexpr int kAudioFrameMs = kAudioFrameBytes * 2 * 1000 / 8000;  // 768 ms of sound
 constexpr int kRequestTimeoutMs = 5000;
-constexpr int kOversizeBytes = 300'000;        // more than a 262,144-byte ring entry
+constexpr int kOversizeBytes = 300'000;  // more than a 262,144-byte ring entry
 
 void put32(uint8_t* at, uint32_t v) {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
 }
+
+}  // namespace
 
 bool send_all(int fd, const uint8_t* data, size_t length) {
     while (length > 0) {
@@ -34,11 +33,12 @@ bool send_all(int fd, const uint8_t* data, size_t length) {
     return true;
 }
 
-bool receive_request(int fd, uint8_t* into, size_t length) {
+bool receive_within(int fd, uint8_t* into, size_t length, int timeout_ms) {
     size_t got = 0;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     while (got < length) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return false;
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
@@ -49,6 +49,8 @@ bool receive_request(int fd, uint8_t* into, size_t length) {
     return true;
 }
 
+namespace {
+
 uint32_t packed_now() {
     const std::time_t t = std::time(nullptr);
     std::tm tm{};
@@ -57,7 +59,8 @@ uint32_t packed_now() {
                             tm.tm_sec);
 }
 
-// True when the peer has closed (so a stalled connection ends once the client gives up).
+}  // namespace
+
 bool peer_closed(int fd) {
     pollfd p{fd, POLLIN, 0};
     if (::poll(&p, 1, 0) <= 0) return false;
@@ -65,22 +68,40 @@ bool peer_closed(int fd) {
     return ::recv(fd, &b, 1, MSG_DONTWAIT | MSG_PEEK) == 0;
 }
 
-// Sleeps until `when` in steps short enough to notice a stop.
 bool sleep_until(Clock::time_point when, const std::atomic<bool>& stopping) {
     while (!stopping.load()) {
         const auto now = Clock::now();
         if (now >= when) return true;
-        std::this_thread::sleep_for(std::min<Clock::duration>(when - now, std::chrono::milliseconds(100)));
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(when - now, std::chrono::milliseconds(100)));
     }
     return false;
 }
-
-}  // namespace
 
 uint32_t packed_date_time(int year, int month, int day, int hour, int minute, int second) {
     return static_cast<uint32_t>(year & 0x3F) | static_cast<uint32_t>(month & 0xF) << 6 |
            static_cast<uint32_t>(day & 0x1F) << 10 | static_cast<uint32_t>(hour & 0x1F) << 15 |
            static_cast<uint32_t>(minute & 0x3F) << 20 | static_cast<uint32_t>(second & 0x3F) << 26;
+}
+
+void append_frame(std::vector<uint8_t>& out, bool dual, uint8_t first, uint32_t capture_ms,
+                  uint32_t packed, const uint8_t* payload, uint32_t length) {
+    const size_t at = out.size();
+    const size_t head = dual ? 16 : 12;
+    out.resize(at + head + length);
+    uint8_t* h = out.data() + at;
+    h[0] = first;
+    if (dual) {
+        put32(h + 4, length);
+        put32(h + 8, capture_ms);
+        put32(h + 12, packed);
+    } else {
+        h[2] = static_cast<uint8_t>(length);
+        h[3] = static_cast<uint8_t>(length >> 8);
+        put32(h + 4, capture_ms);
+        put32(h + 8, packed);
+    }
+    if (length > 0 && payload != nullptr) std::copy(payload, payload + length, h + head);
 }
 
 const StreamSettings& StreamConfig::settings_for(int camera) const {
@@ -112,13 +133,16 @@ std::shared_ptr<const StreamLibrary::Loop> StreamLibrary::video(int camera, Stre
     };
     switch (kind) {
         case StreamKind::mpeg4:
-            loop->frames = encode_mpeg4_lavc(width, height, config_.loop_frames, config_.gop, sized, error);
+            loop->frames =
+                encode_mpeg4_lavc(width, height, config_.loop_frames, config_.gop, sized, error);
             break;
         case StreamKind::c4321:
-            loop->frames = encode_4321(width, height, config_.loop_frames, config_.gop, sized, error);
+            loop->frames =
+                encode_4321(width, height, config_.loop_frames, config_.gop, sized, error);
             break;
         case StreamKind::dual:
-            loop->frames = encode_mpeg4_xvid(width, height, config_.loop_frames, config_.gop, sized, error);
+            loop->frames =
+                encode_mpeg4_xvid(width, height, config_.loop_frames, config_.gop, sized, error);
             break;
     }
     if (loop->frames.empty()) return nullptr;
@@ -140,7 +164,7 @@ void serve_stream_connection(int fd, const StreamConfig& config, StreamLibrary& 
                              const StreamSelectBoard& board, const std::atomic<bool>& stopping,
                              const StreamLog& log) {
     uint8_t request[12];
-    if (!receive_request(fd, request, sizeof request)) {
+    if (!receive_within(fd, request, sizeof request, kRequestTimeoutMs)) {
         log("stream: no request");
         return;
     }
@@ -171,13 +195,16 @@ void serve_stream_connection(int fd, const StreamConfig& config, StreamLibrary& 
                                                          : s.codec_marker;
     put32(header + 24, static_cast<uint32_t>(marker));
     if (!send_all(fd, header, sizeof header)) return;
-    log("stream: channel " + std::to_string(channel) + " started, marker " + std::to_string(marker));
+    log("stream: channel " + std::to_string(channel) + " started, marker " +
+        std::to_string(marker));
 
     const StreamFaults& f = config.faults;
     const auto start = Clock::now();
     const uint32_t capture_base = static_cast<uint32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(start.time_since_epoch()).count());
-    auto after = [&](int ms) { return ms > 0 && Clock::now() - start >= std::chrono::milliseconds(ms); };
+    auto after = [&](int ms) {
+        return ms > 0 && Clock::now() - start >= std::chrono::milliseconds(ms);
+    };
     std::vector<uint8_t> out;
     out.reserve(kOversizeBytes + 64);
     std::mt19937 rng(static_cast<uint32_t>(channel));
@@ -204,22 +231,7 @@ void serve_stream_connection(int fd, const StreamConfig& config, StreamLibrary& 
         const uint32_t capture_ms = capture_base + static_cast<uint32_t>(due_ms);
         const uint32_t packed = packed_now();
         auto append = [&](uint8_t first, const uint8_t* payload, uint32_t length) {
-            const size_t at = out.size();
-            const size_t head = dual ? 16 : 12;
-            out.resize(at + head + length);
-            uint8_t* h = out.data() + at;
-            h[0] = first;
-            if (dual) {
-                put32(h + 4, length);
-                put32(h + 8, capture_ms);
-                put32(h + 12, packed);
-            } else {
-                h[2] = static_cast<uint8_t>(length);
-                h[3] = static_cast<uint8_t>(length >> 8);
-                put32(h + 4, capture_ms);
-                put32(h + 8, packed);
-            }
-            if (length > 0 && payload != nullptr) std::copy(payload, payload + length, h + head);
+            append_frame(out, dual, first, capture_ms, packed, payload, length);
         };
         out.clear();
         if (after(f.oversize_after_ms)) {

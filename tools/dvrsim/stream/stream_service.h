@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -21,7 +22,7 @@ enum class StreamKind { mpeg4, c4321, dual };
 
 struct StreamSettings {
     StreamKind kind = StreamKind::mpeg4;
-    int width = 352;   // picture size; for dual streams the sub stream's (320 or 352 wide)
+    int width = 352;  // picture size; for dual streams the sub stream's (320 or 352 wide)
     int height = 288;
     int32_t codec_marker = 0;  // sent as is; 4321 and 1234 follow from the kind
     bool audio = true;
@@ -87,6 +88,26 @@ using StreamLog = std::function<void(const std::string&)>;
 void serve_stream_connection(int fd, const StreamConfig& config, StreamLibrary& library,
                              const StreamSelectBoard& board, const std::atomic<bool>& stopping,
                              const StreamLog& log);
+
+// Helpers shared by the stream and file ports. Thread: any.
+// Sends all bytes (blocking); false when the peer is gone or the send timed out.
+bool send_all(int fd, const uint8_t* data, size_t length);
+// Receives exactly `length` bytes within `timeout_ms`; false on timeout, error or close.
+bool receive_within(int fd, uint8_t* into, size_t length, int timeout_ms);
+// True when the peer has closed (so a stalled connection ends once the client gives up).
+bool peer_closed(int fd);
+// Sleeps until `when` in steps short enough to notice a stop; false when stopped.
+bool sleep_until(std::chrono::steady_clock::time_point when, const std::atomic<bool>& stopping);
+// Appends one frame: a 12-byte standard header (16-bit length) or a 16-byte dual header
+// (32-bit length), then the payload.
+void append_frame(std::vector<uint8_t>& out, bool dual, uint8_t first, uint32_t capture_ms,
+                  uint32_t packed, const uint8_t* payload, uint32_t length);
+
+// Frame pacing of the simulated streams: 25 pictures per second, a 3,072-byte G.721 audio
+// frame every 768 ms.
+inline constexpr int kFrameIntervalMs = 40;
+inline constexpr int kAudioFrameBytes = 3072;
+inline constexpr int kAudioFrameMs = kAudioFrameBytes * 2 * 1000 / 8000;
 
 // PackedDateTime of a calendar time: year in the century, month, day, hour, minute, second.
 uint32_t packed_date_time(int year, int month, int day, int hour, int minute, int second);

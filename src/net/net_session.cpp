@@ -239,19 +239,6 @@ void NetSession::dispatch_reply(CommandConnection& conn, int slot,
         case kTypeLogin: {
             LoginReply reply;
             if (!parse_login_reply(message, reply)) return;
-            if (reply.accepted && conn.login_mode == kLoginForSearch) {
-                // The remote search waits on the UI thread for the login-done event, so
-                // this login is finished here without touching the tree.
-                if (!site_record_exists(conn)) {
-                    std::vector<PreparedCameraItem> items;
-                    prepare_items(conn, reply, conn.tree_item.load(), items);
-                    std::lock_guard lock(table_.mutex);
-                    table_.prepared = std::move(items);
-                }
-                store_site_record(conn, reply);
-                state_.login_event.set();
-                return;
-            }
             conn.ui_message.assign(message.begin(), message.end());
             ports_.ui_channel.send_message(kMsgNetReply, slot, conn.generation);
             return;
@@ -272,6 +259,7 @@ void NetSession::dispatch_reply(CommandConnection& conn, int slot,
                 table_.day_index.add_reply(message);
             }
             ports_.panes.day_index_changed();
+            if (SearchListener* l = search_listener_.load()) l->day_index_changed();
             return;
         }
         case kTypeRecordingDays: {
@@ -282,6 +270,7 @@ void NetSession::dispatch_reply(CommandConnection& conn, int slot,
                 table_.recording_days = days;
             }
             ports_.panes.recording_days_changed();
+            if (SearchListener* l = search_listener_.load()) l->recording_days_changed();
             return;
         }
         default:
@@ -348,6 +337,10 @@ void NetSession::handle_login_on_ui(CommandConnection& conn,
                                     std::span<const std::uint8_t> message) {
     LoginReply reply;
     if (!parse_login_reply(message, reply)) return;
+    if (conn.login_mode == kLoginForSearch) {
+        handle_search_login(conn, reply);
+        return;
+    }
     if (!reply.accepted) {
         ports_.message_box.show_message(strings::kStr46BadLogin, "");
         return;
@@ -376,6 +369,31 @@ void NetSession::handle_login_on_ui(CommandConnection& conn,
         }
     }
     store_site_record(conn, reply);
+}
+
+// A login made for the remote search leaves the tree to the search: the camera items are
+// prepared under the search's site item, and the search inserts them when it goes on.
+void NetSession::handle_search_login(CommandConnection& conn, const LoginReply& reply) {
+    SearchListener* listener = search_listener_.load();
+    if (!reply.accepted) {
+        ports_.message_box.show_message(strings::kStr46BadLogin, "");
+        if (listener) listener->search_login_answered(false);
+        return;
+    }
+    std::vector<PreparedCameraItem> items;
+    prepare_items(conn, reply, conn.tree_item.load(), items);
+    {
+        std::lock_guard lock(table_.mutex);
+        table_.prepared = std::move(items);
+    }
+    store_site_record(conn, reply);
+    state_.login_event.set();
+    if (listener) listener->search_login_answered(true);
+}
+
+void NetSession::clear_day_index() {
+    std::lock_guard lock(table_.mutex);
+    table_.day_index.clear();
 }
 
 // ---------------------------------------------------------------- data copies

@@ -9,6 +9,7 @@
 // reader under the table's mutex.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@
 
 #include "net/connection_table.h"
 #include "net/pane_hooks.h"
+#include "net/search_listener.h"
 #include "net/site_config_port.h"
 #include "platform/ports/menus.h"
 #include "platform/ports/message_box.h"
@@ -132,7 +134,11 @@ public:
     // address and port == stream_port - 1.
     void stream_select(int pane, bool main_stream, int stream_port, std::uint32_t stream_id);
 
-    // --- Queries of the remote search ---
+    // --- Remote search ---
+    // Installs the search's listener (null: none). Thread: UI thread, before connections.
+    void set_search_listener(SearchListener* listener) { search_listener_ = listener; }
+    // Forgets every day index (a new search replaces the old lists). Thread: any.
+    void clear_day_index();
     bool send_recording_days_query(const std::string& address, int port);
     bool send_day_index_query(const std::string& address, int port, int camera,
                               const QueryDate& date);
@@ -154,6 +160,7 @@ private:
     void reader_loop(std::shared_ptr<CommandConnection> conn, int slot);
     void dispatch_reply(CommandConnection& conn, int slot, std::span<const std::uint8_t> message);
     void handle_login_on_ui(CommandConnection& conn, std::span<const std::uint8_t> message);
+    void handle_search_login(CommandConnection& conn, const LoginReply& reply);
     void prepare_items(const CommandConnection& conn, const LoginReply& reply,
                        platform::TreeItem parent, std::vector<PreparedCameraItem>& out) const;
     void store_site_record(const CommandConnection& conn, const LoginReply& reply);
@@ -173,6 +180,8 @@ private:
     ConnectionTable table_;
     std::array<std::uint8_t, view::kMaxPanes> select_state_{};
     int latch_pressed_ = -1;
+    // Written on the UI thread before connections exist, read by the readers.
+    std::atomic<SearchListener*> search_listener_{nullptr};
 };
 
 }  // namespace orvel::net

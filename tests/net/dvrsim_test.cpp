@@ -90,15 +90,18 @@ TEST(DvrsimServer, BadRequestsDropOnlyThatClient) {
     const std::uint8_t short_login[] = {0, 11, 0x21, 0x1C, 6, 0};
     ASSERT_EQ(::send(good, short_login, sizeof short_login, 0), 6);
     EXPECT_TRUE(wait_for_log(server, "unknown type=0 code=11"));
-    // The file port is reserved and answered by closing.
+    // A file-port client that sends a bad request is dropped on its own.
     const int files = connect_to(server.command_port() + 2);
     EXPECT_GE(files, 0);
-    EXPECT_TRUE(wait_for_log(server, "port+2 connection refused"));
+    std::uint8_t request[76] = {};
+    std::fill(request + 12, request + 76, 'x');
+    ASSERT_EQ(::send(files, request, sizeof request, 0), 76);
+    EXPECT_TRUE(wait_for_log(server, "file: bad request"));
     ::close(files);
     ::close(good);
     ::close(bad);
     server.stop();
-    EXPECT_EQ(server.clients_served(), 2);
+    EXPECT_EQ(server.clients_served(), 3);
 }
 
 // The program itself: --port 0 prints the ports it took, --set adds scenario lines,

@@ -41,9 +41,15 @@ bool DayIndex::add_segment(int camera, const RecordingSegment& segment) {
 }
 
 int DayIndex::parse_record(int camera, std::span<const std::uint8_t> body) {
-    // The record is the camera's whole list: a repeated reply replaces, never appends.
-    for (auto& row : rows_)
-        if (row.camera == camera) row.segments.clear();
+    // The record is the camera's whole list: a repeated reply replaces, never appends. A
+    // camera without recordings still gets its row.
+    auto it = std::find_if(rows_.begin(), rows_.end(),
+                           [camera](const DayIndexRow& r) { return r.camera == camera; });
+    if (it != rows_.end()) {
+        it->segments.clear();
+    } else if (rows_.size() < static_cast<std::size_t>(kMaxDayIndexRows)) {
+        rows_.push_back(DayIndexRow{camera, {}});
+    }
     int kept = 0;
     char drive = 'C';
     std::size_t at = 0;
@@ -79,7 +85,7 @@ int DayIndex::add_reply(std::span<const std::uint8_t> message) {
         const std::size_t length = u16_at(&message[at + 4]);
         if (length == 0) break;  // would never advance
         const std::size_t end = std::min(message.size(), at + length);
-        if (length > kHeaderBytes && type == kDayIndexType)
+        if (length >= kHeaderBytes && type == kDayIndexType)
             kept +=
                 parse_record(camera, message.subspan(at + kHeaderBytes, end - at - kHeaderBytes));
         at += length;

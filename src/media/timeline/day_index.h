@@ -37,7 +37,7 @@ class DayIndex {
 public:
     // Walks one received message of back-to-back day-index records. Each record is the
     // whole list of its camera for the day: it replaces that camera's row, or takes the
-    // first free row (36 at most; further cameras are not kept). A record of length 1..5
+    // first free row even when it lists nothing (36 at most; further cameras are not kept). A record of length 1..5
     // is skipped, a length of 0 ends the walk, no record reaches past the message, and an
     // entry cut short at the record's end (8 bytes, 9 with a drive letter) is dropped, as is
     // an entry whose start is no time of day. Returns the number of entries kept.

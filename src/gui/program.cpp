@@ -53,6 +53,7 @@ Program::Program(view::AppState& state, app::Config& config, view::ScreenModeKin
         std::make_unique<net::ConnectDialogLogic>(*net_, state_, *site_config_, messages_);
     net_->preload_site_records();
     install_site_commands();
+    install_remote_search();
     wire_connect_button(dispatcher_, *controls_, *connect_logic_, window_.get());
     channel_.set_handler(this);
 
@@ -85,6 +86,28 @@ void Program::install_site_commands() {
         net_->goto_preset(state_.menu_pane, cmd - id::kPresetBase);
     });
     dispatcher_.set_handler(id::kPresetTour, [this](int) { net_->preset_tour(state_.menu_pane); });
+}
+
+void Program::install_remote_search() {
+    RemoteSearchView::Links links;
+    links.main_window = window_.get();
+    links.screen = state_.screen;
+    links.messages = &messages_;
+    links.menus = &menus_;
+    links.channel = &channel_;
+    links.session = net_.get();
+    search_view_ = std::make_unique<RemoteSearchView>(links);
+    remote_search_ = std::make_unique<net::RemoteSearch>(
+        state_, *net_, net::RemoteSearch::Ports{*tree_, menus_, messages_, *search_view_});
+    search_view_->set_search(remote_search_.get());
+    dispatcher_.set_handler(id::kSiteRemoteFiles,
+                            [this](int) { remote_search_->remote_files_command(); });
+    dispatcher_.set_handler(id::kSiteDisplayFiles, [this](int) { search_view_->toggle_shown(); });
+    app::ShellHooks& hooks = shell_->hooks();
+    hooks.remote_search_date = [this](const char* date) { remote_search_->search_for_date(date); };
+    hooks.timeline_next_segment = [this](std::intptr_t camera) {
+        return search_view_->next_segment(static_cast<int>(camera));
+    };
 }
 
 void Program::connect_default_site(platform::TreeItem item) {
@@ -159,6 +182,9 @@ void Program::stop() {
     // the sound output and the decoder table shut down.
     live_->close_all();
     net_.reset();  // ends every reader thread before the tree and ports go
+    // The search's windows after the readers that post to them.
+    remote_search_.reset();
+    search_view_.reset();
     timers_->stop_timer(id::kTimerPlayback);
     timers_->stop_timer(id::kTimerTimeline);
 }

@@ -16,11 +16,13 @@
 #include "gui/qt_message_box.h"
 #include "gui/qt_timers.h"
 #include "gui/qt_tree_control.h"
+#include "gui/remote_search_view.h"
 #include "gui/ui_channel_qt.h"
 #include "gui/ui_invoker.h"
 #include "net/connect_dialog_logic.h"
 #include "net/net_session.h"
 #include "net/pane_hooks.h"
+#include "net/remote_search.h"
 #include "platform/ports/sleeper.h"
 #include "view/app_state.h"
 
@@ -56,12 +58,15 @@ public:
     app::CommandDispatcher& dispatcher() { return dispatcher_; }
     net::NetSession& net() { return *net_; }
     LiveView& live() { return *live_; }
+    net::RemoteSearch& remote_search() { return *remote_search_; }
+    RemoteSearchView& search_view() { return *search_view_; }
 
 private:
     void on_tree(TreeGesture gesture, QTreeWidgetItem* item, platform::TreeHitPart hit,
                  QPoint global);
     void on_pad(int index, bool pressed);
     void install_site_commands();
+    void install_remote_search();
     void connect_default_site(platform::TreeItem item);
 
     view::AppState& state_;
@@ -81,6 +86,8 @@ private:
     std::unique_ptr<LiveView> live_;  // the pane side of the site commands
     std::unique_ptr<net::NetSession> net_;
     std::unique_ptr<net::ConnectDialogLogic> connect_logic_;
+    std::unique_ptr<RemoteSearchView> search_view_;  // the search's windows
+    std::unique_ptr<net::RemoteSearch> remote_search_;
     bool stopped_ = false;
 };
 

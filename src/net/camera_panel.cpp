@@ -139,11 +139,12 @@ void NetSession::stream_select(int pane, bool main_stream, int stream_port,
         }
 }
 
-bool NetSession::send_recording_days_query(const std::string& address, int port) {
+bool NetSession::send_recording_days_query(const std::string& address, int port,
+                                           const QueryDate& date) {
     const int slot = find_connection(address, port);
     if (slot < 0) return false;
     return table_.connections[static_cast<std::size_t>(slot)]->socket.send_exact(
-        build_recording_days_query(today_utc()).view());
+        build_recording_days_query(date).view());
 }
 
 bool NetSession::send_day_index_query(const std::string& address, int port, int camera,

@@ -139,7 +139,10 @@ public:
     void set_search_listener(SearchListener* listener) { search_listener_ = listener; }
     // Forgets every day index (a new search replaces the old lists). Thread: any.
     void clear_day_index();
-    bool send_recording_days_query(const std::string& address, int port);
+    // The recording days of the month of `date` and the two before it (today's, UTC, by
+    // default).
+    bool send_recording_days_query(const std::string& address, int port,
+                                   const QueryDate& date = today_utc());
     bool send_day_index_query(const std::string& address, int port, int camera,
                               const QueryDate& date);
 

@@ -38,8 +38,6 @@ RemoteSearch::RemoteSearch(view::AppState& state, NetSession& session, Ports por
     session_.set_search_listener(this);
 }
 
-RemoteSearch::~RemoteSearch() { session_.set_search_listener(nullptr); }
-
 TreeItem RemoteSearch::selected_site_item() const {
     const TreeItem item = ports_.tree.selected_item();
     if (item == kNoTreeItem) return kNoTreeItem;
@@ -53,14 +51,15 @@ void RemoteSearch::remote_files_command() {
     const std::string text = ports_.tree.item_text(site).substr(0, kSiteTextChars);
     const std::string address = site_text_address(text);
     const int port = static_cast<int>(ports_.tree.item_data(site));
+    const QueryDate today = today_utc();
     if (session_.camera_item_count(site) > 0) {
-        session_.send_recording_days_query(address, port);
+        if (session_.send_recording_days_query(address, port, today)) ++days_asked_;
     } else if (session_.find_connection(address, port) >= 0) {
         ports_.message_box.show_message(strings::kStr73AddressConnected, "");
         return;
     }
     dialog_site_item_ = site;
-    const bool ok = ports_.ui.run_date_dialog();
+    const bool ok = ports_.ui.run_date_dialog(today);
     dialog_site_item_ = kNoTreeItem;
     if (ok) search_site_item_ = site;
 }
@@ -160,8 +159,23 @@ void RemoteSearch::show_timeline(TreeItem site) {
                                       item_camera(ports_.tree.item_data(c)), date);
 }
 
+bool RemoteSearch::ask_recording_days(const QueryDate& date) {
+    const TreeItem site = dialog_site_item_;
+    if (site == kNoTreeItem || session_.camera_item_count(site) == 0) return false;
+    const std::string address =
+        site_text_address(ports_.tree.item_text(site).substr(0, kSiteTextChars));
+    if (!session_.send_recording_days_query(address, static_cast<int>(ports_.tree.item_data(site)),
+                                            date))
+        return false;
+    ++days_asked_;
+    return true;
+}
+
 void RemoteSearch::day_index_changed() { ports_.ui.post_day_index_changed(); }
 
-void RemoteSearch::recording_days_changed() { ports_.ui.post_recording_days_changed(); }
+void RemoteSearch::recording_days_changed() {
+    ++days_answered_;
+    ports_.ui.post_recording_days_changed();
+}
 
 }  // namespace orvel::net

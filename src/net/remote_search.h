@@ -9,6 +9,7 @@
 // Thread: UI thread, except where a function says otherwise.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "net/net_session.h"
@@ -28,9 +29,10 @@ inline constexpr int kDisplayFilesCommand = 32811;
 class SearchUiPort {
 public:
     virtual ~SearchUiPort() = default;
-    // Runs the Date dialog modally; it sends the chosen date with message 32771 before it
-    // ends. True when it ended with OK. Thread: UI thread.
-    virtual bool run_date_dialog() = 0;
+    // Runs the Date dialog modally for the month of `query` (the date whose recording days
+    // were asked for); it sends the chosen date with message 32771 before it ends. True when
+    // it ended with OK. Thread: UI thread.
+    virtual bool run_date_dialog(const QueryDate& query) = 0;
     // Thread: UI thread.
     virtual bool timeline_exists() const = 0;
     // Closes every remote-file pane and destroys the timeline window. Thread: UI thread.
@@ -56,9 +58,10 @@ public:
         platform::MessageBoxPort& message_box;
         SearchUiPort& ui;
     };
-    // Installs itself as the session's search listener; removes itself when destroyed.
+    // Installs itself as the session's search listener. The session must be destroyed (its
+    // reader threads ended) before the search is, or the listener removed by the caller.
     RemoteSearch(view::AppState& state, NetSession& session, Ports ports);
-    ~RemoteSearch() override;
+    ~RemoteSearch() override = default;
     RemoteSearch(const RemoteSearch&) = delete;
     RemoteSearch& operator=(const RemoteSearch&) = delete;
 
@@ -68,6 +71,12 @@ public:
     void search_for_date(const char* date_text);
     // The login timer fired before the search's login was answered.
     void login_timed_out();
+    // While the Date dialog runs: asks the DVR for the recording days of the month of
+    // `date` and the two before it; false when the site is not logged in.
+    bool ask_recording_days(const QueryDate& date);
+    // True when every recording-days query has been answered, so the stored masks are those
+    // of the last query.
+    bool recording_days_current() const { return days_answered_.load() >= days_asked_; }
 
     // SearchListener. Thread: as declared there.
     void day_index_changed() override;
@@ -95,6 +104,8 @@ private:
     platform::TreeItem login_site_item_ = platform::kNoTreeItem;
     bool waiting_login_ = false;
     int camera_count_ = 0;
+    int days_asked_ = 0;                 // UI thread
+    std::atomic<int> days_answered_{0};  // reader threads
 };
 
 // True for a "yy-mm-dd" text of digits; fills the date (year 2000 + yy).

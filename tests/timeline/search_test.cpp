@@ -21,7 +21,7 @@ using platform::TreeItem;
 // The windows of the search: the Date dialog "chooses" a day by sending message 32771's
 // handling, as the real dialog does before it ends.
 struct FakeSearchUi : SearchUiPort {
-    bool run_date_dialog() override {
+    bool run_date_dialog(const QueryDate&) override {
         ++dialogs;
         if (choose && search) search->search_for_date(choose);
         return choose != nullptr;
@@ -70,8 +70,8 @@ struct Rig {
     }
     ~Rig() {
         channel.stop();
+        session.reset();  // its readers end before the search they report to
         search.reset();
-        session.reset();
         server.stop();
     }
     TreeItem configure_site(const char* password = "1234") {

@@ -1,0 +1,98 @@
+// The windows of the remote search on Qt: the Date dialog while it runs, the timeline
+// window, the login timer of the search, and the hand-over of reader-thread notifications
+// to the UI thread. Implements net::SearchUiPort; the search logic is net::RemoteSearch.
+#pragma once
+
+#include <QDate>
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "gui/date_dialog.h"
+#include "gui/timeline_window.h"
+#include "media/timeline/remote_pane_hooks.h"
+#include "net/net_session.h"
+#include "net/remote_search.h"
+#include "platform/ports/menus.h"
+#include "platform/ports/message_box.h"
+#include "platform/ports/ui_channel.h"
+#include "view/screen_mode.h"
+
+namespace orvel::gui {
+
+// Stands in for the remote-playback panes until the pane pipeline provides them: every
+// camera gets a pane, and a started recording "plays" on the wall clock, so the timeline's
+// cursor and stepping work end to end; no picture is shown. Thread: UI thread.
+class ClockOnlyRemotePanes final : public media::RemotePaneHooks {
+public:
+    bool open_remote_pane(int camera) override;
+    bool play_remote_file(int camera, const std::string& dvr_path, int segment_start_s,
+                          int offset_s) override;
+    void stop_remote_pane(int camera) override;
+    void close_remote_pane(int camera) override;
+    int playing_time_s() override;
+
+private:
+    int camera_ = 0;  // the last camera started; 0 none
+    int started_at_s_ = 0;
+    qint64 started_ms_ = 0;
+};
+
+class RemoteSearchView final : public net::SearchUiPort {
+public:
+    struct Links {
+        QWidget* main_window = nullptr;  // parent of the dialog and the timeline
+        view::ScreenMode screen;
+        platform::MessageBoxPort* messages = nullptr;
+        platform::MenuPort* menus = nullptr;
+        platform::UiMessageChannel* channel = nullptr;  // message 32771
+        net::NetSession* session = nullptr;
+    };
+    // Thread: UI thread (all members but the two posts).
+    explicit RemoteSearchView(Links links);
+    ~RemoteSearchView() override;
+
+    // The search whose timer and dialog requests this view serves (set once).
+    void set_search(net::RemoteSearch* search) { search_ = search; }
+    // The remote-playback panes (null: the clock-only stand-in).
+    void set_remote_panes(media::RemotePaneHooks* panes);
+
+    // Site menu "display files" (32811): hides the window, closing every remote pane, or
+    // shows it again.
+    void toggle_shown();
+    // Message 32770 of a remote pane: its camera moves on. False when it has no next one.
+    bool next_segment(int camera);
+
+    TimelineWindow* timeline_window() const { return timeline_.get(); }
+    DateDialog* date_dialog() const { return dialog_; }
+    // Runs before each Date dialog is shown, in place of exec() when set (tests drive the
+    // dialog and end it themselves).
+    void set_dialog_runner(std::function<int(DateDialog&)> runner) { runner_ = std::move(runner); }
+
+    // net::SearchUiPort.
+    bool run_date_dialog(const net::QueryDate& query) override;
+    bool timeline_exists() const override { return timeline_ != nullptr; }
+    void close_timeline() override;
+    void create_timeline(int camera_count, const std::string& date_text) override;
+    void arm_login_timer(int timeout_ms) override;
+    void cancel_login_timer() override;
+    void post_day_index_changed() override;
+    void post_recording_days_changed() override;
+
+private:
+    void refresh_masks();
+    void close_remote_panes();
+
+    Links links_;
+    net::RemoteSearch* search_ = nullptr;
+    ClockOnlyRemotePanes stand_in_;
+    media::RemotePaneHooks* panes_ = &stand_in_;
+    std::unique_ptr<TimelineWindow> timeline_;
+    DateDialog* dialog_ = nullptr;  // while run_date_dialog runs
+    std::function<int(DateDialog&)> runner_;
+    QTimer login_timer_;
+    QObject context_;  // receiver of posts from reader threads; dies with the view
+};
+
+}  // namespace orvel::gui

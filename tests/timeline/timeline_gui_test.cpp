@@ -1,0 +1,257 @@
+// The Date dialog and the timeline window on Qt (offscreen), and the whole program's remote
+// search against the simulated DVR running the demo scenario: the dialog circles the days
+// with recordings, OK searches the chosen day, and the timeline draws the demo's recordings.
+// With ORVEL_SCREENSHOT_DIR set, the program test saves date_dialog.png and timeline.png.
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QDir>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "../gui/gui_test_support.h"
+#include "app/command_ids.h"
+#include "app/config.h"
+#include "gui/date_dialog.h"
+#include "gui/program.h"
+#include "gui/timeline_window.h"
+#include "platform/ini_file.h"
+#include "scenario.h"
+#include "server.h"
+
+namespace orvel::gui {
+namespace {
+
+int pixels_of(const QImage& image, QRgb colour, QRect area = {}) {
+    if (area.isNull()) area = image.rect();
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if ((image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF)) ++n;
+    return n;
+}
+
+void save_screenshot(QWidget& widget, const char* name) {
+    const QByteArray dir = qgetenv("ORVEL_SCREENSHOT_DIR");
+    if (dir.isEmpty()) return;
+    QDir().mkpath(QString::fromUtf8(dir));
+    widget.grab().save(QString::fromUtf8(dir) + "/" + name);
+}
+
+TEST(DateDialog, CirclesRecordedDaysFollowsTheMonthsAndSendsTheChosenDate) {
+    test::app();
+    std::vector<std::string> chosen;
+    std::vector<std::pair<int, int>> asked;
+    DateDialog::Hooks hooks;
+    hooks.chosen = [&](const std::string& text) { chosen.push_back(text); };
+    hooks.ask_masks = [&](int y, int m) {
+        asked.push_back({y, m});
+        return true;
+    };
+    DateDialog dialog(nullptr, QDate(2009, 3, 9), hooks);
+    MarkedCalendar* cal = dialog.calendar();
+    EXPECT_EQ(cal->objectName(), "1045");
+    // Weekends are written in red too: the circles add to that.
+    const int red_before = pixels_of(cal->grab().toImage(), qRgb(255, 0, 0));
+
+    dialog.set_masks({1u << 0, 1u << 1, (1u << 4) | (1u << 6)});  // Jan 1, Feb 2, Mar 5 and 7
+    EXPECT_TRUE(cal->circled(QDate(2009, 3, 5)));
+    EXPECT_TRUE(cal->circled(QDate(2009, 2, 2))) << "the partly shown month before";
+    EXPECT_FALSE(cal->circled(QDate(2009, 3, 6)));
+    EXPECT_GT(pixels_of(cal->grab().toImage(), qRgb(255, 0, 0)), red_before + 40)
+        << "red circles are drawn";
+
+    cal->setCurrentPage(2009, 2);  // one month back: the middle mask for the shown month
+    EXPECT_TRUE(asked.empty());
+    EXPECT_TRUE(cal->circled(QDate(2009, 2, 2)));
+    EXPECT_TRUE(cal->circled(QDate(2009, 1, 1)));
+    EXPECT_TRUE(cal->circled(QDate(2009, 3, 7)));
+
+    cal->setCurrentPage(2008, 11);  // outside the masks: the DVR is asked for that month's
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], (std::pair<int, int>{2008, 12}));
+    EXPECT_FALSE(cal->circled(QDate(2009, 1, 1)));
+    dialog.set_masks({0, 1u << 10, 0});
+    EXPECT_TRUE(cal->circled(QDate(2008, 11, 11)));
+
+    cal->setSelectedDate(QDate(2009, 3, 5));
+    QTest::mouseClick(dialog.ok_button(), Qt::LeftButton);
+    EXPECT_EQ(chosen, std::vector<std::string>{"09-03-05"});
+    EXPECT_EQ(dialog.result(), 1);
+}
+
+struct RecordingPanes : media::RemotePaneHooks {
+    bool open_remote_pane(int camera) override {
+        opened.push_back(camera);
+        return true;
+    }
+    bool play_remote_file(int camera, const std::string&, int, int offset_s) override {
+        plays.push_back({camera, offset_s});
+        return true;
+    }
+    std::vector<int> opened;
+    std::vector<std::pair<int, int>> plays;
+};
+
+media::DayIndex six_cameras() {
+    media::DayIndex index;
+    for (int cam = 1; cam <= 6; ++cam) {
+        media::RecordingSegment blue, red;
+        blue.hour = 6;
+        blue.length_s = 3600;
+        red.hour = 12;
+        red.kind = 1;
+        red.length_s = 1800;
+        index.add_segment(cam, blue);
+        index.add_segment(cam, red);
+    }
+    return index;
+}
+
+TEST(TimelineWindow, DrawsBarsAndForwardsBoxesMouseAndScrolling) {
+    test::app();
+    QWidget parent;
+    parent.resize(1024, 768);
+    RecordingPanes panes;
+    struct Messages : platform::MessageBoxPort {
+        platform::MessageResult show_message(std::string_view text, std::string_view,
+                                             platform::MessageButtons,
+                                             platform::MessageIcon) override {
+            shown.emplace_back(text);
+            return platform::MessageResult::ok;
+        }
+        std::vector<std::string> shown;
+    } messages;
+    TimelineWindow w(&parent, view::kScreenMode1024, panes, messages, 6, "09-03-07");
+    EXPECT_EQ(w.geometry(), QRect(8, 671, 600, 94));
+    EXPECT_FALSE(w.scroll_bar()->isHidden()) << "more than four cameras scroll";
+    w.set_rows(six_cameras());
+
+    const QImage image = w.grab().toImage();
+    const media::TimelineView& v = w.timeline().view();
+    const int r = v.row_height();
+    EXPECT_GT(pixels_of(image, qRgb(0, 0, 255), QRect(60, r + 3, v.width - 60, r - 4)), 0);
+    EXPECT_GT(pixels_of(image, qRgb(255, 0, 0), QRect(60, 4 * r + 3, v.width - 60, r - 4)), 0);
+
+    QTest::mouseClick(w.row_box(0), Qt::LeftButton);
+    EXPECT_TRUE(w.row_box(0)->isChecked());
+    EXPECT_EQ(panes.opened, std::vector<int>{1});
+
+    // A press 5 pixels beside the cursor, released at 12:15, positions camera 1 there.
+    const int cursor = w.timeline().cursor_x();
+    QTest::mousePress(&w, Qt::LeftButton, {}, QPoint(cursor + 5, 5));
+    EXPECT_FALSE(w.timeline().dragging());
+    panes.plays.clear();
+    const int x = media::time_to_x(v, 12 * 3600 + 15 * 60) + 1;
+    QTest::mouseRelease(&w, Qt::LeftButton, {}, QPoint(x, 40));
+    ASSERT_EQ(panes.plays.size(), 1u);
+    EXPECT_EQ(panes.plays[0].first, 1);
+    EXPECT_NEAR(panes.plays[0].second, 15 * 60, 200);
+
+    QTest::mouseClick(&w, Qt::RightButton, {}, QPoint(300, 40));
+    EXPECT_TRUE(w.timeline().view().zoomed);
+    EXPECT_EQ(w.timeline().view().zoom_start_hour, 12);
+
+    w.scroll_bar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(w.timeline().view().scroll_row, 2) << "six cameras: at most row 2";
+    EXPECT_FALSE(w.row_box(0)->isChecked()) << "boxes follow the visible rows";
+}
+
+class ProgramSearch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::app();
+        dvrsim::Scenario scenario;
+        std::string error;
+        ASSERT_TRUE(dvrsim::load_scenario_file(ORVEL_DEMO_SCENARIO, scenario, error)) << error;
+        server = std::make_unique<dvrsim::Server>(std::move(scenario));
+        ASSERT_TRUE(server->start("127.0.0.1", 0, error)) << error;
+        const int port = server->command_port();
+        ASSERT_TRUE(dir.isValid());
+        qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+        std::ostringstream ini_text;
+        ini_text << "[LOCATION]\nnum=1\npos0=Demo DVR\nip0=127.0.0.1\nuser0=admin\nps0=1234\n"
+                 << "port10=" << port << "\n[DEFAULT]\nip=127.0.0.1\nport=" << port
+                 << "\n[PLAY]\nAUTOPLAY=FALSE\nDISPLAY=GDI\n";
+        std::ofstream(dir.filePath(QStringLiteral("orvelcam.ini")).toStdString()) << ini_text.str();
+        ini = std::make_unique<platform::IniFile>(platform::IniFile::default_path());
+        config = std::make_unique<app::Config>(*ini);
+        config->preload(state);
+        program = std::make_unique<Program>(state, *config, view::ScreenModeKind::mode_1280);
+        program->messages().set_override([this](const std::string& text, const std::string&,
+                                                platform::MessageButtons, platform::MessageIcon) {
+            boxes.push_back(text);
+            return platform::MessageResult::ok;
+        });
+        program->start();
+    }
+    void TearDown() override {
+        program.reset();
+        server.reset();
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    QTemporaryDir dir;
+    view::AppState state;
+    std::unique_ptr<dvrsim::Server> server;
+    std::unique_ptr<platform::IniFile> ini;
+    std::unique_ptr<app::Config> config;
+    std::unique_ptr<Program> program;
+    std::vector<std::string> boxes;
+};
+
+TEST_F(ProgramSearch, TodaysRecordingsAreCircledSearchedAndDrawn) {
+    const platform::TreeItem site = state.default_site_item;
+    ASSERT_NE(site, platform::kNoTreeItem);
+    ASSERT_TRUE(test::spin_until([&] { return program->tree().first_child(site) != 0; }, 5000));
+    program->tree().select_item(site);
+
+    const net::QueryDate today = net::today_utc();
+    const QDate day(today.year, today.month, today.day);
+    bool circled_today = false, circled_yesterday = false;
+    program->search_view().set_dialog_runner([&](DateDialog& dialog) {
+        dialog.show();
+        circled_today = test::spin_until([&] { return dialog.calendar()->circled(day); }, 5000);
+        circled_yesterday = dialog.calendar()->circled(day.addDays(-1));
+        save_screenshot(dialog, "date_dialog.png");
+        dialog.calendar()->setSelectedDate(day);
+        QTest::mouseClick(dialog.ok_button(), Qt::LeftButton);
+        return dialog.result();
+    });
+    program->shell().on_command(app::id::kSiteRemoteFiles);
+    EXPECT_TRUE(circled_today);
+    EXPECT_TRUE(circled_yesterday);
+
+    TimelineWindow* timeline = program->search_view().timeline_window();
+    ASSERT_NE(timeline, nullptr);
+    EXPECT_EQ(timeline->geometry(), QRect(21, 897, 750, 119));
+    EXPECT_EQ(timeline->timeline().date_text(),
+              media::search_date_text(today.year, today.month, today.day));
+    ASSERT_TRUE(test::spin_until([&] { return timeline->timeline().row_camera(11) == 12; }, 5000));
+    EXPECT_EQ(timeline->timeline().row_segments(0).size(), 6u);
+    EXPECT_EQ(timeline->timeline().row_camera(2), 3);
+    EXPECT_EQ(timeline->timeline().row_segments(2)[0].drive, 'D');
+    EXPECT_TRUE(program->menus().is_item_checked(platform::MenuId::site, 32811));
+
+    // Ticking camera 1 starts its first recording (no video yet: the stand-in panes).
+    QTest::mouseClick(timeline->row_box(0), Qt::LeftButton);
+    EXPECT_TRUE(timeline->row_box(0)->isChecked());
+    ASSERT_TRUE(test::spin_until([&] { return timeline->timeline().row_playing(0); }, 3000));
+    timeline->repaint();
+    save_screenshot(program->window(), "timeline.png");
+
+    // "display files" hides the window and unticks its cameras; again shows it.
+    program->shell().on_command(32811);
+    EXPECT_TRUE(timeline->isHidden());
+    EXPECT_FALSE(timeline->timeline().row_selected(0));
+    program->shell().on_command(32811);
+    EXPECT_FALSE(timeline->isHidden());
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
+}
+
+}  // namespace
+}  // namespace orvel::gui

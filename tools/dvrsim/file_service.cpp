@@ -10,15 +10,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kRequestTimeoutMs = 5000;
-constexpr int kFramesPerSecond = 1000 / kFrameIntervalMs;
+static_assert(kRecordingFrameMs == kFrameIntervalMs, "recordings play at the live rate");
 
 void put32(std::uint8_t* at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-std::uint32_t u32_at(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
 // PackedDateTime of a moment `seconds` after the start of the recording's day (a recording
@@ -36,42 +31,6 @@ std::uint32_t packed_at(const SimRecording& r, std::int64_t seconds) {
 }
 
 }  // namespace
-
-bool parse_file_request(const std::uint8_t* bytes, FileRequest& out) {
-    out.mode = bytes[0] | bytes[1] << 8;
-    out.start_s = u32_at(bytes + 8);
-    const std::uint8_t* path = bytes + 12;
-    std::size_t n = 0;
-    while (n < kFileRequestPathBytes && path[n] != 0) ++n;
-    if (n == 0 || n == kFileRequestPathBytes) return false;
-    out.path.assign(reinterpret_cast<const char*>(path), n);
-    return true;
-}
-
-std::string recording_path(const SimRecording& r) {
-    char date[16], path[128];
-    std::snprintf(date, sizeof date, "%02d-%02d-%02d", r.year % 100, r.month, r.day);
-    std::snprintf(path, sizeof path,
-                  "%c:\\dvr_media\\video\\%s\\camera %02d\\%s-%02d-%02d-%02d-%02d.dvr", r.drive,
-                  date, r.camera, date, r.hour, r.minute, r.second, r.camera);
-    return path;
-}
-
-const SimRecording* find_recording(const Scenario& scenario, std::string_view path) {
-    for (const auto& r : scenario.recordings)
-        if (recording_path(r) == path) return &r;
-    return nullptr;
-}
-
-FilePlan plan_file_stream(const SimRecording& r, std::uint32_t start_s, int mode, int gop) {
-    FilePlan plan;
-    plan.speed = mode == kFastPlayMode ? kFastPlayFactor : 1;
-    plan.end_frame = static_cast<std::int64_t>(r.length_s) * kFramesPerSecond;
-    std::int64_t first = static_cast<std::int64_t>(start_s) * kFramesPerSecond;
-    if (gop > 0) first -= first % gop;
-    plan.first_frame = first < plan.end_frame ? first : plan.end_frame;
-    return plan;
-}
 
 void serve_file_connection(int fd, const Scenario& scenario, const StreamConfig& config,
                            StreamLibrary& library, const std::atomic<bool>& stopping,
@@ -113,12 +72,12 @@ void serve_file_connection(int fd, const Scenario& scenario, const StreamConfig&
     const std::int64_t rec_start_s = rec->hour * 3600 + rec->minute * 60 + rec->second;
     const auto started = Clock::now();
     std::vector<std::uint8_t> out;
-    std::int64_t next_audio_ms = plan.first_frame * kFrameIntervalMs;
+    std::int64_t next_audio_ms = plan.first_frame * kRecordingFrameMs;
     std::size_t audio_at = 0;
     for (std::int64_t i = plan.first_frame; i < plan.end_frame; ++i) {
         if (!sleep_until(started + std::chrono::milliseconds(file_frame_due_ms(plan, i)), stopping))
             return;
-        const std::int64_t rec_ms = i * kFrameIntervalMs;
+        const std::int64_t rec_ms = i * kRecordingFrameMs;
         const auto capture_ms = static_cast<std::uint32_t>(rec_start_s * 1000 + rec_ms);
         const std::uint32_t packed = packed_at(*rec, rec_start_s + rec_ms / 1000);
         const EncodedFrame& frame =

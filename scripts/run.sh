@@ -7,7 +7,8 @@
 # on start (out/screenshot.png). Without a configuration of its own the user gets a private
 # demo configuration (out/demo-config/orvelcam.ini, copied fresh from res/demo on every run)
 # whose first site is the DVR simulator, started here on port 9000 (or on free ports when
-# 9000 to 9002 are taken) with tools/dvrsim/demo/demo.scenario; its log is out/dvrsim.log.
+# 9000 to 9002 are taken) with tools/dvrsim/demo/demo.scenario, which holds recordings of today
+# and yesterday for the remote search ("remote files" on the site); its log is out/dvrsim.log.
 #
 # Environment: ORVEL_JOBS (build jobs, default 2), ORVEL_SCREENSHOT (screenshot file),
 # ORVEL_SCREENSHOT_SECONDS (interval, default 3), ORVEL_RUN_SECONDS (end the program after

@@ -105,6 +105,12 @@ bool RemoteSearchView::next_segment(int camera) {
     return timeline_ ? timeline_->next_segment(camera) : true;
 }
 
+void RemoteSearchView::reseek() {
+    if (!timeline_) return;
+    timeline_->timeline().reseek();
+    timeline_->update();
+}
+
 void RemoteSearchView::arm_login_timer(int timeout_ms) { login_timer_.start(timeout_ms); }
 
 void RemoteSearchView::cancel_login_timer() { login_timer_.stop(); }

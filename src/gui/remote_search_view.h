@@ -63,6 +63,9 @@ public:
     void toggle_shown();
     // Message 32770 of a remote pane: its camera moves on. False when it has no next one.
     bool next_segment(int camera);
+    // Timer 2's re-seek of every ticked camera at the position (for the shell's
+    // timeline_refresh hook once the remote panes decide when it is due).
+    void reseek();
 
     TimelineWindow* timeline_window() const { return timeline_.get(); }
     DateDialog* date_dialog() const { return dialog_; }

@@ -50,8 +50,8 @@ DateDialog::DateDialog(QWidget* parent, QDate query, Hooks hooks)
     : QDialog(parent), hooks_(std::move(hooks)) {
     setWindowTitle("Date");
     setModal(true);
-    query_year_ = query.year();
-    query_month_ = query.month();
+    query_year_ = opening_year_ = query.year();
+    query_month_ = opening_month_ = query.month();
     calendar_ = new MarkedCalendar(this);
     calendar_->setObjectName(QString::number(kCalendarId));
     calendar_->setSelectedDate(query);
@@ -85,9 +85,11 @@ void DateDialog::apply() {
 
 void DateDialog::page_changed(int year, int month) {
     // One month back from the queried month, the masks cover all three displayed months;
-    // elsewhere the DVR is asked for the masks that make it so.
+    // elsewhere the DVR is asked for the masks that make it so (except on the opening month,
+    // whose following month lies after today).
     const int offset = media::month_offset(year, month, query_year_, query_month_);
-    if (offset != -1 && offset != 0 && hooks_.ask_masks) {
+    const bool opening_month = year == opening_year_ && month == opening_month_;
+    if (offset != -1 && !(offset == 0 && opening_month) && hooks_.ask_masks) {
         const QDate next = QDate(year, month, 1).addMonths(1);
         if (hooks_.ask_masks(next.year(), next.month())) {
             query_year_ = next.year();

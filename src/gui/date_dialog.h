@@ -66,6 +66,8 @@ private:
     QPushButton* cancel_ = nullptr;
     int query_year_ = 2000;
     int query_month_ = 1;
+    int opening_year_ = 2000;  // the month shown first, whose masks were asked for before
+    int opening_month_ = 1;
     media::DayMasks masks_{};
 };
 

@@ -77,6 +77,11 @@ TEST(DateDialog, CirclesRecordedDaysFollowsTheMonthsAndSendsTheChosenDate) {
     EXPECT_FALSE(cal->circled(QDate(2009, 1, 1)));
     dialog.set_masks({0, 1u << 10, 0});
     EXPECT_TRUE(cal->circled(QDate(2008, 11, 11)));
+    cal->setCurrentPage(2008, 12);  // the month after this query: asked again
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1], (std::pair<int, int>{2009, 1}));
+    cal->setCurrentPage(2009, 3);  // back to the opening month: the masks cover it
+    EXPECT_EQ(asked.size(), 3u) << "March is offset +2 from the January query";
 
     cal->setSelectedDate(QDate(2009, 3, 5));
     QTest::mouseClick(dialog.ok_button(), Qt::LeftButton);

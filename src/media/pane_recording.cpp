@@ -1,307 +1,46 @@
 #include "media/pane_recording.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "media/record_paths.h"
-#include "media/record_writer.h"
-#include "platform/drives.h"
-#include "platform/log.h"
 
 namespace orvel::media {
 
 namespace {
 
-// Kept free for stream headers and lost connections when frames fill the queue.
-constexpr std::size_t kControlReserveBytes = 4096;
-// A failed file is tried again at the next file change, or on a key frame this much later.
-constexpr int64_t kRetryAfterMs = 60'000;
-// A second file of the same channel and minute gets a suffix _2, _3, ... up to this.
-constexpr int kMaxNameAttempts = 100;
+std::string live_label(const std::string& address, int channel, int pane) {
+    return "recording " + address + " channel " + std::to_string(channel) + " (pane " +
+           std::to_string(pane) + ")";
+}
 
 }  // namespace
 
-const char* record_fault_text(RecordFault fault) {
-    switch (fault) {
-        case RecordFault::none:
-            return "none";
-        case RecordFault::queue_overflow:
-            return "the disk is too slow, frames were lost";
-        case RecordFault::cannot_create:
-            return "the recording file cannot be created";
-        case RecordFault::write_failed:
-            return "writing the recording failed";
-    }
-    return "unknown";
-}
-
 PaneRecording::PaneRecording(std::shared_ptr<WriterCore> core, const RecorderEnv& env, int pane,
                              std::string address, int channel, std::size_t queue_bytes)
-    : core_(std::move(core)),
-      env_(env),
-      pane_(pane),
-      address_(std::move(address)),
-      channel_(channel),
-      queue_(queue_bytes, kControlReserveBytes) {}
+    : RecordingJob(std::move(core), env, pane, address, queue_bytes,
+                   live_label(address, channel, pane)),
+      channel_(channel) {}
 
-PaneRecording::~PaneRecording() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-// ---------------------------------------------------------------- network side
-
-bool PaneRecording::push(QueueItemKind kind, const uint8_t* bytes, std::size_t size) {
-    if (!queue_.push(kind, env_.clock->now_ms(), bytes, size)) return false;
-    core_->wake();
-    return true;
-}
-
-void PaneRecording::stream_header(const uint8_t* header) {
-    if (stop_requested()) return;
-    producer_has_header_ = true;
-    producer_dual_ = parse_stream_header(header).dual();
-    producer_resync_ = false;
-    std::memcpy(producer_header_, header, kStreamHeaderBytes);
-    producer_header_pending_ = !push(QueueItemKind::stream_header, header, kStreamHeaderBytes);
-    if (producer_header_pending_) producer_resync_ = true;
-}
-
-void PaneRecording::frame(const uint8_t* frame, std::size_t frame_bytes) {
-    if (stop_requested()) return;
-    if (!producer_has_header_) {
-        frames_unwritten_.fetch_add(1, std::memory_order_relaxed);
-        return;
-    }
-    const bool dual = producer_dual_;
-    const std::size_t head = dual ? kDualRecordHeaderBytes : kStdRecordHeaderBytes;
-    if (frame_bytes < head ||
-        uint64_t{parse_record_header(frame, dual).length_bytes} + head != frame_bytes) {
-        // Not one whole frame as framed on the wire: nothing a file could hold.
-        frames_unwritten_.fetch_add(1, std::memory_order_relaxed);
-        return;
-    }
-    const FrameRole role = frame_role(frame, dual);
-    if (role == FrameRole::skipped) return;
-    if (producer_header_pending_) {
-        producer_header_pending_ =
-            !push(QueueItemKind::stream_header, producer_header_, kStreamHeaderBytes);
-    }
-    const bool key = is_video_key_frame(frame, dual);
-    if (producer_header_pending_ || (role == FrameRole::video && producer_resync_ && !key) ||
-        frame_bytes > queue_.max_frame_bytes() || !push(QueueItemKind::frame, frame, frame_bytes)) {
-        frames_lost_.fetch_add(1, std::memory_order_relaxed);
-        if (role == FrameRole::video) producer_resync_ = true;
-        core_->wake();  // the writer reports the loss
-        return;
-    }
-    if (role == FrameRole::video) producer_resync_ = false;
-}
-
-void PaneRecording::connection_lost() {
-    if (stop_requested()) return;
-    // A lost connection that does not fit is not lost: the next stream header or the stop
-    // finishes the file as well.
-    push(QueueItemKind::connection_lost, nullptr, 0);
-}
-
-RecordingStatus PaneRecording::status() const {
-    RecordingStatus s;
-    s.fault = static_cast<RecordFault>(fault_.load(std::memory_order_acquire));
-    s.fault_reports = fault_reports_.load(std::memory_order_acquire);
-    s.frames_lost = frames_lost_.load(std::memory_order_relaxed);
-    s.frames_unwritten = frames_unwritten_.load(std::memory_order_relaxed);
-    s.files_begun = files_begun_.load(std::memory_order_relaxed);
-    s.finished = finished();
-    return s;
-}
-
-std::string PaneRecording::current_file() const {
-    std::lock_guard lock(file_name_lock_);
-    return current_file_;
-}
-
-void PaneRecording::request_stop() {
-    stop_requested_.store(true, std::memory_order_release);
-    core_->wake();
-}
-
-// ---------------------------------------------------------------- writer thread
-
-void PaneRecording::set_current_file(const std::string& path) {
-    std::lock_guard lock(file_name_lock_);
-    current_file_ = path;
-}
-
-bool PaneRecording::drain(std::size_t budget_bytes) {
-    if (finished()) return false;
-    std::size_t done = 0;
-    QueueItem item;
-    while (done < budget_bytes && queue_.front(item)) {
-        switch (item.kind) {
-            case QueueItemKind::stream_header:
-                if (item.size == kStreamHeaderBytes) on_header(item.bytes, item.wall_ms);
-                break;
-            case QueueItemKind::frame:
-                on_frame(item.bytes, item.size, item.wall_ms);
-                break;
-            case QueueItemKind::connection_lost:
-                finish_file();
-                break;
-            default:
-                break;
-        }
-        done += item.size + 16;
-        queue_.pop();
-    }
-    report_losses();
-    if (queue_.front(item)) return true;
-    if (stop_requested()) {
-        // Producer calls after the stop flag are refused, so an empty queue stays empty.
-        finish_file();
-        finished_.store(true, std::memory_order_release);
-    }
-    return false;
-}
-
-void PaneRecording::report_losses() {
-    const uint64_t lost = frames_lost_.load(std::memory_order_relaxed);
-    if (lost == losses_reported_) return;
-    char detail[64];
-    std::snprintf(detail, sizeof detail, "%llu frames lost so far",
-                  static_cast<unsigned long long>(lost));
-    losses_reported_ = lost;
-    fail(RecordFault::queue_overflow, detail, 0, env_.clock->now_ms());
-}
-
-void PaneRecording::fail(RecordFault fault, const char* what, int error, int64_t wall_ms) {
-    const auto previous = static_cast<RecordFault>(fault_.load(std::memory_order_relaxed));
-    if (previous == RecordFault::none) fault_reports_.fetch_add(1, std::memory_order_release);
-    if (previous != fault) {
-        ORVEL_LOG_ERROR("recording %s channel %d (pane %d): %s: %s%s%s", address_.c_str(), channel_,
-                        pane_, record_fault_text(fault), what, error ? ": " : "",
-                        error ? std::strerror(error) : "");
-        fault_.store(static_cast<uint8_t>(fault), std::memory_order_release);
-    }
-    if (fault != RecordFault::queue_overflow) retry_at_ms_ = wall_ms + kRetryAfterMs;
-}
-
-void PaneRecording::on_header(const uint8_t* header, int64_t wall_ms) {
-    finish_file();
-    std::memcpy(header_, header, kStreamHeaderBytes);
-    have_header_ = true;
-    dual_ = parse_stream_header(header).dual();
-    open_file(wall_ms);
-}
-
-bool PaneRecording::open_file(int64_t wall_ms) {
+void PaneRecording::open_hour_file(int64_t wall_ms) {
     const LocalTime t = env_.clock->local(wall_ms);
     file_hour_ = t;
     file_hour_set_ = true;
     const char disk = record_disk_letter(*env_.ini);
-    const std::string windows_folder = live_recording_folder(disk, address_, channel_, t);
-    const auto folder = env_.drives->resolve(windows_folder);
-    const auto root = env_.drives->root(disk);
-    if (!folder || !root) {
-        fail(RecordFault::cannot_create, (windows_folder + " has no drive").c_str(), 0, wall_ms);
-        return false;
-    }
-    int error = 0;
-    if (!create_folders_durably(*root, *folder, error)) {
-        fail(RecordFault::cannot_create, folder->c_str(), error, wall_ms);
-        return false;
-    }
-    std::string path;
-    int fd = -1;
-    for (int attempt = 1; attempt <= kMaxNameAttempts && fd < 0; ++attempt) {
-        path = (*folder / live_recording_file_name(channel_, t, attempt)).string();
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) {
-        fail(RecordFault::cannot_create, path.c_str(), errno, wall_ms);
-        return false;
-    }
-    fd_ = fd;
-    sink_ = FdRecordSink(fd);
-    if (!writer_.begin(sink_, header_) || !sink_.sync()) {
-        const int write_error = sink_.last_error();
-        writer_.abandon();
-        ::close(fd_);
-        fd_ = -1;
-        ::unlink(path.c_str());  // a file without its whole header block holds nothing
-        fail(RecordFault::write_failed, path.c_str(), write_error, wall_ms);
-        return false;
-    }
-    sync_folder(*folder);
-    files_begun_.fetch_add(1, std::memory_order_relaxed);
-    set_current_file(path);
-    const auto previous = static_cast<RecordFault>(fault_.load(std::memory_order_relaxed));
-    if (previous != RecordFault::none) {
-        ORVEL_LOG_INFO("recording %s channel %d (pane %d): recording again in %s", address_.c_str(),
-                       channel_, pane_, path.c_str());
-        fault_.store(static_cast<uint8_t>(RecordFault::none), std::memory_order_release);
-    } else {
-        ORVEL_LOG_INFO("recording %s channel %d (pane %d): file %s begun", address_.c_str(),
-                       channel_, pane_, path.c_str());
-    }
-    return true;
+    open_file(disk, live_recording_folder(disk, address(), channel_, t),
+              live_recording_file_name(channel_, t), wall_ms);
 }
 
-void PaneRecording::finish_file() {
-    if (fd_ < 0) return;
-    const bool ok = writer_.finish();
-    const int error = sink_.last_error();
-    const bool closed = ::close(fd_) == 0;
-    fd_ = -1;
-    const std::string path = current_file();
-    set_current_file({});
-    if (!ok || !closed) {
-        fail(RecordFault::write_failed, ("finishing " + path).c_str(), ok ? errno : error,
-             env_.clock->now_ms());
-    }
+void PaneRecording::on_header(int64_t wall_ms) {
+    finish_file();
+    open_hour_file(wall_ms);
 }
 
-void PaneRecording::on_frame(const uint8_t* frame, std::size_t frame_bytes, int64_t wall_ms) {
-    if (!have_header_) return;
-    const FrameRole role = frame_role(frame, dual_);
-    const DvrRecordHeader record = parse_record_header(frame, dual_);
-    if (role == FrameRole::video) {
-        if (is_video_key_frame(frame, dual_)) {
-            const LocalTime now = env_.clock->local(wall_ms);
-            const bool new_hour = !file_hour_set_ || !same_local_hour(file_hour_, now);
-            if (fd_ >= 0 && new_hour) {
-                finish_file();
-                open_file(wall_ms);
-            } else if (fd_ < 0 && (new_hour || wall_ms >= retry_at_ms_)) {
-                open_file(wall_ms);
-            }
-        }
-        // The capture time 0 (a DVR without times) continues 40 ms after the pane's last one.
-        uint32_t& last = last_time_ms_[dual_ ? 1 : 0];
-        if (record.time_ms == 0) time_base_ms_ = last + 40;
-        const uint32_t absolute = record.time_ms + time_base_ms_;
-        last = absolute;
-        if (fd_ < 0) {
-            frames_unwritten_.fetch_add(1, std::memory_order_relaxed);
-            return;
-        }
-        if (!writer_.write_video(frame, frame_bytes, absolute)) {
-            frames_unwritten_.fetch_add(1, std::memory_order_relaxed);
-            const int error = sink_.last_error();
-            const std::string path = current_file();
-            finish_file();
-            fail(RecordFault::write_failed, path.c_str(), error, wall_ms);
-        }
-        return;
-    }
-    if (role == FrameRole::audio && fd_ >= 0 && !writer_.write_audio(frame, frame_bytes)) {
-        const int error = sink_.last_error();
-        const std::string path = current_file();
+void PaneRecording::on_video_key(const uint8_t* /*frame*/, int64_t wall_ms) {
+    const LocalTime now = env_.clock->local(wall_ms);
+    const bool new_hour = !file_hour_set_ || !same_local_hour(file_hour_, now);
+    if (file_open() && new_hour) {
         finish_file();
-        fail(RecordFault::write_failed, path.c_str(), error, wall_ms);
+        open_hour_file(wall_ms);
+    } else if (!file_open() && (new_hour || wall_ms >= retry_at_ms())) {
+        open_hour_file(wall_ms);
     }
 }
 

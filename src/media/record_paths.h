@@ -3,8 +3,12 @@
 // form the operator and the configuration use), and the folders that hold them.
 //
 //   <disk>:\dvr_media\video\<address>\<yy-mm-dd>\camera NN\yy-mm-dd-hh-mm-NN.dvr
+//   <disk>:\dvr_media\video\<address>\<yy-mm-dd>\camera NN\yy-mm-dd-hh-mm-ss-NN.dvr (a
+//   saved copy of a DVR recording)
 //   C:\DVR\QEV_image\yyyy-mm-dd-hh-mm-ss-mmm.bmp
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +40,32 @@ std::string live_recording_folder(char disk, std::string_view address, int chann
 // "yy-mm-dd-hh-mm-NN.dvr", or with `attempt` > 1 "yy-mm-dd-hh-mm-NN_<attempt>.dvr" (a second
 // file of the same channel and minute).
 std::string live_recording_file_name(int channel, const LocalTime& t, int attempt = 1);
+
+// `name` ("x.dvr") for the first attempt, "x_<attempt>.dvr" for later ones (a name taken).
+std::string numbered_file_name(std::string_view name, int attempt);
+
+// The pieces of a DVR recording's path in the layout the client requests,
+// "X:\dvr_media\video\<yy-mm-dd>\camera NN\<file name>", each made a single folder or file
+// name (address_folder_name). Nothing when the path has another layout.
+struct DvrPathPieces {
+    std::string date_folder;  // 8 characters on the DVR
+    std::string camera;       // 2 characters on the DVR
+    std::string file_name;
+};
+std::optional<DvrPathPieces> split_dvr_recording_path(std::string_view dvr_path);
+
+// "D:\dvr_media\video\<address>\<date folder>\camera <camera>\" of a saved copy.
+std::string remote_copy_folder(char disk, std::string_view address, std::string_view date_folder,
+                               std::string_view camera);
+// A copy's name: the DVR file name "yy-mm-dd-hh-mm-ss-NN.dvr" with its date and time replaced
+// by those of `t` (when the copy begins). A name of another form is kept as it is.
+std::string remote_copy_file_name(std::string_view dvr_file_name, const LocalTime& t);
+// The pieces of a copy whose DVR path has another layout: the date of `t`, camera `camera`
+// ("%02d") and the name "yy-mm-dd-hh-mm-ss-NN.dvr" of `t`.
+DvrPathPieces remote_copy_pieces(int camera, const LocalTime& t);
+// The local time a PackedDateTime stands for (year 2000 + its two digits; no milliseconds);
+// nothing when it is no valid date and time.
+std::optional<LocalTime> packed_local_time(uint32_t packed);
 
 // "c:\DVR\QEV_image\yyyy-mm-dd-hh-mm-ss-mmm.bmp" for a live snapshot written at `t`.
 std::string snapshot_auto_name(const LocalTime& t);

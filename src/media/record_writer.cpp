@@ -35,16 +35,32 @@ RecordWriter::~RecordWriter() {
     thread_.join();
 }
 
+void RecordWriter::add(std::shared_ptr<RecordingJob> job) {
+    {
+        std::lock_guard guard(core_->lock);
+        core_->incoming.push_back(std::move(job));
+    }
+    core_->wake();  // items queued before the job was listed are written now
+}
+
 std::shared_ptr<PaneRecording> RecordWriter::start(int pane, const std::string& address,
                                                    int channel) {
     auto recording =
         std::make_shared<PaneRecording>(core_, env_, pane, address, channel, queue_bytes_);
-    std::lock_guard guard(core_->lock);
-    core_->incoming.push_back(recording);
+    add(recording);
     return recording;
 }
 
-void RecordWriter::stop(PaneRecording& recording) { recording.request_stop(); }
+std::shared_ptr<RemoteSaving> RecordWriter::start_remote(int pane, const std::string& site_address,
+                                                         const std::string& dvr_path, int camera,
+                                                         const uint8_t* stream_header) {
+    auto saving = std::make_shared<RemoteSaving>(core_, env_, pane, site_address, dvr_path, camera,
+                                                 stream_header, queue_bytes_);
+    add(saving);
+    return saving;
+}
+
+void RecordWriter::stop(RecordingJob& job) { job.request_stop(); }
 
 bool RecordWriter::wait_idle(int timeout_ms) {
     core_->wake();
@@ -74,7 +90,7 @@ void RecordWriter::run() {
             }
         }
         std::erase_if(active_,
-                      [](const std::shared_ptr<PaneRecording>& r) { return r->finished(); });
+                      [](const std::shared_ptr<RecordingJob>& r) { return r->finished(); });
         std::lock_guard guard(core_->lock);
         if (!core_->pending.load()) {
             core_->idle = true;

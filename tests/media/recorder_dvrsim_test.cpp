@@ -85,7 +85,7 @@ bool receive_stream(int port, PaneRecording& rec, int for_ms, Received& got, boo
         at = 0;
         if (!read_some()) {
             dropped = true;
-            rec.connection_lost();
+            rec.stream_ended();
             break;
         }
     }

@@ -221,7 +221,7 @@ TEST_F(Recorder, AReconnectWithinTheMinuteGetsASecondFileThatCountsFromItsOwnSta
     at(11, 0, 12);
     feed(*rec, std_key(70040));  // the hour already has its file: no new one
     feed(*rec, std_delta(70080));
-    rec->connection_lost();
+    rec->stream_ended();
     idle();
     auto files = place_.files();
     ASSERT_EQ(files.size(), 1u);

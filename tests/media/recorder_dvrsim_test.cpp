@@ -1,6 +1,6 @@
-// The recorder fed from the DVR simulator over a real socket: a stream that is dropped and
-// comes back, across an hour boundary. Every file passes the structure check and every
-// frame received is in a file.
+// The recorder fed from the DVR simulator over a real socket: a live stream that is dropped
+// and comes back, across an hour boundary, and a recording from the file port saved from the
+// middle. Every file passes the structure check and every frame received is in a file.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -10,6 +10,8 @@
 
 #include "media/dvr_verify.h"
 #include "media/record_writer.h"
+#include "net/stream/stream_header.h"
+#include "net/stream/stream_socket.h"
 #include "recording_support.h"
 #include "scenario.h"
 #include "server.h"
@@ -140,6 +142,81 @@ TEST(RecorderWithDvrsim, ADroppedStreamAndAnHourBoundaryLoseNoReceivedFrame) {
     EXPECT_EQ(audio, 6u * static_cast<uint64_t>(got.audio));
     EXPECT_EQ(rec->status().frames_lost, 0u);
     EXPECT_EQ(rec->status().fault, RecordFault::none);
+}
+
+TEST(RemoteSaverWithDvrsim, ACopySavedFromTheMiddleOfARecordingIsSoundFromItsKeyFrame) {
+    dvrsim::Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(
+        dvrsim::load_scenario_text("user admin 1234\ndevice 1\nswitch 4\n"
+                                   "recording 3 2009-03-07 D 10:15:00 4 0\n"
+                                   "stream 3 mpeg4 176x144\n",
+                                   scenario, error))
+        << error;
+    scenario.stream.loop_frames = 12;
+    scenario.stream.gop = 6;
+    dvrsim::Server server(std::move(scenario));
+    ASSERT_TRUE(server.start("127.0.0.1", 0, error)) << error;
+    const std::string dvr_path =
+        "D:\\dvr_media\\video\\09-03-07\\camera 03\\09-03-07-10-15-00-03.dvr";
+    const int fd = net::stream_connect("127.0.0.1", server.command_port() + 2, nullptr);
+    ASSERT_GE(fd, 0);
+    const auto request = net::build_file_request(true, 0, dvr_path);
+    ASSERT_TRUE(net::stream_send(fd, request.data(), request.size()));
+    uint8_t header[kStreamHeaderBytes];
+    ASSERT_EQ(net::stream_receive_exact(fd, header, sizeof header, 10000), sizeof header);
+
+    RecordingPlace place("C");
+    const TestClock clock(utc_ms(2025, 12, 9, 12, 0, 0));
+    RecordWriter writer(place.env(clock));
+    std::shared_ptr<RemoteSaving> saving;
+    // Saving begins after the 27th picture; the copy begins at the 31st (key frames every 6).
+    int video = 0, saved_video = 0, saved_audio = 0;
+    std::vector<uint8_t> frame;
+    for (;;) {
+        frame.resize(kStdRecordHeaderBytes);
+        const std::size_t got = net::stream_receive_exact(fd, frame.data(), frame.size(), 10000);
+        if (got == 0) break;  // the DVR closed the recording
+        ASSERT_EQ(got, kStdRecordHeaderBytes);
+        const std::size_t length = load_u16(frame.data() + 2);
+        frame.resize(kStdRecordHeaderBytes + length);
+        ASSERT_EQ(net::stream_receive_exact(fd, frame.data() + 12, length, 10000), length);
+        const bool audio = frame[0] & 1;
+        if (saving) {
+            if (!audio && video >= 30) ++saved_video;
+            if (audio && saved_video > 0) ++saved_audio;
+            saving->frame(frame.data(), frame.size());
+        }
+        if (!audio && ++video == 27)
+            saving = writer.start_remote(0, "127.0.0.1", dvr_path, 3, header);
+    }
+    net::stream_close(fd);
+    ASSERT_TRUE(saving);
+    saving->stream_ended();
+    ASSERT_TRUE(writer.wait_idle(10000));
+    server.stop();
+    EXPECT_TRUE(saving->status().finished);
+    EXPECT_EQ(saving->dvr_path(), dvr_path);
+
+    const auto files = place.files();
+    ASSERT_EQ(files.size(), 1u);
+    // 1.2 s into the recording: named 10:15:01 in the recording's own folders.
+    EXPECT_EQ(files[0], place.dir.file("c") / "dvr_media/video/127.0.0.1/09-03-07/camera 03" /
+                            "09-03-07-10-15-01-03.dvr");
+    const VerifyReport v = verify_dvr_file(files[0]);
+    EXPECT_EQ(v.verdict, VerifyVerdict::sound) << (v.problems.empty() ? "" : v.problems[0]);
+    const ReadBack r = read_back(file_bytes(files[0]));
+    EXPECT_EQ(r.end_status, DvrStatus::end_of_file);
+    ASSERT_GT(saved_video, 10);
+    ASSERT_GT(saved_audio, 0);
+    EXPECT_EQ(v.video_records, static_cast<uint64_t>(saved_video));
+    EXPECT_EQ(v.audio_records, 6u * static_cast<uint64_t>(saved_audio));
+    EXPECT_TRUE(r.records[0].key_frame && r.records[0].kind == RecordKind::video);
+    const auto times = video_times(r);
+    EXPECT_EQ(times.front(), 0u);
+    EXPECT_EQ(r.header.duration_ms, times.back());
+    EXPECT_EQ(r.header.codec_marker, 0);
+    EXPECT_EQ(r.header.width, 176u);
 }
 
 }  // namespace

@@ -17,11 +17,15 @@ elseif(ORVEL_SANITIZE STREQUAL "thread")
   add_link_options(-fsanitize=thread)
 endif()
 
-# orvel_core_library(NAME DIR [DEPS ...]): a static library of every .cpp below DIR.
+# orvel_core_library(NAME [DEPS ...] [EXCLUDE SUBDIR ...]): a static library of every .cpp
+# below the current folder except those under the EXCLUDE subfolders (libraries of their own).
 # Core libraries hold the logic and include no Qt header.
 function(orvel_core_library name)
-  cmake_parse_arguments(A "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(A "" "" "DEPS;EXCLUDE" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  foreach(sub ${A_EXCLUDE})
+    list(FILTER srcs EXCLUDE REGEX "^${CMAKE_CURRENT_SOURCE_DIR}/${sub}/")
+  endforeach()
   if(NOT srcs)
     set(stub ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
     file(WRITE ${stub} "// no sources yet\n")

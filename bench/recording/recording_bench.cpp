@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "clip_tools.h"
-#include "dvr_export.h"
 #include "media/dvr_writer.h"
+#include "media/export/dvr_export.h"
 #include "media/record_writer.h"
 #include "platform/drives.h"
 #include "platform/ini_file.h"
@@ -130,8 +130,8 @@ void ExportHourToMp4(benchmark::State& state) {
     const std::string& path = hour_recording();
     const std::string out = (scratch() / "hour.mp4").string();
     for (auto _ : state) {
-        tools::ExportResult result;
-        if (tools::export_dvr(path, out, {}, result) != tools::ExportStatus::ok)
+        media::ExportResult result;
+        if (media::export_dvr(path, out, {}, result) != media::ExportStatus::ok)
             state.SkipWithError(result.error.c_str());
     }
     state.counters["x_real_time"] = benchmark::Counter(

@@ -1,12 +1,17 @@
-// dvrtool export: the MP4 (or Matroska) file that ffprobe and ffmpeg read back.
-#include "dvr_export.h"
+// Export: the MP4 (or Matroska) file that ffprobe and ffmpeg read back; progress and cancel.
+#include "media/export/dvr_export.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "../support/temp_dir.h"
 #include "clip_tools.h"
@@ -14,11 +19,8 @@
 #include "codec/decoder_table.h"
 #include "media/dvr_file.h"
 
-namespace orvel::tools {
+namespace orvel::media {
 namespace {
-
-using media::DvrBuilder;
-using media::DvrHeader;
 
 std::string run_command(const std::string& command) {
     std::string out;
@@ -57,7 +59,7 @@ std::map<std::string, std::string> probe(const std::string& path) {
 }
 
 std::vector<uint8_t> g721_block(int seed) {
-    std::vector<uint8_t> b(media::kAudioRecordBytes);
+    std::vector<uint8_t> b(kAudioRecordBytes);
     for (std::size_t i = 0; i < b.size(); ++i) b[i] = static_cast<uint8_t>((i * 37 + seed) ^ 0x5A);
     return b;
 }
@@ -77,7 +79,7 @@ std::string make_recording(const orvel::test::TempDir& dir, int32_t marker,
             for (int k = 0; k < 6; ++k) b.add_audio(g721_block(k).data(), 123456);
     }
     b.finish();
-    const std::string path = dir.file(marker == media::kMarker4321 ? "c4321.dvr" : "clip.dvr");
+    const std::string path = dir.file(marker == kMarker4321 ? "c4321.dvr" : "clip.dvr");
     EXPECT_TRUE(b.save(path));
     return path;
 }
@@ -130,7 +132,10 @@ TEST(DvrExport, MatroskaCarriesPcmSound) {
     const std::string input = make_recording(dir, 0, testing::encode_lavc(352, 288, 50, 10));
     const std::string output = dir.file("clip.mkv").string();
     ExportResult result;
-    ASSERT_EQ(export_dvr(input, output, ExportOptions{}, result), ExportStatus::ok) << result.error;
+    ExportProgress progress;
+    ASSERT_EQ(export_dvr(input, output, ExportOptions{}, result, &progress), ExportStatus::ok)
+        << result.error;
+    EXPECT_EQ(progress.permille.load(), 1000);
     const auto p = probe(output);
     EXPECT_EQ(p.at("video.codec_name"), "mpeg4");
     EXPECT_EQ(p.at("audio.codec_name"), "pcm_s16le");
@@ -141,7 +146,7 @@ TEST(DvrExport, DualStreamRecordingsAreCopiedToo) {
     if (!have_ffprobe()) GTEST_SKIP() << "ffprobe is not installed";
     orvel::test::TempDir dir;
     const std::string input =
-        make_recording(dir, media::kMarkerDual, testing::encode_xvid(352, 288, 50, 10));
+        make_recording(dir, kMarkerDual, testing::encode_xvid(352, 288, 50, 10));
     const std::string output = dir.file("dual.mp4").string();
     ExportResult result;
     ASSERT_EQ(export_dvr(input, output, ExportOptions{}, result), ExportStatus::ok) << result.error;
@@ -166,7 +171,7 @@ TEST(DvrExport, CodecFourThreeTwoOneIsReencodedCloseToItsDecodedPictures) {
             y, 352, u, v, 176,
             i % 10 == 0 ? codec::c4321::PictureType::intra : codec::c4321::PictureType::inter, 1));
     }
-    const std::string input = make_recording(dir, media::kMarker4321, pictures);
+    const std::string input = make_recording(dir, kMarker4321, pictures);
     const std::string output = dir.file("c4321.mp4").string();
     ExportResult result;
     ASSERT_EQ(export_dvr(input, output, ExportOptions{}, result), ExportStatus::ok) << result.error;
@@ -204,6 +209,36 @@ TEST(DvrExport, CodecFourThreeTwoOneIsReencodedCloseToItsDecodedPictures) {
     std::printf("codec 4321 export at quantiser 3: luma PSNR %.1f dB\n", psnr);
 }
 
+TEST(DvrExport, ACancelFromAnotherThreadStopsTheExportAndRemovesItsOutput) {
+    orvel::test::TempDir dir;
+    auto clip = testing::encode_lavc(352, 288, 50, 10);
+    for (int i = 0; i < 150; ++i) clip.push_back(clip[static_cast<std::size_t>(i)]);
+    const std::string input = make_recording(dir, 0, clip);
+    // Several times what a pipe holds (64 KiB), so the export cannot finish unread.
+    ASSERT_GT(std::filesystem::file_size(input), 4u * 65536);
+    // The output is a pipe the test reads: the export blocks once the pipe is full, so the
+    // cancel below is set while it still has pictures to write.
+    const std::string output = dir.file("out.mkv").string();
+    ASSERT_EQ(::mkfifo(output.c_str(), 0600), 0);
+    ExportProgress progress;
+    ExportResult result;
+    ExportStatus status = ExportStatus::ok;
+    std::thread worker([&] { status = export_dvr(input, output, {}, result, &progress); });
+    const int fd = ::open(output.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    char buffer[4096];
+    ASSERT_EQ(::read(fd, buffer, 1), 1);  // the container's header: the export is writing
+    progress.cancel = true;
+    while (::read(fd, buffer, sizeof buffer) > 0) {
+    }
+    ::close(fd);
+    worker.join();
+    EXPECT_EQ(status, ExportStatus::cancelled);
+    EXPECT_LT(progress.permille.load(), 1000);
+    EXPECT_LT(result.video_frames, clip.size());
+    EXPECT_FALSE(std::filesystem::exists(output));
+}
+
 TEST(DvrExport, UnusableInputsAreRefused) {
     orvel::test::TempDir dir;
     ExportResult result;
@@ -228,4 +263,4 @@ TEST(DvrExport, UnusableInputsAreRefused) {
 }
 
 }  // namespace
-}  // namespace orvel::tools
+}  // namespace orvel::media

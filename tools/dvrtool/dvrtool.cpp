@@ -10,9 +10,9 @@
 
 #include "codec/decoder_table.h"
 #include "codec/g721.h"
-#include "dvr_export.h"
 #include "media/dvr_file.h"
 #include "media/dvr_verify.h"
+#include "media/export/dvr_export.h"
 #include "wav_writer.h"
 
 namespace orvel::tools {
@@ -22,6 +22,9 @@ namespace {
 using media::DvrReader;
 using media::DvrRecordHeader;
 using media::DvrStatus;
+using media::ExportOptions;
+using media::ExportResult;
+using media::ExportStatus;
 using media::FileDvrSource;
 using media::RecordKind;
 
@@ -332,6 +335,7 @@ int command_export(const std::string& path, const std::string& out_path, long qu
             return kExitDecoder;
         case ExportStatus::input_unusable:
         case ExportStatus::output_failed:
+        case ExportStatus::cancelled:
             err << "dvrtool: " << result.error << "\n";
             return kExitIo;
     }

@@ -1,4 +1,4 @@
-#include "dvr_export.h"
+#include "media/export/dvr_export.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -7,6 +7,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -15,14 +16,9 @@ extern "C" {
 #include "codec/g721.h"
 #include "media/dvr_file.h"
 
-namespace orvel::tools {
+namespace orvel::media {
 
 namespace {
-
-using media::DvrReader;
-using media::DvrRecordHeader;
-using media::DvrStatus;
-using media::RecordKind;
 
 constexpr int kAudioRate = 8000;
 constexpr uint32_t kMaxPictureSide = 8192;
@@ -74,8 +70,8 @@ using ContextPtr = std::unique_ptr<AVCodecContext, ContextDeleter>;
 
 class Exporter {
 public:
-    Exporter(const ExportOptions& options, ExportResult& result)
-        : options_(options), result_(result) {}
+    Exporter(const ExportOptions& options, ExportResult& result, ExportProgress* progress)
+        : options_(options), result_(result), progress_(progress) {}
     ~Exporter() {
         if (decoder_ >= 0) codec::decoder_destroy(decoder_);
         if (out_ != nullptr) {
@@ -85,6 +81,8 @@ public:
     }
 
     ExportStatus run(const std::string& input, const std::string& output);
+    // True once the output file was opened (created or truncated) by this export.
+    bool created_output() const { return created_; }
 
 private:
     ExportStatus fail(ExportStatus status, const std::string& what) {
@@ -92,8 +90,8 @@ private:
         return status;
     }
     ExportStatus scan(DvrReader& reader, Scan& s);
-    bool open_output(const std::string& output, const media::DvrHeader& h, const Scan& s);
-    bool open_video_encoder(const media::DvrHeader& h);
+    bool open_output(const std::string& output, const DvrHeader& h, const Scan& s);
+    bool open_video_encoder(const DvrHeader& h);
     bool open_audio_encoder();
     bool write_video(const uint8_t* data, std::size_t size, bool key, int64_t pts_ms);
     bool write_held_video(int64_t next_pts_ms);
@@ -102,10 +100,24 @@ private:
     bool write_audio_block(const uint8_t* block, int64_t video_ms);
     bool write_packet(AVPacket* p, AVStream* stream, AVRational from);
 
+    // Progress: the scan takes the first tenth, writing the rest.
+    void report(uint64_t position, bool writing) {
+        if (progress_ == nullptr || input_bytes_ == 0) return;
+        const uint64_t part = position * 1000 / input_bytes_;
+        const int permille = static_cast<int>(writing ? 100 + part * 899 / 1000 : part / 10);
+        progress_->permille.store(permille, std::memory_order_relaxed);
+    }
+    bool cancelled() const {
+        return progress_ != nullptr && progress_->cancel.load(std::memory_order_relaxed);
+    }
+
     const ExportOptions& options_;
     ExportResult& result_;
+    ExportProgress* const progress_;
+    uint64_t input_bytes_ = 0;
     AVFormatContext* out_ = nullptr;
     bool opened_ = false;
+    bool created_ = false;
     AVStream* video_stream_ = nullptr;
     AVStream* audio_stream_ = nullptr;
     ContextPtr video_encoder_;
@@ -123,10 +135,12 @@ private:
 };
 
 ExportStatus Exporter::scan(DvrReader& reader, Scan& s) {
-    std::vector<uint8_t> payload(media::kPayloadBufferBytes);
+    std::vector<uint8_t> payload(kPayloadBufferBytes);
     DvrRecordHeader r;
     DvrStatus status;
     while ((status = reader.next_record(r, payload.data(), payload.size())) == DvrStatus::ok) {
+        if (cancelled()) return ExportStatus::cancelled;
+        report(reader.position(), false);
         if (r.kind == RecordKind::audio) s.audio = true;
         if (r.kind == RecordKind::video && r.key_frame && !s.any_video_key) {
             s.any_video_key = true;
@@ -138,7 +152,7 @@ ExportStatus Exporter::scan(DvrReader& reader, Scan& s) {
     return ExportStatus::ok;
 }
 
-bool Exporter::open_video_encoder(const media::DvrHeader& h) {
+bool Exporter::open_video_encoder(const DvrHeader& h) {
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
     if (codec == nullptr) return false;
     video_encoder_.reset(avcodec_alloc_context3(codec));
@@ -190,13 +204,13 @@ bool Exporter::open_audio_encoder() {
     return av_frame_get_buffer(audio_frame_.get(), 0) >= 0;
 }
 
-bool Exporter::open_output(const std::string& output, const media::DvrHeader& h, const Scan& s) {
+bool Exporter::open_output(const std::string& output, const DvrHeader& h, const Scan& s) {
     const char* format = ends_with(output, ".mkv") ? "matroska" : "mp4";
     if (avformat_alloc_output_context2(&out_, nullptr, format, output.c_str()) < 0) return false;
     video_stream_ = avformat_new_stream(out_, nullptr);
     if (video_stream_ == nullptr) return false;
     video_stream_->time_base = AVRational{1, 1000};
-    if (h.codec_marker == media::kMarker4321) {
+    if (h.codec_marker == kMarker4321) {
         if (!open_video_encoder(h)) return false;
         avcodec_parameters_from_context(video_stream_->codecpar, video_encoder_.get());
     } else {
@@ -221,6 +235,7 @@ bool Exporter::open_output(const std::string& output, const media::DvrHeader& h,
     }
     if (avio_open(&out_->pb, output.c_str(), AVIO_FLAG_WRITE) < 0) return false;
     opened_ = true;
+    created_ = true;
     return avformat_write_header(out_, nullptr) >= 0;
 }
 
@@ -316,34 +331,37 @@ bool Exporter::write_audio_block(const uint8_t* block, int64_t video_ms) {
 }
 
 ExportStatus Exporter::run(const std::string& input, const std::string& output) {
-    media::FileDvrSource source;
+    FileDvrSource source;
     DvrReader reader(source);
-    const DvrStatus opened = media::open_dvr_file(input, source, reader);
+    const DvrStatus opened = open_dvr_file(input, source, reader);
     if (opened == DvrStatus::cannot_open || opened == DvrStatus::io_error)
         return fail(ExportStatus::input_unusable, input + " cannot be opened or read");
     if (opened != DvrStatus::ok)
         return fail(ExportStatus::damaged, input + " is shorter than its header block");
-    const media::DvrHeader h = reader.header();
+    const DvrHeader h = reader.header();
     if (h.width == 0 || h.height == 0 || h.width > kMaxPictureSide || h.height > kMaxPictureSide ||
         h.width % 2 || h.height % 2) {
         return fail(ExportStatus::damaged, "picture size in the header is not usable");
     }
+    input_bytes_ = source.size() > 0 ? static_cast<uint64_t>(source.size()) : 0;
     Scan s;
-    if (scan(reader, s) != ExportStatus::ok)
-        return fail(ExportStatus::input_unusable, "read error");
+    const ExportStatus scanned = scan(reader, s);
+    if (scanned == ExportStatus::cancelled) return fail(scanned, "cancelled");
+    if (scanned != ExportStatus::ok) return fail(ExportStatus::input_unusable, "read error");
     if (!s.any_video_key) return fail(ExportStatus::no_video, "the recording holds no key frame");
     if (!open_output(output, h, s))
         return fail(ExportStatus::output_failed, output + " cannot be written");
     reader.seek_offset(h.block_bytes());
 
-    std::vector<uint8_t> payload(media::kPayloadBufferBytes + kPayloadSlack, 0);
+    std::vector<uint8_t> payload(kPayloadBufferBytes + kPayloadSlack, 0);
     DvrRecordHeader r;
     DvrStatus status;
     bool started = false;
     uint32_t origin_ms = 0;
     int64_t last_ms = -1;
-    while ((status = reader.next_record(r, payload.data(), media::kPayloadBufferBytes)) ==
-           DvrStatus::ok) {
+    while ((status = reader.next_record(r, payload.data(), kPayloadBufferBytes)) == DvrStatus::ok) {
+        if (cancelled()) return fail(ExportStatus::cancelled, "cancelled");
+        report(reader.position(), true);
         if (r.kind == RecordKind::video) {
             if (!started && !r.key_frame) continue;  // nothing decodes before the first key frame
             if (!started) origin_ms = r.time_ms;
@@ -389,16 +407,27 @@ ExportStatus Exporter::run(const std::string& input, const std::string& output) 
     if (avio_closep(&out_->pb) < 0) return fail(ExportStatus::output_failed, "closing the output");
     opened_ = false;
     result_.duration_ms = static_cast<uint32_t>(last_video_pts_ + last_video_duration_);
+    if (progress_ != nullptr) progress_->permille.store(1000, std::memory_order_relaxed);
     return end;
 }
 
 }  // namespace
 
 ExportStatus export_dvr(const std::string& input, const std::string& output,
-                        const ExportOptions& options, ExportResult& result) {
+                        const ExportOptions& options, ExportResult& result,
+                        ExportProgress* progress) {
     result = ExportResult{};
-    Exporter exporter(options, result);
-    return exporter.run(input, output);
+    ExportStatus status;
+    bool created = false;
+    {
+        Exporter exporter(options, result, progress);
+        status = exporter.run(input, output);
+        created = exporter.created_output();
+    }  // the output is closed here
+    // Half a file is no export: what was begun is removed again.
+    if (created && (status == ExportStatus::cancelled || status == ExportStatus::output_failed))
+        std::remove(output.c_str());
+    return status;
 }
 
-}  // namespace orvel::tools
+}  // namespace orvel::media

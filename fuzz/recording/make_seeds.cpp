@@ -1,7 +1,7 @@
 // Writes the seed corpora of the recording fuzz targets into <dir>/<target>/:
 //   media_seed_maker fuzz/corpus
 // Small files of each form a recorder writes (standard and dual, closed, unfinished, cut),
-// writer scripts, and snapshot sizes.
+// writer and remote saver scripts, and snapshot sizes.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -83,6 +83,27 @@ int main(int argc, char** argv) {
         script[1] = 1;  // a disk that fills up
         script[2] = 0x40;
         save(corpus / "recorder_writer", form ? "dual-full.bin" : "standard-full.bin", script);
+    }
+
+    // Saver scripts: form byte, 28 header bytes, then (kind, flags, time, PackedDateTime,
+    // length) per item: delta, sound, key, delta, sound, key, then the stream's end.
+    for (int form = 0; form < 2; ++form) {
+        std::vector<uint8_t> script = {static_cast<uint8_t>(form)};
+        script.resize(1 + kStreamHeaderBytes, 0);
+        const uint8_t delta = form ? 0x82 : 0x10, sound = 0x01, key = form ? 0x02 : 0x00;
+        const uint8_t flags[] = {delta, sound, key, delta, sound, key};
+        const uint32_t packed = 25u | (12u << 6) | (9u << 10) | (10u << 15) | (47u << 20);
+        for (int i = 0; i < 6; ++i) {
+            script.push_back(0);  // a frame
+            script.push_back(flags[i]);
+            for (int k = 0; k < 4; ++k) script.push_back(static_cast<uint8_t>((i * 40) >> (8 * k)));
+            for (int k = 0; k < 4; ++k) script.push_back(static_cast<uint8_t>(packed >> (8 * k)));
+            const int length = flags[i] == sound ? 3072 : 60 + i;
+            script.push_back(static_cast<uint8_t>(length));
+            script.push_back(static_cast<uint8_t>(length >> 8));
+        }
+        script.push_back(0xFF);  // the stream's end
+        save(corpus / "remote_saver", form ? "dual.bin" : "standard.bin", script);
     }
 
     auto bmp_seed = [&](const char* name, uint32_t w, uint32_t h, std::size_t bytes) {

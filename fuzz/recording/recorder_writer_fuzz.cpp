@@ -5,30 +5,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "fuzz_input.h"
 #include "media/dvr_verify.h"
 #include "media/dvr_writer.h"
 #include "media/record_queue.h"
 
-namespace {
-
-struct Input {
-    const uint8_t* data;
-    size_t size;
-    size_t at = 0;
-    uint8_t byte() { return at < size ? data[at++] : 0; }
-    uint32_t u32() {
-        uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(byte()) << (8 * i);
-        return v;
-    }
-    bool done() const { return at >= size; }
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace orvel::media;
-    Input in{data, size};
+    orvel::fuzz::Input in{data, size};
     const bool dual = in.byte() & 1;
     MemoryRecordSink sink;
     const uint32_t limit = in.u32();

@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "fuzz_input.h"
 #include "media/dvr_verify.h"
 #include "media/record_writer.h"
 #include "media/remote_saving.h"
@@ -25,19 +26,6 @@ namespace {
 
 using namespace orvel;
 namespace fs = std::filesystem;
-
-struct Input {
-    const uint8_t* data;
-    size_t size;
-    size_t at = 0;
-    uint8_t byte() { return at < size ? data[at++] : 0; }
-    uint32_t u32() {
-        uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(byte()) << (8 * i);
-        return v;
-    }
-    bool done() const { return at >= size; }
-};
 
 class FixedClock final : public media::WallClock {
 public:
@@ -76,7 +64,7 @@ std::vector<fs::path> copies(const fs::path& under) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace orvel::media;
     static Place place;
-    Input in{data, size};
+    orvel::fuzz::Input in{data, size};
     const bool dual = in.byte() & 1;
     uint8_t header[kStreamHeaderBytes];
     for (uint8_t& b : header) b = in.byte();

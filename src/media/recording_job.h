@@ -6,8 +6,9 @@
 // Three parties use a job:
 // - the UI thread starts and stops it through the RecordWriter (record_writer.h) and reads
 //   its status;
-// - the pane's network side hands it each new stream header, each whole received frame and
-//   the end of each stream. These calls copy into the job's bounded queue and return; when
+// - the pane's network side, which gets the job from the UI through the pane's own
+//   synchronisation (a lock or an atomic shared pointer), hands it each new stream header,
+//   each whole received frame and the end of each stream. These calls copy into the job's bounded queue and return; when
 //   the queue is full (the disk is slower than the stream) the frame is counted as lost and
 //   the pane shows a fault, and video is dropped up to the next key frame so a file never
 //   holds pictures that cannot be decoded;

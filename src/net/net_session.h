@@ -3,10 +3,10 @@
 // camera commands, and the camera panel's requests.
 //
 // Threads: every public function is for the UI thread unless its comment says
-// otherwise. Reader threads reach the UI thread only through the UI message channel
-// (message kMsgNetReply, handled by handle_net_message); replies that change no tree
-// item (presets, recording days, day index, search logins) are stored by the
-// reader under the table's mutex.
+// otherwise. Reader threads reach the UI thread only through the UI message channel: login
+// replies are posted (message kMsgNetReply, handled by handle_net_message; the reader does
+// not wait) after the reader stored the site record; replies that change no tree item
+// (presets, recording days, day index) are stored by the reader under the table's mutex.
 #pragma once
 
 #include <atomic>
@@ -162,7 +162,10 @@ private:
     friend struct ReaderAccess;
     void reader_loop(std::shared_ptr<CommandConnection> conn, int slot);
     void dispatch_reply(CommandConnection& conn, int slot, std::span<const std::uint8_t> message);
-    void handle_login_on_ui(CommandConnection& conn, std::span<const std::uint8_t> message);
+    // `site_known`: the reader found the site record already stored by an earlier login
+    // (then the tree keeps its items).
+    void handle_login_on_ui(CommandConnection& conn, std::span<const std::uint8_t> message,
+                            bool site_known);
     void handle_search_login(CommandConnection& conn, const LoginReply& reply);
     void prepare_items(const CommandConnection& conn, const LoginReply& reply,
                        platform::TreeItem parent, std::vector<PreparedCameraItem>& out) const;

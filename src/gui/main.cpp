@@ -1,6 +1,7 @@
 // Entry of OrvelCam: the start-up sequence, the main window, the event loop and the
 // shutdown sequence, in their fixed order.
 #include <QApplication>
+#include <QIcon>
 #include <QScreen>
 #include <cstdio>
 #include <memory>
@@ -26,6 +27,9 @@ int main(int argc, char** argv) {
     // The application object comes first: the screen size is read through it.
     QApplication application(argc, argv);
     application.setApplicationName(QStringLiteral("OrvelCam"));
+    // The installed desktop entry and icon (orvelcam.desktop, hicolor orvelcam.svg).
+    application.setDesktopFileName(QStringLiteral("orvelcam"));
+    application.setWindowIcon(QIcon::fromTheme(QStringLiteral("orvelcam")));
     const app::ProgramOptions options =
         app::parse_program_options(argc, const_cast<const char* const*>(argv));
 

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <fstream>
 #include <thread>
 
@@ -264,12 +265,12 @@ TEST_F(ShellWindow, ExitButtonShowsItsPressedFaceAndEndsTheLoop) {
 }
 
 TEST_F(ShellWindow, WorkersPaneFinishedMessageIsHandledOnTheUiThread) {
-    std::intptr_t result = -1;
+    std::atomic<std::intptr_t> result{-1};
     std::thread worker(
         [&] { result = program->channel().send_message(platform::kMsgPaneFinished, 3, 0); });
-    ASSERT_TRUE(test::spin_until([&] { return result != -1; }));
+    ASSERT_TRUE(test::spin_until([&] { return result.load() != -1; }));
     worker.join();
-    EXPECT_EQ(result, 1);  // handled (TRUE) for a free pane
+    EXPECT_EQ(result.load(), 1);  // handled (TRUE) for a free pane
 }
 
 TEST_F(ShellWindow, SiteMenuChoiceReachesTheSiteCommandsThroughTheDispatcher) {

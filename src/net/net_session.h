@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -109,6 +110,8 @@ public:
     void play_camera();
     void play_and_record_camera();
     void stop_camera();
+    // Pane menu "stop" on a live pane: closes it and returns its camera item to idle.
+    void stop_pane(int pane);
     void play_all();
     void stop_play();
     void disconnect_site();
@@ -127,6 +130,9 @@ public:
     // Control 1093: flips the selected pane's select state, sends 13 or 14.
     bool select_camera_toggle();
     bool select_camera_state(int pane) const;
+    // The 16 preset names of the camera shown in `pane`, from the first site record in use
+    // whose address is the pane's; nothing when there is none.
+    std::optional<PresetBlock> preset_names(int pane) const;
     // Pane-menu presets (65000 + i) and the tour (65432) for pane `pane`.
     void goto_preset(int pane, int preset);
     void preset_tour(int pane);

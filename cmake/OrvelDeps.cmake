@@ -2,6 +2,7 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LIBAV REQUIRED IMPORTED_TARGET libavcodec libavutil libswscale)
 pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
+find_package(spdlog REQUIRED)  # the log file (platform/log_file)
 
 find_path(XVID_INCLUDE_DIR xvid.h REQUIRED)
 find_library(XVID_LIBRARY xvidcore REQUIRED)

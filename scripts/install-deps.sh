@@ -8,7 +8,7 @@ packages=(
   libavcodec-dev libavutil-dev libswscale-dev libxvidcore-dev
   libasound2-dev libspdlog-dev libavformat-dev ffmpeg
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-apps libgl1-mesa-dri mesa-utils imagemagick
+  xvfb xauth x11-apps libgl1-mesa-dri mesa-utils imagemagick xdotool fonts-wqy-microhei
   clang libclang-rt-14-dev
   sox libsox-fmt-all
 )

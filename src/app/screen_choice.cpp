@@ -20,4 +20,18 @@ std::string command_line_from_args(int argc, const char* const* argv) {
     return line;
 }
 
+ProgramOptions parse_program_options(int argc, const char* const* argv) {
+    ProgramOptions options;
+    for (int i = 1; i < argc && argv != nullptr && argv[i] != nullptr; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--verbose") {
+            options.verbose = true;
+            continue;
+        }
+        if (!options.command_line.empty()) options.command_line += ' ';
+        options.command_line += arg;
+    }
+    return options;
+}
+
 }  // namespace orvel::app

@@ -16,4 +16,12 @@ view::ScreenModeKind choose_screen_mode(std::string_view command_line, int scree
 // The program's arguments after its name, joined by single blanks.
 std::string command_line_from_args(int argc, const char* const* argv);
 
+// The program's own options, taken out of the arguments before the screen mode is chosen
+// from what remains ("1280 --verbose" still chooses the 1280 mode).
+struct ProgramOptions {
+    bool verbose = false;      // --verbose: the log is mirrored on standard error
+    std::string command_line;  // the other arguments, joined by single blanks
+};
+ProgramOptions parse_program_options(int argc, const char* const* argv);
+
 }  // namespace orvel::app

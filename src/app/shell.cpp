@@ -107,6 +107,11 @@ void Shell::fill_site_tree() {
     }
 }
 
+void Shell::pane_selected(int pane) {
+    if (playback_ != nullptr && pane >= 0 && pane < view::kMaxPanes)
+        playback_->refresh_controls(pane);
+}
+
 void Shell::split_change(int side) {
     if (side < view::kMinGridSide || side > view::kMaxGridSide) return;
     if (side == state_.grid_side || state_.full_view_active.load()) return;

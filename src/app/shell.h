@@ -71,7 +71,14 @@ struct ShellHooks {
     std::function<void(const char* display_value)> switch_display_mode;
     // Connect and log in to the default site at start-up (tree item of the site).
     std::function<void(platform::TreeItem site_item)> connect_default_site;
+    // Pane menu "stop" (32792) on a remote or local playback pane (live panes are closed
+    // by the site commands).
+    std::function<void(int pane)> stop_playback_pane;
 };
+// The pane menu's other commands reach their areas as dispatcher entries, with
+// `AppState::menu_pane` naming the pane: "zoom" (32797, pane_zoom), "photo" (32809,
+// pane_snapshot), "play" (32790), the speeds (32794-32796) and "record" (32813). The keyboard
+// uses the entries of the zoom button (32784, Enter) and the full-screen button (1025, F11).
 
 // One row of the split guard table.
 struct SplitGuard {
@@ -114,6 +121,9 @@ public:
     void on_seek_slider(int scroll_code);
     // Fills the camera tree with one item per site and remembers the default site.
     void fill_site_tree();
+    // A pane became the selected one: the main window's per-pane controls show its states
+    // (the file-playback controls; the pad's latching buttons are the window's). Thread: UI.
+    void pane_selected(int pane);
 
     // UiMessageHandler: messages 32770, 32771, 32772. Thread: UI thread.
     std::intptr_t handle_private_message(int message, std::intptr_t wparam,

@@ -1,8 +1,9 @@
 // Entry of OrvelCam: the start-up sequence, the main window, the event loop and the
 // shutdown sequence, in their fixed order.
 #include <QApplication>
+#include <QIcon>
 #include <QScreen>
-
+#include <cstdio>
 #include <memory>
 
 #include "app/config.h"
@@ -12,10 +13,12 @@
 #include "codec/decoder_table.h"
 #include "gui/program.h"
 #include "gui/qt_message_box.h"
-#include "gui/ui_invoker.h"
 #include "gui/theme.h"
+#include "gui/ui_invoker.h"
 #include "platform/audio/audio_device.h"
 #include "platform/ini_file.h"
+#include "platform/log_file.h"
+#include "platform/logged_message_box.h"
 #include "view/app_state.h"
 
 using namespace orvel;
@@ -24,6 +27,18 @@ int main(int argc, char** argv) {
     // The application object comes first: the screen size is read through it.
     QApplication application(argc, argv);
     application.setApplicationName(QStringLiteral("OrvelCam"));
+    // The installed desktop entry and icon (orvelcam.desktop, hicolor orvelcam.svg).
+    application.setDesktopFileName(QStringLiteral("orvelcam"));
+    application.setWindowIcon(QIcon::fromTheme(QStringLiteral("orvelcam")));
+    const app::ProgramOptions options =
+        app::parse_program_options(argc, const_cast<const char* const*>(argv));
+
+    // The log first, so every later step can report; it outlives every thread that logs.
+    platform::FileLogSink log_sink({platform::default_log_path(), 5u << 20, 5, options.verbose});
+    if (!log_sink.error().empty())
+        std::fprintf(stderr, "orvelcam: no log file: %s\n", log_sink.error().c_str());
+    platform::set_log_sink(&log_sink);
+    ORVEL_LOG_INFO("OrvelCam %s starting", ORVEL_VERSION);
 
     view::AppState state;
     platform::IniFile ini(platform::IniFile::default_path());
@@ -37,9 +52,7 @@ int main(int argc, char** argv) {
     lifecycle.set_startup(StartupStep::choose_screen_mode, [&] {
         const QScreen* screen = QGuiApplication::primaryScreen();
         const QSize size = screen ? screen->size() : QSize(1024, 768);
-        const std::string line =
-            app::command_line_from_args(argc, const_cast<const char* const*>(argv));
-        mode = app::choose_screen_mode(line, size.width(), size.height());
+        mode = app::choose_screen_mode(options.command_line, size.width(), size.height());
         state.screen = view::screen_mode_for(mode);
         return true;
     });
@@ -63,7 +76,8 @@ int main(int argc, char** argv) {
         codec::audio_output_open(platform::make_alsa_audio_device(), [](const char* text) {
             gui::UiInvoker invoker;
             gui::QtMessageBox box(invoker);
-            static_cast<platform::MessageBoxPort&>(box).show_message(text, "");
+            platform::LoggedMessageBox logged(box);
+            logged.show_message(text, "");
         });
         return true;
     });
@@ -84,5 +98,7 @@ int main(int argc, char** argv) {
 
     const int code = lifecycle.run();
     program.reset();  // timer 2, the menus and the window go at exit
+    ORVEL_LOG_INFO("OrvelCam ended, exit code %d", code);
+    platform::set_log_sink(nullptr);
     return code;
 }

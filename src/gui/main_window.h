@@ -9,7 +9,6 @@
 #include <QSlider>
 #include <QTreeWidget>
 #include <QWidget>
-
 #include <functional>
 #include <map>
 #include <vector>
@@ -24,13 +23,17 @@ namespace orvel::gui {
 
 enum class TreeGesture { right_click, click, double_click };
 
+// Keys of the main window: the arrows move the selection, Enter enlarges the selected pane
+// or returns to the grid, F11 opens the full-screen view.
+enum class KeyAction { left, right, up, down, enter, full_screen };
+
 struct MainWindowHooks {
-    std::function<void(int id)> command;            // button ids, through the dispatcher
+    std::function<void(int id)> command;  // button ids, through the dispatcher
     std::function<void(int scroll_code)> seek_slider;
-    std::function<void(TreeGesture, QTreeWidgetItem*, platform::TreeHitPart, QPoint global)>
-        tree;
+    std::function<void(TreeGesture, QTreeWidgetItem*, platform::TreeHitPart, QPoint global)> tree;
     std::function<void(int pad_index, bool pressed)> pad;
-    std::function<void()> close_requested;           // the window manager asked to close
+    std::function<void()> close_requested;  // the window manager asked to close
+    std::function<void(KeyAction)> key;
 };
 
 class MainWindow : public QWidget {
@@ -65,6 +68,7 @@ protected:
 private:
     void build_controls();
     void build_pad();
+    void build_keys();
     void wire_slider();
     void send_command(int id);
 
@@ -80,6 +84,7 @@ private:
     bool dragging_ = false;
     QPoint drag_offset_;
     int pending_scroll_code_ = -1;
+    bool release_ends_double_click_ = false;  // the tree's next release ends a double click
 };
 
 // Text of a string-table entry used as a tooltip (empty for unknown ids).

@@ -1,10 +1,13 @@
 #include "gui/program.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 
 #include "app/command_ids.h"
 #include "app/main_layout.h"
+#include "app/pane_menu.h"
 #include "gui/connect_dialog.h"
+#include "gui/settings_dialog.h"
 
 namespace orvel::gui {
 
@@ -19,7 +22,9 @@ Program::Program(view::AppState& state, app::Config& config, view::ScreenModeKin
     hooks.tree = [this](TreeGesture g, QTreeWidgetItem* item, platform::TreeHitPart hit,
                         QPoint global) { on_tree(g, item, hit, global); };
     hooks.pad = [this](int index, bool pressed) { on_pad(index, pressed); };
+    hooks.key = [this](KeyAction action) { on_key(action); };
     window_ = std::make_unique<MainWindow>(mode, std::move(hooks));
+    menus_.set_anchor(window_.get());
     state_.screen = window_->screen();
 
     tree_ = std::make_unique<QtTreeControl>(*window_->tree(), invoker_);
@@ -27,7 +32,7 @@ Program::Program(view::AppState& state, app::Config& config, view::ScreenModeKin
     controls_->set_quit_handler([](int code) { QCoreApplication::exit(code); });
     timers_ = std::make_unique<QtTimers>([this](int timer_id) { shell_->on_timer(timer_id); });
 
-    app::ShellPorts ports{messages_, *tree_, menus_, *controls_, *timers_, sleeper_};
+    app::ShellPorts ports{boxes_, *tree_, menus_, *controls_, *timers_, sleeper_};
     shell_ = std::make_unique<app::Shell>(state_, config_, ports, dispatcher_);
     shell_->hooks().connect_default_site = [this](platform::TreeItem item) {
         connect_default_site(item);
@@ -35,7 +40,7 @@ Program::Program(view::AppState& state, app::Config& config, view::ScreenModeKin
 
     LiveView::Links live_links;
     live_links.video_window = window_->video_area()->video_window();
-    live_links.messages = &messages_;
+    live_links.messages = &boxes_;
     live_links.controls = controls_.get();
     live_links.tree = tree_.get();
     live_links.shell = shell_.get();
@@ -46,21 +51,26 @@ Program::Program(view::AppState& state, app::Config& config, view::ScreenModeKin
     live_ = std::make_unique<LiveView>(state_, std::move(live_links));
     live_->install(shell_->hooks());
 
-    site_config_ = std::make_unique<app::ConfigSitePort>(config_, state_, messages_);
+    site_config_ = std::make_unique<app::ConfigSitePort>(config_, state_, boxes_);
     net_ = std::make_unique<net::NetSession>(
-        state_, net::NetPorts{*tree_, menus_, messages_, channel_, *site_config_, *live_});
+        state_, net::NetPorts{*tree_, menus_, boxes_, channel_, *site_config_, *live_});
     connect_logic_ =
-        std::make_unique<net::ConnectDialogLogic>(*net_, state_, *site_config_, messages_);
+        std::make_unique<net::ConnectDialogLogic>(*net_, state_, *site_config_, boxes_);
     net_->preload_site_records();
     install_site_commands();
     install_remote_search();
     wire_connect_button(dispatcher_, *controls_, *connect_logic_, window_.get());
+    wire_settings_button(dispatcher_, *controls_, config_, channel_, window_.get());
     channel_.set_handler(this);
 
     window_->video_area()->video_window()->set_click_handler(
         [this](int x, int y, bool double_click) {
-            if (!double_click) live_->on_video_click(x, y);
+            if (double_click) return;  // the pane full view hooks in here
+            live_->on_video_click(x, y);
+            show_pane_states();
         });
+    window_->video_area()->video_window()->set_context_handler(
+        [this](int x, int y, QPoint) { on_pane_context(x, y); });
     window_->video_area()->video_window()->set_selection_listener(
         [this](const QRect& frame) { live_->show_selection_frame(frame, kSelectionFrameColour); });
     window_->video_area()->video_window()->set_view_source([this] {
@@ -86,19 +96,111 @@ void Program::install_site_commands() {
         net_->goto_preset(state_.menu_pane, cmd - id::kPresetBase);
     });
     dispatcher_.set_handler(id::kPresetTour, [this](int) { net_->preset_tour(state_.menu_pane); });
+    dispatcher_.set_handler(id::kPaneStop, [this](int) {
+        const int pane = state_.menu_pane;
+        if (pane < 0 || pane >= view::kMaxPanes) return;
+        if (state_.pane_kind[static_cast<std::size_t>(pane)] == view::PANE_LIVE) {
+            net_->stop_pane(pane);
+        } else if (shell_->hooks().stop_playback_pane) {
+            shell_->hooks().stop_playback_pane(pane);
+        }
+    });
+}
+
+void Program::on_pane_context(int x, int y) {
+    const app::PaneMenuTarget target = app::pane_menu_target(state_, x, y);
+    // Menus open at the cursor, given in main-window coordinates.
+    const QPoint at =
+        window_->mapFromGlobal(window_->video_area()->video_window()->mapToGlobal(QPoint(x, y)));
+    int chosen = 0;
+    switch (target.kind) {
+        case app::PaneMenuKind::none:
+            return;  // an empty pane has no menu
+        case app::PaneMenuKind::live: {
+            const auto names = net_->preset_names(target.pane);
+            const auto items = app::live_pane_menu_items(names ? &*names : nullptr);
+            chosen = menus_.popup_items(items, at.x(), at.y());
+            break;
+        }
+        case app::PaneMenuKind::remote:
+            app::prepare_remote_menu(screen_menu_, target.run_state, target.recording);
+            app::apply_screen_menu(screen_menu_, menus_);
+            chosen = menus_.popup(platform::MenuId::pane, at.x(), at.y(),
+                                  platform::PopupAlign::top_left);
+            break;
+        case app::PaneMenuKind::local:
+            app::prepare_local_menu(screen_menu_, target.play_state);
+            app::apply_screen_menu(screen_menu_, menus_);
+            chosen = menus_.popup(platform::MenuId::pane, at.x(), at.y(),
+                                  platform::PopupAlign::top_left);
+            break;
+        case app::PaneMenuKind::full_screen_control:
+            chosen = menus_.popup(platform::MenuId::control, at.x(), at.y(),
+                                  platform::PopupAlign::top_left);
+            break;
+    }
+    if (chosen != 0) shell_->on_command(chosen);
+}
+
+void Program::on_key(KeyAction action) {
+    if (action == KeyAction::enter) {
+        shell_->on_command(id::kZoom);  // enlarge the selected pane, or return to the grid
+        return;
+    }
+    if (action == KeyAction::full_screen) {
+        shell_->on_command(id::kFullScreen);
+        return;
+    }
+    if (state_.full_view_active.load() != 0) return;  // the enlarged pane stays selected
+    const int n = std::max(state_.grid_side, 1);
+    const int pane = state_.selected_pane.load();
+    int row = pane / n, col = pane % n;
+    switch (action) {
+        case KeyAction::left:
+            col = std::max(col - 1, 0);
+            break;
+        case KeyAction::right:
+            col = std::min(col + 1, n - 1);
+            break;
+        case KeyAction::up:
+            row = std::max(row - 1, 0);
+            break;
+        case KeyAction::down:
+            row = std::min(row + 1, n - 1);
+            break;
+        default:
+            break;
+    }
+    const int next = row * n + col;
+    if (next == pane) return;
+    live_->select_pane(next);
+    show_pane_states();
+}
+
+void Program::show_pane_states() {
+    // The latching pad buttons and the other per-pane controls show the selected pane.
+    const auto pad = app::pad_buttons_layout();
+    const auto pane =
+        static_cast<std::size_t>(std::clamp(state_.selected_pane.load(), 0, view::kMaxPanes - 1));
+    for (std::size_t i = 0; i < pad.size(); ++i) {
+        if (!pad[i].latching) continue;
+        const auto& states = pad[i].on_code == 16 ? state_.latch_a : state_.latch_b;
+        window_->pad_buttons()[i]->set_on(states[pane] != 0);
+    }
+    shell_->pane_selected(static_cast<int>(pane));
 }
 
 void Program::install_remote_search() {
     RemoteSearchView::Links links;
     links.main_window = window_.get();
     links.screen = state_.screen;
-    links.messages = &messages_;
+    links.messages = &boxes_;
     links.menus = &menus_;
     links.channel = &channel_;
     links.session = net_.get();
     search_view_ = std::make_unique<RemoteSearchView>(links);
     remote_search_ = std::make_unique<net::RemoteSearch>(
-        state_, *net_, net::RemoteSearch::Ports{*tree_, menus_, messages_, *search_view_});
+        state_, *net_, net::RemoteSearch::Ports{*tree_, menus_, boxes_, *search_view_});
     search_view_->set_search(remote_search_.get());
     dispatcher_.set_handler(id::kSiteRemoteFiles,
                             [this](int) { remote_search_->remote_files_command(); });
@@ -125,10 +227,12 @@ void Program::on_tree(TreeGesture gesture, QTreeWidgetItem* item, platform::Tree
                       QPoint global) {
     const platform::TreeItem handle = QtTreeControl::handle_of(item);
     switch (gesture) {
-        case TreeGesture::right_click:
-            if (const int chosen = net_->on_tree_right_click(handle, global.x(), global.y()))
+        case TreeGesture::right_click: {
+            const QPoint at = window_->mapFromGlobal(global);  // menus take window coordinates
+            if (const int chosen = net_->on_tree_right_click(handle, at.x(), at.y()))
                 shell_->on_command(chosen);
             return;
+        }
         case TreeGesture::click:
             net_->on_tree_click(handle, hit);
             return;
@@ -162,14 +266,7 @@ void Program::on_pad(int index, bool pressed) {
 
 void Program::start() {
     shell_->initialise();
-    // The latching pad buttons show the states of the selected pane.
-    const auto pad = app::pad_buttons_layout();
-    const auto pane = static_cast<std::size_t>(state_.selected_pane.load());
-    for (std::size_t i = 0; i < pad.size(); ++i) {
-        if (!pad[i].latching) continue;
-        const auto& states = pad[i].on_code == 16 ? state_.latch_a : state_.latch_b;
-        window_->pad_buttons()[i]->set_on(states[pane] != 0);
-    }
+    show_pane_states();
     window_->show();
 }
 

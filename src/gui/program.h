@@ -8,6 +8,7 @@
 #include "app/config.h"
 #include "app/connect_config_port.h"
 #include "app/dispatcher.h"
+#include "app/pane_menu.h"
 #include "app/shell.h"
 #include "gui/live_view.h"
 #include "gui/main_window.h"
@@ -23,6 +24,7 @@
 #include "net/net_session.h"
 #include "net/pane_hooks.h"
 #include "net/remote_search.h"
+#include "platform/logged_message_box.h"
 #include "platform/ports/sleeper.h"
 #include "view/app_state.h"
 
@@ -67,12 +69,18 @@ private:
     void on_pad(int index, bool pressed);
     void install_site_commands();
     void install_remote_search();
+    // Right click in the video window: the menu of the pane under it. Thread: UI thread.
+    void on_pane_context(int x, int y);
+    void on_key(KeyAction action);
+    // The selected pane's states on the pad's latching buttons and the per-pane controls.
+    void show_pane_states();
     void connect_default_site(platform::TreeItem item);
 
     view::AppState& state_;
     app::Config& config_;
     UiInvoker invoker_;
     QtMessageBox messages_{invoker_};
+    platform::LoggedMessageBox boxes_{messages_};  // what every part shows goes to the log
     QtMenus menus_;
     QtUiChannel channel_{invoker_};
     platform::ThreadSleeper sleeper_;
@@ -88,6 +96,7 @@ private:
     std::unique_ptr<net::ConnectDialogLogic> connect_logic_;
     std::unique_ptr<RemoteSearchView> search_view_;  // the search's windows
     std::unique_ptr<net::RemoteSearch> remote_search_;
+    app::ScreenMenuState screen_menu_;  // _ScreenMenu_ as the last pop-up left it
     bool stopped_ = false;
 };
 

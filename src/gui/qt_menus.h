@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QMenu>
-
 #include <map>
 #include <memory>
 
@@ -24,12 +23,18 @@ public:
     void append_item(platform::MenuId menu, int command_id, std::string_view text) override;
     bool remove_item(platform::MenuId menu, int command_id) override;
     bool has_item(platform::MenuId menu, int command_id) const override;
+    void set_item_text(platform::MenuId menu, int command_id, std::string_view text) override;
     int popup(platform::MenuId menu, int x, int y, platform::PopupAlign align) override;
+    int popup_items(std::span<const platform::PopupItem> items, int x, int y) override;
 
     // The QMenu of a menu (null for an unknown one), e.g. for tests.
     QMenu* menu(platform::MenuId menu) const;
     // The action with that id in the menu or its sub-menus, or null.
     QAction* action(platform::MenuId menu, int command_id) const;
+
+    // The main window, whose client coordinates popup() receives (without one they are
+    // taken as screen coordinates). Thread: UI thread.
+    void set_anchor(QWidget* window) { anchor_ = window; }
 
     // When set, popup() hands the menu to this function instead of running it modally and
     // uses its answer (tests choose items this way). Thread: UI thread.
@@ -40,6 +45,7 @@ public:
 private:
     std::map<platform::MenuId, std::unique_ptr<QMenu>> menus_;
     std::function<QAction*(QMenu&, QPoint)> popup_override_;
+    QWidget* anchor_ = nullptr;
 };
 
 }  // namespace orvel::gui

@@ -1,6 +1,7 @@
-// The synchronous private-message channel (32770 pane finished, 32771 remote date chosen,
-// 32772 display mode changed) on Qt: a worker's message becomes an event on the UI thread and
-// the worker waits until the main window's handler has returned.
+// The private-message channel (32770 pane finished, 32771 remote date chosen, 32772 display
+// mode changed, the site connections' replies) on Qt: a worker's message becomes an event on
+// the UI thread; a sent message makes the worker wait until the main window's handler has
+// returned, a posted one does not.
 #pragma once
 
 #include <atomic>
@@ -18,10 +19,9 @@ public:
     // Thread: UI thread, before workers start.
     void set_handler(platform::UiMessageHandler* handler) { handler_.store(handler); }
 
-    // Thread: any. See UiMessageChannel; returns 0 without handling once shut down, when no
-    // handler is set, or when the UI thread did not pick the message up in time.
-    std::intptr_t send_message(int message, std::intptr_t wparam,
-                               std::intptr_t lparam) override {
+    // Thread: any. See UiMessageChannel; returns 0 without handling once shut down or when
+    // no handler is set.
+    std::intptr_t send_message(int message, std::intptr_t wparam, std::intptr_t lparam) override {
         std::intptr_t result = 0;
         invoker_.run([&] {
             if (platform::UiMessageHandler* h = handler_.load()) {
@@ -29,6 +29,14 @@ public:
             }
         });
         return result;
+    }
+
+    // Thread: any. See UiMessageChannel.
+    void post_message(int message, std::intptr_t wparam, std::intptr_t lparam) override {
+        invoker_.post([this, message, wparam, lparam] {
+            if (platform::UiMessageHandler* h = handler_.load())
+                h->handle_private_message(message, wparam, lparam);
+        });
     }
 
 private:

@@ -3,9 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QThread>
-
 #include <algorithm>
-#include <chrono>
 
 namespace orvel::gui {
 namespace {
@@ -26,8 +24,7 @@ public:
 };
 }  // namespace
 
-UiInvoker::UiInvoker(int pickup_timeout_ms, QObject* parent)
-    : QObject(parent), pickup_timeout_ms_(pickup_timeout_ms) {}
+UiInvoker::UiInvoker(QObject* parent) : QObject(parent) {}
 
 UiInvoker::~UiInvoker() { close(); }
 
@@ -38,46 +35,54 @@ bool UiInvoker::closed() const {
     return closed_;
 }
 
+bool UiInvoker::enqueue(const std::shared_ptr<Request>& req) {
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_) return false;
+        pending_.push_back(req);
+    }
+    // The pending list holds the request; the event only names it, so a request withdrawn
+    // by close() is freed with the list and its event finds nothing.
+    QCoreApplication::postEvent(this, new CallEvent(std::static_pointer_cast<void>(req)));
+    return true;
+}
+
 bool UiInvoker::run(const std::function<void()>& fn) {
     if (on_ui_thread()) {
         fn();
         return true;
     }
     auto req = std::make_shared<Request>();
-    req->fn = fn;
-    {
-        std::lock_guard lock(mutex_);
-        if (closed_) return false;
-        pending_.push_back(req);
-    }
-    QCoreApplication::postEvent(this, new CallEvent(std::static_pointer_cast<void>(req)));
-
+    req->fn = fn;  // runs while this frame waits, so references in fn stay valid
+    if (!enqueue(req)) return false;
     std::unique_lock lock(mutex_);
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(pickup_timeout_ms_);
-    // Wait for pick-up (bounded), then for the end of a started call.
-    while (req->state == Request::State::queued) {
-        if (cv_.wait_until(lock, deadline) == std::cv_status::timeout &&
-            req->state == Request::State::queued) {
-            req->state = Request::State::withdrawn;
-            break;
-        }
-    }
-    while (req->state == Request::State::running) cv_.wait(lock);
-    pending_.erase(std::remove(pending_.begin(), pending_.end(), req), pending_.end());
+    cv_.wait(lock, [&] {
+        return req->state == Request::State::done || req->state == Request::State::withdrawn;
+    });
     return req->state == Request::State::done;
+}
+
+bool UiInvoker::post(std::function<void()> fn) {
+    if (on_ui_thread()) {
+        fn();
+        return true;
+    }
+    auto req = std::make_shared<Request>();
+    req->fn = std::move(fn);
+    return enqueue(req);
 }
 
 void UiInvoker::execute(const std::shared_ptr<Request>& req) {
     {
         std::lock_guard lock(mutex_);
-        if (req->state != Request::State::queued) return;  // withdrawn by the worker or close()
+        if (req->state != Request::State::queued) return;  // withdrawn by close()
         req->state = Request::State::running;
     }
     req->fn();
     {
         std::lock_guard lock(mutex_);
         req->state = Request::State::done;
+        pending_.erase(std::remove(pending_.begin(), pending_.end(), req), pending_.end());
     }
     cv_.notify_all();
 }
@@ -90,14 +95,21 @@ bool UiInvoker::event(QEvent* e) {
 }
 
 void UiInvoker::close() {
+    std::vector<std::shared_ptr<Request>> withdrawn;
     {
         std::lock_guard lock(mutex_);
         closed_ = true;
+        // A running call stays listed and removes itself when it ends.
         for (auto& req : pending_) {
-            if (req->state == Request::State::queued) req->state = Request::State::withdrawn;
+            if (req->state != Request::State::queued) continue;
+            req->state = Request::State::withdrawn;
+            withdrawn.push_back(req);
         }
+        std::erase_if(pending_,
+                      [](const auto& req) { return req->state == Request::State::withdrawn; });
     }
     cv_.notify_all();
+    // Withdrawn posted calls (and what they captured) are freed here, outside the lock.
 }
 
 }  // namespace orvel::gui

@@ -121,6 +121,20 @@ void NetSession::goto_preset(int pane, int preset) {
             build_camera_control(kGotoPreset, source_camera(src), preset).view());
 }
 
+std::optional<PresetBlock> NetSession::preset_names(int pane) const {
+    if (pane < 0 || pane >= view::kMaxPanes) return std::nullopt;
+    const auto& src = pane_source(pane);
+    const int index = source_camera(src) - 1;  // camera numbers start at 1
+    if (index < 0 || index >= kMaxCameras) return std::nullopt;
+    const std::string address = source_address(src);
+    std::lock_guard lock(table_.mutex);
+    for (const auto& rec : table_.sites)
+        if (rec.in_use() && std::string(rec.address.data(),
+                                        strnlen(rec.address.data(), rec.address.size())) == address)
+            return rec.presets[static_cast<std::size_t>(index)];
+    return std::nullopt;
+}
+
 void NetSession::preset_tour(int pane) {
     const auto& src = pane_source(pane);
     const int slot = first_connection_for(source_address(src));

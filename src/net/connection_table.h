@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,6 +26,12 @@ inline constexpr std::size_t kAddressBytes = 24;
 
 enum LoginMode : int { kLoginFromDialog = 0, kLoginFromTree = 1, kLoginForSearch = 2 };
 
+// A login reply handed from a reader to the UI thread.
+struct PostedLogin {
+    std::vector<std::uint8_t> message;
+    bool site_known = false;  // the site record existed before this login (stored by the reader)
+};
+
 // One open command connection. Created and destroyed by the UI thread; its reader
 // thread holds a shared reference so the record outlives the thread.
 struct CommandConnection {
@@ -45,8 +52,10 @@ struct CommandConnection {
     std::atomic<bool> stop{false};          // set by the UI thread to end the reader
     std::atomic<bool> reader_ended{false};  // set by the reader as its last act
     std::uint32_t generation = 0;           // distinguishes records reusing a slot
-    // The reply the reader hands to the UI thread; valid while the reader waits.
-    std::vector<std::uint8_t> ui_message;
+    // Login replies the reader has posted to the UI thread and the UI thread has not taken
+    // yet, oldest first (one posted message per reply). Guarded by ui_mutex.
+    std::mutex ui_mutex;
+    std::deque<PostedLogin> ui_messages;
 
     std::string address_text() const { return std::string(address.data()); }
 };

@@ -7,6 +7,7 @@
 
 #include "app/strings.h"
 #include "net/net_texts.h"
+#include "platform/log.h"
 
 namespace orvel::net {
 
@@ -118,14 +119,20 @@ int NetSession::create_connection(const std::string& address, int port, int slot
     copy_text(conn->address, address);
     conn->port = port;
     if (!conn->socket.create()) {
+        ORVEL_LOG_ERROR("command connection to %s:%d: no socket", address.c_str(), port);
         ports_.message_box.show_message(texts::kSocketFailed, "");
         return -1;
     }
-    if (resolve_ipv4(address, conn->resolved_be) != ResolveResult::kOk ||
-        !conn->socket.connect_to(conn->resolved_be, port))
+    if (resolve_ipv4(address, conn->resolved_be) != ResolveResult::kOk) {
+        ORVEL_LOG_WARN("command connection to %s:%d: address not resolved", address.c_str(), port);
         return -1;
+    }
+    if (!conn->socket.connect_to(conn->resolved_be, port)) {
+        ORVEL_LOG_WARN("command connection to %s:%d: connect failed", address.c_str(), port);
+        return -1;
+    }
+    ORVEL_LOG_INFO("command connection to %s:%d: connected", address.c_str(), port);
     conn->generation = table_.next_generation++;
-    conn->ui_message.reserve(65536);
     table_.connections[static_cast<std::size_t>(slot)] = conn;
     try {
         conn->reader = std::thread([this, conn, slot] { reader_loop(conn, slot); });
@@ -139,6 +146,7 @@ int NetSession::create_connection(const std::string& address, int port, int slot
 void NetSession::destroy_connection(int slot) {
     auto& entry = table_.connections[static_cast<std::size_t>(slot)];
     if (!entry) return;
+    ORVEL_LOG_INFO("command connection to %s:%d: disconnected", entry->address.data(), entry->port);
     entry->stop = true;
     entry->socket.shutdown_both();
     // The reader may be waiting for the UI thread (this thread) to take a message, so
@@ -208,7 +216,11 @@ bool NetSession::send_login(int slot, const view::SiteEntry& site, int mode, Tre
     conn->site = site;
     const Request login = build_login(text_of(site.user.data(), site.user.size()),
                                       text_of(site.password.data(), site.password.size()));
+    ORVEL_LOG_INFO("command connection to %s:%d: login sent for user %s", conn->address.data(),
+                   conn->port, text_of(site.user.data(), site.user.size()).c_str());
     if (!conn->socket.send_exact(login.view())) {
+        ORVEL_LOG_WARN("command connection to %s:%d: login could not be sent", conn->address.data(),
+                       conn->port);
         ports_.message_box.show_message(strings::kStr10ConnectFailed, "");
         return false;
     }
@@ -223,7 +235,12 @@ void NetSession::reader_loop(std::shared_ptr<CommandConnection> conn, int slot) 
     while (!conn->stop) {
         const long n = conn->socket.receive(buffer, kReceiveStepMs);
         if (n < 0) continue;
-        if (n == 0) break;  // the DVR closed the connection, or it failed
+        if (n == 0) {  // the DVR closed the connection, or it failed
+            if (!conn->stop)
+                ORVEL_LOG_WARN("command connection to %s:%d: closed by the DVR or lost",
+                               conn->address.data(), conn->port);
+            break;
+        }
         assembler.feed({buffer.data(), static_cast<std::size_t>(n)},
                        [&](std::span<const std::uint8_t> message) {
                            if (!conn->stop) dispatch_reply(*conn, slot, message);
@@ -239,8 +256,21 @@ void NetSession::dispatch_reply(CommandConnection& conn, int slot,
         case kTypeLogin: {
             LoginReply reply;
             if (!parse_login_reply(message, reply)) return;
-            conn.ui_message.assign(message.begin(), message.end());
-            ports_.ui_channel.send_message(kMsgNetReply, slot, conn.generation);
+            // The site record is stored here, before the next reply is read, so preset
+            // names that follow the login reply find it (the UI thread may take a while).
+            bool known = false;
+            if (reply.accepted) {
+                known = site_record_exists(conn);
+                store_site_record(conn, reply);
+            }
+            {
+                std::lock_guard lock(conn.ui_mutex);
+                conn.ui_messages.push_back(
+                    {std::vector<std::uint8_t>(message.begin(), message.end()), known});
+            }
+            // Posted, not sent: the reply is applied however long the UI thread is busy,
+            // and the reader never waits for the UI thread.
+            ports_.ui_channel.post_message(kMsgNetReply, slot, conn.generation);
             return;
         }
         case kTypePresetNames: {
@@ -285,7 +315,14 @@ std::intptr_t NetSession::handle_net_message(std::intptr_t slot, std::intptr_t g
     auto conn = table_.connections[static_cast<std::size_t>(slot)];
     // A connection destroyed or replaced meanwhile: the reply is dropped.
     if (!conn || conn->generation != static_cast<std::uint32_t>(generation) || conn->stop) return 0;
-    handle_login_on_ui(*conn, conn->ui_message);
+    PostedLogin posted;
+    {
+        std::lock_guard lock(conn->ui_mutex);
+        if (conn->ui_messages.empty()) return 0;
+        posted = std::move(conn->ui_messages.front());
+        conn->ui_messages.pop_front();
+    }
+    handle_login_on_ui(*conn, posted.message, posted.site_known);
     return 1;
 }
 
@@ -333,10 +370,17 @@ void NetSession::store_site_record(const CommandConnection& conn, const LoginRep
     for (auto& block : target->presets) block.fill(0);
 }
 
-void NetSession::handle_login_on_ui(CommandConnection& conn,
-                                    std::span<const std::uint8_t> message) {
+void NetSession::handle_login_on_ui(CommandConnection& conn, std::span<const std::uint8_t> message,
+                                    bool site_known) {
     LoginReply reply;
     if (!parse_login_reply(message, reply)) return;
+    if (reply.accepted) {
+        ORVEL_LOG_INFO("command connection to %s:%d: login accepted, %zu cameras listed",
+                       conn.address.data(), conn.port, reply.cameras.size());
+    } else {
+        ORVEL_LOG_WARN("command connection to %s:%d: login refused", conn.address.data(),
+                       conn.port);
+    }
     if (conn.login_mode == kLoginForSearch) {
         handle_search_login(conn, reply);
         return;
@@ -345,7 +389,7 @@ void NetSession::handle_login_on_ui(CommandConnection& conn,
         ports_.message_box.show_message(strings::kStr46BadLogin, "");
         return;
     }
-    if (!site_record_exists(conn)) {
+    if (!site_known) {
         const std::string address = text_of(conn.site.ip.data(), conn.site.ip.size());
         TreeItem site_item = conn.tree_item.load();
         if (conn.login_mode == kLoginFromDialog || !conn.has_tree_item)
@@ -368,7 +412,6 @@ void NetSession::handle_login_on_ui(CommandConnection& conn,
             ports_.tree.select_item(site_item);
         }
     }
-    store_site_record(conn, reply);
 }
 
 // A login made for the remote search leaves the tree to the search: the camera items are
@@ -386,7 +429,7 @@ void NetSession::handle_search_login(CommandConnection& conn, const LoginReply& 
         std::lock_guard lock(table_.mutex);
         table_.prepared = std::move(items);
     }
-    store_site_record(conn, reply);
+    // The reader stored the site record before it posted the reply.
     state_.login_event.set();
     if (listener) listener->search_login_answered(true);
 }

@@ -3,15 +3,16 @@
 // camera commands, and the camera panel's requests.
 //
 // Threads: every public function is for the UI thread unless its comment says
-// otherwise. Reader threads reach the UI thread only through the UI message channel
-// (message kMsgNetReply, handled by handle_net_message); replies that change no tree
-// item (presets, recording days, day index, search logins) are stored by the
-// reader under the table's mutex.
+// otherwise. Reader threads reach the UI thread only through the UI message channel: login
+// replies are posted (message kMsgNetReply, handled by handle_net_message; the reader does
+// not wait) after the reader stored the site record; replies that change no tree item
+// (presets, recording days, day index) are stored by the reader under the table's mutex.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -109,6 +110,8 @@ public:
     void play_camera();
     void play_and_record_camera();
     void stop_camera();
+    // Pane menu "stop" on a live pane: closes it and returns its camera item to idle.
+    void stop_pane(int pane);
     void play_all();
     void stop_play();
     void disconnect_site();
@@ -127,6 +130,9 @@ public:
     // Control 1093: flips the selected pane's select state, sends 13 or 14.
     bool select_camera_toggle();
     bool select_camera_state(int pane) const;
+    // The 16 preset names of the camera shown in `pane`, from the first site record in use
+    // whose address is the pane's; nothing when there is none.
+    std::optional<PresetBlock> preset_names(int pane) const;
     // Pane-menu presets (65000 + i) and the tour (65432) for pane `pane`.
     void goto_preset(int pane, int preset);
     void preset_tour(int pane);
@@ -162,7 +168,10 @@ private:
     friend struct ReaderAccess;
     void reader_loop(std::shared_ptr<CommandConnection> conn, int slot);
     void dispatch_reply(CommandConnection& conn, int slot, std::span<const std::uint8_t> message);
-    void handle_login_on_ui(CommandConnection& conn, std::span<const std::uint8_t> message);
+    // `site_known`: the reader found the site record already stored by an earlier login
+    // (then the tree keeps its items).
+    void handle_login_on_ui(CommandConnection& conn, std::span<const std::uint8_t> message,
+                            bool site_known);
     void handle_search_login(CommandConnection& conn, const LoginReply& reply);
     void prepare_items(const CommandConnection& conn, const LoginReply& reply,
                        platform::TreeItem parent, std::vector<PreparedCameraItem>& out) const;

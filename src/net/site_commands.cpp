@@ -25,6 +25,11 @@ bool hit_on_item(TreeHitPart part) {
 
 constexpr std::size_t kSiteTextChars = 128;
 
+template <std::size_t N>
+std::string text_of_field(const std::array<char, N>& field) {
+    return std::string(field.data(), strnlen(field.data(), N));
+}
+
 }  // namespace
 
 int NetSession::camera_item_count(TreeItem site_item) const {
@@ -150,6 +155,22 @@ void NetSession::stop_camera() {
     const auto data = ports_.tree.item_data(item);
     if (item_play_state(data) == 1) ports_.panes.close_live_pane(item_pane(data));
     reset_item(item);
+}
+
+void NetSession::stop_pane(int pane) {
+    if (pane < 0 || pane >= view::kMaxPanes) return;
+    // The camera item playing in the pane goes back to idle with it.
+    const std::string address =
+        text_of_field(state_.pane_sources[static_cast<std::size_t>(pane)].address);
+    for (TreeItem s = ports_.tree.root_item(); s != kNoTreeItem; s = ports_.tree.next_sibling(s)) {
+        if (site_text_address(ports_.tree.item_text(s)) != address) continue;
+        for (TreeItem c = ports_.tree.first_child(s); c != kNoTreeItem;
+             c = ports_.tree.next_sibling(c)) {
+            const auto data = ports_.tree.item_data(c);
+            if (item_play_state(data) != 0 && item_pane(data) == pane) reset_item(c);
+        }
+    }
+    if (ports_.panes.pane_is_live(pane)) ports_.panes.close_live_pane(pane);
 }
 
 void NetSession::play_all() {

@@ -39,8 +39,12 @@ DriveType DriveMap::drive_type(char letter) const {
 std::optional<DriveSpace> DriveMap::space(char letter) const {
     const auto r = root(letter);
     if (!r) return std::nullopt;
+    return space_of(*r);
+}
+
+std::optional<DriveSpace> DriveMap::space_of(const std::filesystem::path& folder) {
     struct statvfs info {};
-    if (::statvfs(r->c_str(), &info) != 0) return std::nullopt;
+    if (::statvfs(folder.c_str(), &info) != 0) return std::nullopt;
     const std::uint64_t unit = info.f_frsize != 0 ? info.f_frsize : info.f_bsize;
     return DriveSpace{static_cast<std::uint64_t>(info.f_blocks) * unit,
                       static_cast<std::uint64_t>(info.f_bavail) * unit};

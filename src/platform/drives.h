@@ -33,6 +33,8 @@ public:
     DriveType drive_type(char letter) const;
     // Thread: any. statvfs of the root; nothing when it cannot be had.
     std::optional<DriveSpace> space(char letter) const;
+    // Thread: any. statvfs of any folder; nothing when it cannot be had.
+    static std::optional<DriveSpace> space_of(const std::filesystem::path& folder);
     // "C:\dvr_media\video\" -> root(C)/dvr_media/video/. Nothing when the path has no
     // drive letter, the letter is unmapped, or a component is ".." (kept inside the root).
     // Thread: any.

@@ -19,6 +19,18 @@ platform::Rect pane_cell(const AppState& state, int pane) {
     return {col * w, row * h, (col + 1) * w, (row + 1) * h};
 }
 
+int pane_at(const AppState& state, int x, int y) {
+    const int n = clamp_side(state.grid_side);
+    const bool full_screen = state.full_screen_active.load() != 0;
+    const int width = full_screen ? state.screen.full_screen_width : state.video_client_width;
+    const int height = full_screen ? state.screen.full_screen_height : state.video_client_height;
+    const int cell_w = width / n > 0 ? width / n : 1;
+    const int cell_h = height / n > 0 ? height / n : 1;
+    const int col = x < 0 ? 0 : (x / cell_w < n ? x / cell_w : n - 1);
+    const int row = y < 0 ? 0 : (y / cell_h < n ? y / cell_h : n - 1);
+    return n * row + col;
+}
+
 PaneRect pane_rect_in_area(int pane, int grid_side, int area_width, int area_height) {
     const int n = clamp_side(grid_side);
     PaneRect r;

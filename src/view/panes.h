@@ -12,6 +12,12 @@ namespace orvel::view {
 // Thread: any (reads grid_side and the client size).
 platform::Rect pane_cell(const AppState& state, int pane);
 
+// The pane under (x, y) in the client area: n * (y / (H / n)) + x / (W / n), with W x H the
+// picking size (the video window, or the full-screen size while that window is open).
+// Points outside the area count as its nearest edge, so the result is always a pane of
+// the grid. Thread: UI thread.
+int pane_at(const AppState& state, int x, int y);
+
 // Software-path pane rectangle on a W x H client area for an n x n grid:
 // width W / n, height H / n, left (p mod n) * width + 1, top (p div n) * height + 1.
 PaneRect pane_rect_in_area(int pane, int grid_side, int area_width, int area_height);

@@ -76,6 +76,12 @@ TEST(ScreenChoice, CommandLineWinsThenOnlyAnExact1280ScreenGives1280) {
     const char* argv[] = {"orvelcam", "1280"};
     EXPECT_EQ(command_line_from_args(2, argv), "1280");
     EXPECT_EQ(command_line_from_args(1, argv), "");
+    // --verbose is the program's own and does not spoil the exact "1280".
+    const char* verbose[] = {"orvelcam", "--verbose", "1280"};
+    const ProgramOptions options = parse_program_options(3, verbose);
+    EXPECT_TRUE(options.verbose);
+    EXPECT_EQ(choose_screen_mode(options.command_line, 1024, 768), ScreenModeKind::mode_1280);
+    EXPECT_FALSE(parse_program_options(2, argv).verbose);
 }
 
 TEST_F(ShellFixture, InitialisationLaysOutFourPanesAndFillsTheTree) {

@@ -1,14 +1,14 @@
 // The main window's controls at the layout table's places in both screen modes, the pad,
 // the tooltips, and the hooks reached by clicks.
+#include "gui/main_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QTest>
-
 #include <vector>
 
 #include "app/command_ids.h"
 #include "app/main_layout.h"
-#include "gui/main_window.h"
 #include "gui_test_support.h"
 
 namespace orvel::gui {
@@ -75,7 +75,7 @@ TEST(MainWindow, ToolTipsComeFromTheStringTable) {
     MainWindow w(ScreenModeKind::mode_1024, {});
     EXPECT_EQ(w.control(app::id::kExit)->toolTip(), QStringLiteral("EXIT"));
     EXPECT_EQ(w.control(app::id::kMinimise)->toolTip(), QStringLiteral("MIN"));
-    EXPECT_EQ(w.control(app::id::kFullScreen)->toolTip(), QStringLiteral("full screen"));
+    EXPECT_EQ(w.control(app::id::kFullScreen)->toolTip(), QStringLiteral("full screen (F11)"));
     EXPECT_EQ(w.control(app::id::kConnect)->toolTip(), QStringLiteral("connect remote camera"));
     EXPECT_EQ(w.control(app::id::kSettings)->toolTip(), QStringLiteral("setting"));
     EXPECT_EQ(w.control(app::id::kOpenFile)->toolTip(), QStringLiteral("open the local file"));
@@ -122,8 +122,8 @@ TEST(MainWindow, SeekSliderReportsScrollCodes) {
     s->setSliderDown(true);
     s->triggerAction(QAbstractSlider::SliderMove);
     s->setSliderDown(false);  // emits sliderReleased
-    EXPECT_EQ(codes, (std::vector<int>{3, app::id::kScrollThumbTrack,
-                                       app::id::kScrollThumbPosition}));
+    EXPECT_EQ(codes,
+              (std::vector<int>{3, app::id::kScrollThumbTrack, app::id::kScrollThumbPosition}));
 }
 
 TEST(MainWindow, TreeHitPartsSeparateLabelFromRightOfIt) {
@@ -141,6 +141,32 @@ TEST(MainWindow, TreeHitPartsSeparateLabelFromRightOfIt) {
               platform::TreeHitPart::button);
     EXPECT_EQ(w.tree_hit_part(site, QPoint(r.left() + 400, r.center().y())),
               platform::TreeHitPart::right_of_label);
+}
+
+TEST(MainWindow, DoubleClickOnACameraActsAsOneClick) {
+    test::app();
+    std::vector<TreeGesture> gestures;
+    MainWindowHooks hooks;
+    hooks.tree = [&](TreeGesture g, QTreeWidgetItem*, platform::TreeHitPart, QPoint) {
+        gestures.push_back(g);
+    };
+    MainWindow w(ScreenModeKind::mode_1024, std::move(hooks));
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    auto* site = new QTreeWidgetItem(w.tree(), {QStringLiteral("Gate(10.0.0.5)")});
+    auto* camera = new QTreeWidgetItem(site, {QStringLiteral("Cam 01--Door")});
+    site->setExpanded(true);
+    const QRect r = w.tree()->visualItemRect(camera);
+    // Through the window system's path, where the platform turns a second press into a
+    // double click.
+    const QPoint at = w.tree()->viewport()->mapTo(&w, QPoint(r.left() + 30, r.center().y()));
+    QTest::mouseDClick(w.windowHandle(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(gestures, (std::vector<TreeGesture>{TreeGesture::click, TreeGesture::double_click}));
+
+    // The next single click is a click again.
+    gestures.clear();
+    QTest::mouseClick(w.windowHandle(), Qt::LeftButton, {}, at, 600);
+    EXPECT_EQ(gestures, (std::vector<TreeGesture>{TreeGesture::click}));
 }
 
 }  // namespace

@@ -5,7 +5,8 @@
 
 #include <QTemporaryDir>
 #include <QTest>
-
+#include <QTimer>
+#include <atomic>
 #include <fstream>
 #include <thread>
 
@@ -14,6 +15,7 @@
 #include "gui/program.h"
 #include "gui_test_support.h"
 #include "platform/ini_file.h"
+#include "view/panes.h"
 
 namespace orvel::gui {
 namespace {
@@ -71,6 +73,31 @@ protected:
         });
     }
 
+    // Chooses `choice` with a real mouse click in the next pop-up menu once it is open, the
+    // way an operator does (Qt's own trigger path, check marks included).
+    static void click_in_next_popup(int choice) {
+        auto* poll = new QTimer;
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, choice] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) return;
+            poll->deleteLater();
+            for (QAction* a : menu->actions()) {
+                if (a->data().toInt() == choice && !a->isSeparator()) {
+                    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
+                    return;
+                }
+            }
+            menu->close();
+        });
+        poll->start(5);
+    }
+    std::vector<int> checked_items(MenuId id) const {
+        std::vector<int> out;
+        for (QAction* a : program->menus().menu(id)->actions())
+            if (a->isChecked()) out.push_back(a->data().toInt());
+        return out;
+    }
+
     QTemporaryDir dir;
     view::AppState state;
     std::unique_ptr<platform::IniFile> ini;
@@ -107,7 +134,6 @@ TEST_F(ShellWindow, SplitButtonsReachTheDispatcherAndTheGuardRefusesDroppingPane
     EXPECT_EQ(window->button(id::kSplit16)->face(), app::bitmap::kSplit16Selected);
     EXPECT_NE(window->button(id::kSplit4)->face(), app::bitmap::kSplit4Selected);
     EXPECT_TRUE(program->menus().has_item(MenuId::audio, 6015));
-    EXPECT_EQ(window->video_area()->video_window()->size(), QSize(1074, 879));
 
     state.pane_kind[7] = view::PANE_LIVE;  // only the kind is looked at by the guard
     click(id::kSplit4);
@@ -131,6 +157,107 @@ TEST_F(ShellWindow, AudioButtonPopsUpTheMenuAndTheChoiceChangesFaceAndCheck) {
     EXPECT_EQ(window->button(id::kAudioButton)->face(), app::bitmap::kAudioHeard);
 }
 
+TEST_F(ShellWindow, ChoosingTheHeardChannelAgainKeepsItsCheckMark) {
+    click_in_next_popup(6002);
+    click(id::kAudioButton);
+    ASSERT_EQ(state.audio_pane.load(), 2);
+    click_in_next_popup(6002);  // the item already chosen
+    click(id::kAudioButton);
+    EXPECT_EQ(state.audio_pane.load(), 2);
+    EXPECT_EQ(checked_items(MenuId::audio), std::vector<int>{6002});
+    click_in_next_popup(id::kAudioSilence);
+    click(id::kAudioButton);
+    EXPECT_EQ(checked_items(MenuId::audio), std::vector<int>{id::kAudioSilence});
+}
+
+TEST_F(ShellWindow, SiteMenuItemsKeepNoCheckMarkOfTheirOwn) {
+    QTreeWidget* w = window->tree();
+    const QPoint gate = w->visualItemRect(w->topLevelItem(0)).center();  // not the default
+    click_in_next_popup(id::kSiteStopPlay);
+    emit w->customContextMenuRequested(gate);
+    click_in_next_popup(id::kSiteDisconnect);
+    emit w->customContextMenuRequested(gate);
+    EXPECT_TRUE(checked_items(MenuId::site).empty());
+    // The mark the program sets stays: Yard is the default site.
+    click_in_next_popup(id::kSiteStopPlay);
+    emit w->customContextMenuRequested(w->visualItemRect(w->topLevelItem(1)).center());
+    EXPECT_EQ(checked_items(MenuId::site), std::vector<int>{id::kSiteDefault});
+}
+
+TEST_F(ShellWindow, AudioMenuOpensAtTheButtonWhereverTheWindowIs) {
+    window->move(200, 150);
+    QPoint shown;
+    program->menus().set_popup_override([&](QMenu&, QPoint at) -> QAction* {
+        shown = at;
+        return nullptr;
+    });
+    click(id::kAudioButton);
+    const QRect button = window->control(id::kAudioButton)->geometry();
+    const int menu_height = program->menus().menu(MenuId::audio)->sizeHint().height();
+    EXPECT_EQ(shown, window->mapToGlobal(QPoint(button.left() + 25, button.top() - menu_height)));
+    EXPECT_NE(shown, QPoint(button.left() + 25, button.top() - menu_height));
+}
+
+TEST_F(ShellWindow, EveryPaneIsWhollyVisibleInTheWideMode) {
+    const VideoArea* area = window->video_area();
+    VideoWindow* video = area->video_window();
+    const int buttons[] = {id::kSplit4, id::kSplit9, id::kSplit16, id::kSplit25, id::kSplit36};
+    for (int side = 6; side >= 2; --side) {
+        click(buttons[side - 2]);
+        ASSERT_EQ(state.grid_side, side);
+        EXPECT_TRUE(area->rect().contains(video->geometry())) << video->geometry().width();
+        const QRect visible = video->rect();
+        for (int p = 0; p < side * side; ++p) {
+            const view::PaneRect r = view::pane_rect_in_area(p, side, state.video_client_width,
+                                                             state.video_client_height);
+            EXPECT_TRUE(visible.contains(QRect(r.left, r.top, r.width - 1, r.height - 1)))
+                << "pane " << p << " of " << side * side;
+            const platform::Rect g =
+                view::gpu_pane_rect(p, side, state.video_client_width, state.video_client_height);
+            EXPECT_TRUE(visible.contains(QRect(g.left, g.top, g.width(), g.height())));
+        }
+        // The last visible pixel picks the last pane.
+        QTest::mouseClick(video, Qt::LeftButton, {}, visible.bottomRight() - QPoint(1, 1));
+        EXPECT_EQ(state.selected_pane.load(), side * side - 1);
+    }
+}
+
+TEST_F(ShellWindow, PadLatchesFollowTheSelectedPaneByClickAndByArrowKeys) {
+    VideoWindow* video = window->video_area()->video_window();
+    const QPoint pane0(video->width() / 4, video->height() / 4);
+    const QPoint pane1(video->width() * 3 / 4, video->height() / 4);
+    PadButton* toggle_b = window->pad_buttons()[10];
+    QTest::mouseClick(video, Qt::LeftButton, {}, pane1);
+    ASSERT_EQ(state.selected_pane.load(), 1);
+    QTest::mouseClick(toggle_b, Qt::LeftButton);  // pane 1's latch off
+    EXPECT_FALSE(toggle_b->is_on());
+    QTest::mouseClick(video, Qt::LeftButton, {}, pane0);
+    EXPECT_TRUE(toggle_b->is_on());  // pane 0's latch is still on
+
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_Right);
+    EXPECT_EQ(state.selected_pane.load(), 1);
+    EXPECT_FALSE(toggle_b->is_on());
+    QTest::keyClick(window, Qt::Key_Right);  // the grid's edge: it stays
+    EXPECT_EQ(state.selected_pane.load(), 1);
+    QTest::keyClick(window, Qt::Key_Down);
+    EXPECT_EQ(state.selected_pane.load(), 3);
+    QTest::keyClick(window, Qt::Key_Left);
+    EXPECT_EQ(state.selected_pane.load(), 2);
+    EXPECT_TRUE(toggle_b->is_on());
+    // The selection frame follows the keys.
+    EXPECT_EQ(view::pane_at(state, state.last_click_x, state.last_click_y), 2);
+
+    // Enter and F11 are the zoom and full-screen buttons' commands.
+    std::vector<int> routed;
+    program->dispatcher().set_handler(id::kZoom, [&](int cmd) { routed.push_back(cmd); });
+    program->dispatcher().set_handler(id::kFullScreen, [&](int cmd) { routed.push_back(cmd); });
+    QTest::keyClick(window, Qt::Key_Return);
+    QTest::keyClick(window, Qt::Key_F11);
+    EXPECT_EQ(routed, (std::vector<int>{id::kZoom, id::kFullScreen}));
+}
+
 TEST_F(ShellWindow, ExitButtonShowsItsPressedFaceAndEndsTheLoop) {
     click(id::kExit);
     EXPECT_EQ(window->button(id::kExit)->face(), app::bitmap::kExitPressed);
@@ -138,11 +265,12 @@ TEST_F(ShellWindow, ExitButtonShowsItsPressedFaceAndEndsTheLoop) {
 }
 
 TEST_F(ShellWindow, WorkersPaneFinishedMessageIsHandledOnTheUiThread) {
-    std::intptr_t result = -1;
-    std::thread worker([&] { result = program->channel().send_message(platform::kMsgPaneFinished, 3, 0); });
-    ASSERT_TRUE(test::spin_until([&] { return result != -1; }));
+    std::atomic<std::intptr_t> result{-1};
+    std::thread worker(
+        [&] { result = program->channel().send_message(platform::kMsgPaneFinished, 3, 0); });
+    ASSERT_TRUE(test::spin_until([&] { return result.load() != -1; }));
     worker.join();
-    EXPECT_EQ(result, 1);  // handled (TRUE) for a free pane
+    EXPECT_EQ(result.load(), 1);  // handled (TRUE) for a free pane
 }
 
 TEST_F(ShellWindow, SiteMenuChoiceReachesTheSiteCommandsThroughTheDispatcher) {

@@ -1,6 +1,7 @@
-// The synchronous private-message channel: a worker's message is handled on the UI thread
-// while the worker waits; the UI thread calling itself does not deadlock; shutdown and an
-// unresponsive UI thread release the worker without running the message later.
+// The private-message channel: a sent message is handled on the UI thread while the worker
+// waits, a posted one while the worker goes on; the UI thread calling itself does not
+// deadlock; a busy UI thread loses nothing; shutdown releases every waiting worker without
+// running its message later.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -38,7 +39,7 @@ struct ChannelFixture : ::testing::Test {
         channel.set_handler(&handler);
     }
     RecordingHandler handler;
-    UiInvoker invoker{300};
+    UiInvoker invoker;
     QtUiChannel channel{invoker};
 };
 
@@ -65,27 +66,36 @@ TEST_F(ChannelFixture, UiThreadSendingToItselfRunsDirectly) {
     EXPECT_EQ(handler.calls.load(), 1);
 }
 
-TEST_F(ChannelFixture, UnansweredMessageIsWithdrawnAndNeverRunsLater) {
-    // The UI thread does not take events for longer than the pick-up bound.
-    std::atomic<std::intptr_t> result{-1};
-    std::thread worker([&] { result = channel.send_message(platform::kMsgPaneFinished, 1, 0); });
-    worker.join();  // returns by itself after the bound
-    EXPECT_EQ(result.load(), 0);
-    QCoreApplication::processEvents();
+TEST_F(ChannelFixture, MessagesReachingABusyUiThreadAreHandledInOrderWhenItIsFree) {
+    // The UI thread takes no events while the worker sends and posts (it is "busy").
+    std::atomic<std::intptr_t> sent{-1};
+    std::thread poster([&] {
+        for (int i = 0; i < 3; ++i) channel.post_message(platform::kMsgDisplayModeChanged, i, 0);
+    });
+    poster.join();  // posting never waits for the UI thread
+    std::thread sender([&] { sent = channel.send_message(platform::kMsgPaneFinished, 9, 0); });
+    QThread::msleep(50);  // the sender is waiting, not withdrawn
     EXPECT_EQ(handler.calls.load(), 0);
+    ASSERT_TRUE(test::spin_until([&] { return sent.load() != -1; }));
+    sender.join();
+    EXPECT_EQ(sent.load(), 1);
+    EXPECT_EQ(handler.calls.load(), 4);
+    EXPECT_EQ(handler.last_w, 9);  // the three posted first, then the sent one
 }
 
-TEST_F(ChannelFixture, CloseReleasesWaitingWorkersAndRefusesNewOnes) {
-    UiInvoker long_invoker(60000);
-    QtUiChannel long_channel(long_invoker);
-    long_channel.set_handler(&handler);
+TEST_F(ChannelFixture, CloseReleasesWaitingWorkersAndDropsWhatWasNotHandled) {
     std::atomic<std::intptr_t> result{-1};
-    std::thread worker([&] { result = long_channel.send_message(platform::kMsgPaneFinished, 2, 0); });
+    std::thread poster([&] { channel.post_message(platform::kMsgPaneFinished, 1, 0); });
+    poster.join();
+    std::thread worker([&] { result = channel.send_message(platform::kMsgPaneFinished, 2, 0); });
     QThread::msleep(30);
-    long_invoker.close();
+    invoker.close();
     worker.join();
     EXPECT_EQ(result.load(), 0);
-    std::thread late([&] { result = long_channel.send_message(platform::kMsgPaneFinished, 3, 0); });
+    std::thread late([&] {
+        result = channel.send_message(platform::kMsgPaneFinished, 3, 0);
+        channel.post_message(platform::kMsgPaneFinished, 4, 0);
+    });
     late.join();
     EXPECT_EQ(result.load(), 0);
     QCoreApplication::processEvents();

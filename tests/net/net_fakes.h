@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -29,14 +30,25 @@ public:
 
     std::intptr_t send_message(int message, std::intptr_t wparam, std::intptr_t lparam) override {
         if (std::this_thread::get_id() == ui_thread_) return handler_(message, wparam, lparam);
-        Pending p{message, wparam, lparam};
+        auto p = std::make_shared<Pending>(Pending{message, wparam, lparam});
         std::unique_lock lock(mutex_);
         if (stopped_) return 0;
-        queue_.push_back(&p);
+        queue_.push_back(p);
         cv_.notify_all();
-        cv_.wait(lock, [&] { return p.done || stopped_; });
-        if (!p.done) std::erase(queue_, &p);
-        return p.result;
+        cv_.wait(lock, [&] { return p->done || stopped_; });
+        if (!p->done) std::erase(queue_, p);
+        return p->result;
+    }
+    // Queued for the next pump; the worker goes on.
+    void post_message(int message, std::intptr_t wparam, std::intptr_t lparam) override {
+        if (std::this_thread::get_id() == ui_thread_) {
+            handler_(message, wparam, lparam);
+            return;
+        }
+        std::lock_guard lock(mutex_);
+        if (stopped_) return;
+        queue_.push_back(std::make_shared<Pending>(Pending{message, wparam, lparam}));
+        cv_.notify_all();
     }
 
     // Handles queued messages on the test thread until `done` holds or the time is up.
@@ -44,7 +56,7 @@ public:
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
         while (!done()) {
-            Pending* p = nullptr;
+            std::shared_ptr<Pending> p;
             {
                 std::unique_lock lock(mutex_);
                 cv_.wait_until(lock,
@@ -96,7 +108,7 @@ private:
     std::thread::id ui_thread_;
     mutable std::mutex mutex_;
     std::condition_variable cv_;
-    std::deque<Pending*> queue_;
+    std::deque<std::shared_ptr<Pending>> queue_;
     bool stopped_ = false;
     int handled_ = 0;
 };

@@ -226,10 +226,20 @@ public:
     bool has_item(platform::MenuId menu, int id) const override {
         return find(menu, id) != nullptr;
     }
+    void set_item_text(platform::MenuId menu, int id, std::string_view text) override {
+        if (Entry* e = find(menu, id)) e->text = std::string(text);
+        log.push_back({menu, id, "text " + std::string(text)});
+    }
     int popup(platform::MenuId menu, int x, int y, platform::PopupAlign align) override {
         popups.push_back({menu, x, y, align});
         return popup_answer;
     }
+    int popup_items(std::span<const platform::PopupItem> items, int x, int y) override {
+        built_popups.emplace_back(items.begin(), items.end());
+        popups.push_back({platform::MenuId::pane, x, y, platform::PopupAlign::top_left});
+        return popup_answer;
+    }
+    std::vector<std::vector<platform::PopupItem>> built_popups;  // menus of popup_items
 
     // Ids of a menu's items in order.
     std::vector<int> ids(platform::MenuId menu) const {
@@ -396,6 +406,9 @@ public:
         std::lock_guard lock(mutex_);
         sent.push_back({message, wparam, lparam});
         return handler_ ? handler_->handle_private_message(message, wparam, lparam) : 0;
+    }
+    void post_message(int message, std::intptr_t wparam, std::intptr_t lparam) override {
+        send_message(message, wparam, lparam);
     }
     struct Sent {
         int message;

@@ -1,10 +1,12 @@
 // dvrsim: a simulated DVR for trying and testing the client without hardware.
 #include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -25,6 +27,7 @@ void usage() {
         "                       (default 9000; 0 picks three free consecutive ports and\n"
         "                       prints them)\n"
         "  --scenario FILE      scenario file (see demo/demo.scenario)\n"
+        "  --demo               the demo scenario (installed in share/orvelcam/demo)\n"
         "  --set 'LINE'         one scenario line, e.g. --set 'user admin 1234'\n"
         "  --log FILE           write the request log to FILE (default: standard output)\n"
         "  --duration S         stop after S seconds (default: run until SIGINT/SIGTERM)\n"
@@ -49,6 +52,22 @@ void usage() {
         "                       every stream connection, MS after it started: closes; goes\n"
         "                       silent; sends one frame too large for a client; sends random\n"
         "                       bytes and closes (0 = off)");
+}
+
+// The demo scenario: installed beside the program (bin/../share/orvelcam/demo), or in the
+// source tree when run from a build folder.
+std::string demo_scenario_path() {
+    char exe[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n > 0) {
+        exe[n] = '\0';
+        const std::filesystem::path installed =
+            std::filesystem::path(exe).parent_path().parent_path() / "share" / "orvelcam" /
+            "demo" / "demo.scenario";
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(installed, ec)) return installed.string();
+    }
+    return DVRSIM_SOURCE_DEMO;
 }
 
 }  // namespace
@@ -83,6 +102,8 @@ int main(int argc, char** argv) {
             if (!ok) error = "--port needs 0..65533";
         } else if (arg == "--scenario") {
             ok = dvrsim::load_scenario_file(value("--scenario"), scenario, error);
+        } else if (arg == "--demo") {
+            ok = dvrsim::load_scenario_file(demo_scenario_path(), scenario, error);
         } else if (arg == "--set") {
             ok = dvrsim::apply_scenario_line(value("--set"), scenario, error);
         } else if (arg == "--log") {

@@ -1,5 +1,6 @@
 #pragma once
-// The one way worker threads reach the UI thread: private messages sent synchronously.
+// The one way worker threads reach the UI thread: private messages, sent (the worker waits
+// for the answer) or posted (it does not).
 
 #include <cstdint>
 
@@ -27,6 +28,12 @@ public:
     // Thread: any. Called on the UI thread itself it runs the handler directly.
     // Returns 0 without handling when the UI thread has stopped taking messages.
     virtual std::intptr_t send_message(int message, std::intptr_t wparam, std::intptr_t lparam) = 0;
+    // Queues the message for the handler on the UI thread and returns at once; messages are
+    // handled in the order they were posted, however long the UI thread is busy. A message
+    // is dropped only when the UI thread has stopped taking messages (shutdown). For
+    // workers that need no answer. Thread: any (on the UI thread it runs the handler
+    // directly).
+    virtual void post_message(int message, std::intptr_t wparam, std::intptr_t lparam) = 0;
 };
 
 }  // namespace orvel::platform

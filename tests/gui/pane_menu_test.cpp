@@ -1,0 +1,133 @@
+// A right click on a live pane, offscreen against the DVR simulator: the menu lists "stop",
+// "zoom", "photo", the camera's preset names and the tour; choosing a preset or the tour
+// sends its camera command; "stop" frees the pane; an empty pane opens no menu.
+#include <gtest/gtest.h>
+
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "app/command_ids.h"
+#include "app/config.h"
+#include "codec/decoder_table.h"
+#include "gui/program.h"
+#include "gui_test_support.h"
+#include "platform/ini_file.h"
+#include "scenario.h"
+#include "server.h"
+
+namespace orvel::gui {
+namespace {
+
+namespace id = app::id;
+
+class PaneMenu : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::app();
+        codec::decoder_table_init();
+        dvrsim::Scenario scenario;
+        std::string error;
+        ASSERT_TRUE(dvrsim::load_scenario_text(
+            "user admin 1234\ndevice 1\nswitch 2\nstream * mpeg4 176x144 noaudio\n"
+            "camera 1 Gate\ncamera 2 Yard\npreset 1 0 Gate closed\npreset 1 2 Street\n",
+            scenario, error))
+            << error;
+        server = std::make_unique<dvrsim::Server>(std::move(scenario));
+        ASSERT_TRUE(server->start("127.0.0.1", 0, error)) << error;
+        const int port = server->command_port();
+        ASSERT_TRUE(dir.isValid());
+        qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+        std::ostringstream ini_text;
+        ini_text << "[LOCATION]\nnum=1\npos0=Sim\nip0=127.0.0.1\nuser0=admin\nps0=1234\n"
+                 << "port10=" << port << "\n[DEFAULT]\nip=127.0.0.1\nport=" << port
+                 << "\n[PLAY]\nAUTOPLAY=TRUE\nDISPLAY=GDI\n";
+        std::ofstream(dir.filePath(QStringLiteral("orvelcam.ini")).toStdString()) << ini_text.str();
+        ini = std::make_unique<platform::IniFile>(platform::IniFile::default_path());
+        config = std::make_unique<app::Config>(*ini);
+        config->preload(state);
+        program = std::make_unique<Program>(state, *config, view::ScreenModeKind::mode_1024);
+        program->menus().set_popup_override([this](QMenu& menu, QPoint) -> QAction* {
+            shown.clear();
+            QAction* chosen = nullptr;
+            for (QAction* a : menu.actions()) {
+                if (a->isSeparator()) continue;
+                shown.push_back(a->text().toStdString());
+                if (a->data().toInt() == choice) chosen = a;
+            }
+            ++menus_shown;
+            return chosen;
+        });
+        program->start();
+        ASSERT_TRUE(test::spin_until([&] { return state.open_pane_count == 2; }, 10000));
+    }
+    void TearDown() override {
+        program.reset();
+        server.reset();
+        codec::decoder_table_shutdown();
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+    // A real right-button press in the middle of a pane of the 2 x 2 grid.
+    void right_click(int pane) {
+        VideoWindow* video = program->window().video_area()->video_window();
+        const QPoint at((pane % 2) * video->width() / 2 + video->width() / 4,
+                        (pane / 2) * video->height() / 2 + video->height() / 4);
+        QTest::mouseClick(video, Qt::RightButton, {}, at);
+    }
+    int log_count(const std::string& needle) const {
+        const auto lines = server->log_lines();
+        return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const auto& l) {
+            return l.find(needle) != std::string::npos;
+        }));
+    }
+
+    QTemporaryDir dir;
+    view::AppState state;
+    std::unique_ptr<dvrsim::Server> server;
+    std::unique_ptr<platform::IniFile> ini;
+    std::unique_ptr<app::Config> config;
+    std::unique_ptr<Program> program;
+    std::vector<std::string> shown;
+    int choice = 0;
+    int menus_shown = 0;
+};
+
+TEST_F(PaneMenu, LivePaneMenuListsThePresetNamesAndSendsTheirCommands) {
+    // The preset names come with the login; wait until the first camera's are stored.
+    ASSERT_TRUE(test::spin_until([&] { return program->net().preset_names(0).has_value(); }));
+    choice = id::kPresetBase + 2;
+    right_click(0);
+    EXPECT_EQ(shown, (std::vector<std::string>{"stop", "zoom", "photo", "Gate closed", "Street",
+                                               "\xE8\xBD\xAE\xE8\xAF\xA2"}));
+    EXPECT_EQ(state.menu_pane, 0);
+    ASSERT_TRUE(test::spin_until([&] { return log_count("control code=21 camera=1 sub=2") == 1; }));
+    choice = id::kPresetTour;
+    right_click(0);
+    ASSERT_TRUE(test::spin_until([&] { return log_count("control code=30 camera=1") == 1; }));
+
+    // The second camera has no presets: only the three commands.
+    choice = 0;
+    right_click(1);
+    EXPECT_EQ(shown, (std::vector<std::string>{"stop", "zoom", "photo"}));
+
+    // An empty pane opens nothing.
+    const int before = menus_shown;
+    right_click(3);
+    EXPECT_EQ(menus_shown, before);
+
+    // "stop" closes the pane and its camera item goes back to idle.
+    choice = id::kPaneStop;
+    right_click(1);
+    EXPECT_EQ(state.pane_kind[1], view::PANE_FREE);
+    EXPECT_EQ(state.open_pane_count, 1);
+    QtTreeControl& tree = program->tree();
+    const platform::TreeItem second = tree.next_sibling(tree.first_child(state.default_site_item));
+    EXPECT_EQ(net::item_play_state(tree.item_data(second)), 0);
+}
+
+}  // namespace
+}  // namespace orvel::gui

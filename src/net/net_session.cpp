@@ -5,12 +5,12 @@
 #include <cstring>
 #include <thread>
 
-#include "app/strings.h"
 #include "net/net_texts.h"
+#include "view/strings.h"
 
 namespace orvel::net {
 
-namespace strings = app::strings;
+namespace strings = view::strings;
 using platform::kNoTreeItem;
 using platform::TreeItem;
 

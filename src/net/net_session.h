@@ -107,6 +107,9 @@ public:
     void play_camera();
     void play_and_record_camera();
     void stop_camera();
+    // A live pane was closed without a tree command (its first connection failed): the
+    // camera item that showed it goes back to idle. UI thread.
+    void pane_closed(int pane);
     void play_all();
     void stop_play();
     void disconnect_site();

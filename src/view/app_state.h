@@ -12,6 +12,8 @@
 #include "platform/event.h"
 #include "platform/ports/tree_control.h"
 #include "view/channel_slots.h"
+#include "view/layout_board.h"
+#include "view/render/renderer_port.h"
 #include "view/screen_mode.h"
 #include "view/site_entry.h"
 
@@ -72,7 +74,10 @@ struct AppState {
     // --- Layout and view (UI thread unless atomic) ---
     ScreenMode screen = kScreenMode1024;
     std::int32_t layout_pane_count = 0;  // pane count last applied by set_layout (0: none yet)
-    int video_client_width = 808;        // client size of the video window
+    // The grid as the pane pipelines read it; the UI thread publishes it (publish_layout)
+    // whenever grid_side or the video area changes.
+    LayoutBoard layout;
+    int video_client_width = 808;  // client size of the video window
     int video_client_height = 657;
     std::int32_t menu_pane = 0;  // pane whose context menu is open
     RendererState* renderer = nullptr;

@@ -1,6 +1,8 @@
 #include "view/panes.h"
 
-#include "app/strings.h"
+#include <algorithm>
+
+#include "view/strings.h"
 
 namespace orvel::view {
 
@@ -10,26 +12,7 @@ int clamp_side(int side) {
 }
 }  // namespace
 
-platform::Rect pane_cell(const AppState& state, int pane) {
-    const int s = clamp_side(state.grid_side);
-    const int w = state.video_client_width / s;
-    const int h = state.video_client_height / s;
-    const int col = pane % s;
-    const int row = pane / s;
-    return {col * w, row * h, (col + 1) * w, (row + 1) * h};
-}
-
-PaneRect pane_rect_in_area(int pane, int grid_side, int area_width, int area_height) {
-    const int n = clamp_side(grid_side);
-    PaneRect r;
-    r.width = area_width / n;
-    r.height = area_height / n;
-    r.left = (pane % n) * r.width + 1;
-    r.top = (pane / n) * r.height + 1;
-    return r;
-}
-
-platform::Rect gpu_pane_rect(int pane, int grid_side, int area_width, int area_height) {
+platform::Rect grid_cell(int pane, int grid_side, int area_width, int area_height) {
     const int n = clamp_side(grid_side);
     const int w = area_width / n;
     const int h = area_height / n;
@@ -38,10 +21,55 @@ platform::Rect gpu_pane_rect(int pane, int grid_side, int area_width, int area_h
     return {c * w, r * h, (c + 1) * w, (r + 1) * h};
 }
 
+int pane_at(int x, int y, int grid_side, int area_width, int area_height) {
+    const int n = clamp_side(grid_side);
+    const int w = std::max(area_width / n, 1);
+    const int h = std::max(area_height / n, 1);
+    const int col = std::clamp(x / w, 0, n - 1);
+    const int row = std::clamp(y / h, 0, n - 1);
+    return row * n + col;
+}
+
+platform::Rect pane_cell(const AppState& state, int pane) {
+    return grid_cell(pane, state.grid_side, state.video_client_width, state.video_client_height);
+}
+
+PaneRect pane_rect_in_area(int pane, int grid_side, int area_width, int area_height) {
+    const platform::Rect cell = grid_cell(pane, grid_side, area_width, area_height);
+    return {cell.width(), cell.height(), cell.left + 1, cell.top + 1};
+}
+
+platform::Rect gpu_pane_rect(int pane, int grid_side, int area_width, int area_height) {
+    return grid_cell(pane, grid_side, area_width, area_height);
+}
+
+void publish_layout(AppState& state) {
+    GridLayout g;
+    g.grid_side = clamp_side(state.grid_side);
+    g.area_width = state.video_client_width;
+    g.area_height = state.video_client_height;
+    g.full_view_width = state.screen.picture_width;
+    g.full_view_height = state.screen.picture_height;
+    g.full_screen_width = state.screen.full_screen_width;
+    g.full_screen_height = state.screen.full_screen_height;
+    state.layout.publish(g);
+}
+
+platform::Rect software_dest_rect(const GridLayout& layout, int pane, bool full_view,
+                                  bool full_screen_target) {
+    if (full_view) {
+        if (full_screen_target) return {0, 0, layout.full_screen_width, layout.full_screen_height};
+        return {0, 0, layout.full_view_width, layout.full_view_height};
+    }
+    const PaneRect r =
+        pane_rect_in_area(pane, layout.grid_side, layout.area_width, layout.area_height);
+    return {r.left, r.top, r.left + r.width - 1, r.top + r.height - 1};
+}
+
 int choose_pane(AppState& state, PaneLayoutHooks& hooks, platform::MessageBoxPort& messages,
                 PaneChoiceFor purpose) {
     if (state.open_pane_count >= kMaxPanes) {
-        messages.show_message(app::strings::kStr72NoPaneFree, "");
+        messages.show_message(view::strings::kStr72NoPaneFree, "");
         return -1;
     }
     if (state.full_view_active.load()) hooks.leave_full_view();

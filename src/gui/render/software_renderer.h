@@ -15,8 +15,11 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
-
 #include <array>
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <string_view>
 
 #include "gui/render/pane_store.h"
 #include "view/render/renderer_port.h"
@@ -44,9 +47,6 @@ class SoftwareRenderer final : public QObject,
                                public view::SoftwareBlitter,
                                public view::RenderStats {
 public:
-    // Largest picture accepted (either side, pixels); larger ones are dropped.
-    static constexpr int kMaxPictureSide = 4096;
-
     // Thread: UI thread. `video_window` is the window holding all panes.
     explicit SoftwareRenderer(QWidget* video_window, QObject* parent = nullptr);
     ~SoftwareRenderer() override;
@@ -64,6 +64,14 @@ public:
     void blit(int pane, const uint8_t* bgrx, int width, int height, const platform::Rect& dest,
               bool full_screen_target, const platform::Rect& rec_box,
               view::ReceivedAtNs received_at) override;
+    uint8_t* begin_blit(int pane, view::StoredSize stored) override;
+    void commit_blit(int pane, view::StoredSize stored, const platform::Rect& dest,
+                     bool full_screen_target, const platform::Rect& rec_box,
+                     view::ReceivedAtNs received_at) override;
+    void abort_blit(int pane) override;
+    // Thread: any.
+    void set_pane_notice(int pane, std::string_view text, const platform::Rect& dest,
+                         bool full_screen_target) override;
     // Thread: UI thread.
     void clear_panes() override;
     // Thread: UI thread, after the pane's display thread has ended. Takes the pane's picture
@@ -86,7 +94,17 @@ private:
         bool visible = false;
         bool counted = true;  // latency and presentation already recorded
         FrameInfo info;
+        QString notice;  // shown instead of a picture while not empty
+        platform::Rect notice_dest{};
+        bool notice_full_screen = false;
     };
+    struct Notice {
+        std::string text;
+        platform::Rect dest{};
+        bool full_screen_target = false;
+        bool changed = false;
+    };
+    void take_notices();
 
     PaneStore store_;
     LatencyRecorder latency_;
@@ -94,6 +112,11 @@ private:
     QPointer<SoftwareSurface> video_surface_;
     QPointer<SoftwareSurface> full_surface_;
     std::array<Shown, view::kMaxRenderPanes> shown_{};  // UI thread only
+    // Notices handed in by any thread, taken by the UI thread's refresh.
+    std::mutex notice_mutex_;
+    std::array<Notice, view::kMaxRenderPanes> notices_;
+    std::array<std::atomic<bool>, view::kMaxRenderPanes> has_notice_{};
+    std::atomic<bool> notices_changed_{false};
     QString rec_text_;
 };
 

@@ -13,11 +13,11 @@ namespace dvrsim {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kFrameIntervalMs = 40;           // 25 frames per second
-constexpr int kAudioFrameBytes = 3072;         // six blocks of 512 bytes
+constexpr int kFrameIntervalMs = 40;                               // 25 frames per second
+constexpr int kAudioFrameBytes = 3072;                             // six blocks of 512 bytes
 constexpr int kAudioFrameMs = kAudioFrameBytes * 2 * 1000 / 8000;  // 768 ms of sound
 constexpr int kRequestTimeoutMs = 5000;
-constexpr int kOversizeBytes = 300'000;        // more than a 262,144-byte ring entry
+constexpr int kOversizeBytes = 300'000;  // more than a 262,144-byte ring entry
 
 void put32(uint8_t* at, uint32_t v) {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
@@ -38,7 +38,8 @@ bool receive_request(int fd, uint8_t* into, size_t length) {
     size_t got = 0;
     const auto deadline = Clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
     while (got < length) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return false;
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
@@ -70,7 +71,8 @@ bool sleep_until(Clock::time_point when, const std::atomic<bool>& stopping) {
     while (!stopping.load()) {
         const auto now = Clock::now();
         if (now >= when) return true;
-        std::this_thread::sleep_for(std::min<Clock::duration>(when - now, std::chrono::milliseconds(100)));
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(when - now, std::chrono::milliseconds(100)));
     }
     return false;
 }
@@ -112,13 +114,16 @@ std::shared_ptr<const StreamLibrary::Loop> StreamLibrary::video(int camera, Stre
     };
     switch (kind) {
         case StreamKind::mpeg4:
-            loop->frames = encode_mpeg4_lavc(width, height, config_.loop_frames, config_.gop, sized, error);
+            loop->frames =
+                encode_mpeg4_lavc(width, height, config_.loop_frames, config_.gop, sized, error);
             break;
         case StreamKind::c4321:
-            loop->frames = encode_4321(width, height, config_.loop_frames, config_.gop, sized, error);
+            loop->frames =
+                encode_4321(width, height, config_.loop_frames, config_.gop, sized, error);
             break;
         case StreamKind::dual:
-            loop->frames = encode_mpeg4_xvid(width, height, config_.loop_frames, config_.gop, sized, error);
+            loop->frames =
+                encode_mpeg4_xvid(width, height, config_.loop_frames, config_.gop, sized, error);
             break;
     }
     if (loop->frames.empty()) return nullptr;
@@ -150,6 +155,7 @@ void serve_stream_connection(int fd, const StreamConfig& config, StreamLibrary& 
         log("stream: request for unknown channel " + std::to_string(channel));
         return;
     }
+    library.count_request();
     const StreamSettings& s = config.settings_for(channel);
     const bool dual = s.kind == StreamKind::dual;
     std::string error;
@@ -162,22 +168,29 @@ void serve_stream_connection(int fd, const StreamConfig& config, StreamLibrary& 
         log("stream: channel " + std::to_string(channel) + " cannot be encoded: " + error);
         return;
     }
+    if (config.faults.header_delay_ms > 0 &&
+        !sleep_until(Clock::now() + std::chrono::milliseconds(config.faults.header_delay_ms),
+                     stopping))
+        return;
     uint8_t header[28] = {};
-    put32(header + 8, static_cast<uint32_t>(s.width));
-    put32(header + 12, static_cast<uint32_t>(s.height));
+    put32(header + 8, static_cast<uint32_t>(s.header_width > 0 ? s.header_width : s.width));
+    put32(header + 12, static_cast<uint32_t>(s.header_height > 0 ? s.header_height : s.height));
     put32(header + 16, dual ? stream_id_for(channel) : 0);
     const int32_t marker = s.kind == StreamKind::dual    ? 1234
                            : s.kind == StreamKind::c4321 ? 4321
                                                          : s.codec_marker;
     put32(header + 24, static_cast<uint32_t>(marker));
     if (!send_all(fd, header, sizeof header)) return;
-    log("stream: channel " + std::to_string(channel) + " started, marker " + std::to_string(marker));
+    log("stream: channel " + std::to_string(channel) + " started, marker " +
+        std::to_string(marker));
 
     const StreamFaults& f = config.faults;
     const auto start = Clock::now();
     const uint32_t capture_base = static_cast<uint32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(start.time_since_epoch()).count());
-    auto after = [&](int ms) { return ms > 0 && Clock::now() - start >= std::chrono::milliseconds(ms); };
+    auto after = [&](int ms) {
+        return ms > 0 && Clock::now() - start >= std::chrono::milliseconds(ms);
+    };
     std::vector<uint8_t> out;
     out.reserve(kOversizeBytes + 64);
     std::mt19937 rng(static_cast<uint32_t>(channel));

@@ -1,4 +1,4 @@
-#include "view/display/audio_path.h"
+#include "pane/audio_path.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,7 +7,7 @@
 #include "codec/audio_output.h"
 #include "codec/g721.h"
 
-namespace orvel::view {
+namespace orvel::pane {
 namespace {
 
 // One decoder state for the whole process: it starts at zero and is never reset, so audio
@@ -28,4 +28,4 @@ void play_audio_blocks(const uint8_t* payload, int payload_bytes, int blocks) {
     }
 }
 
-}  // namespace orvel::view
+}  // namespace orvel::pane

@@ -100,6 +100,7 @@ TEST_F(LivePaneTest, Mpeg4StreamPlaysAndClosesCleanly) {
 
 TEST_F(LivePaneTest, Codec4321StreamPlays) {
     LoopbackStreamServer server(config_of(dvrsim::StreamKind::c4321));
+    server.warm(1);
     auto slot = slot_for(server.port(), 1);
     pane::LivePane live(pipelines_.env(), *slot);
     ASSERT_TRUE(live.start({}, nullptr));
@@ -179,6 +180,7 @@ TEST_F(LivePaneTest, RepeatedOpenAndCloseLeavesNothingBehind) {
 // pictures, never reaches a decoder's output, says so in the pane and is not reconnected.
 TEST_F(LivePaneTest, FullHdPlaysWhole) {
     LoopbackStreamServer server(config_of(dvrsim::StreamKind::mpeg4, 1920, 1080));
+    server.warm(1);
     auto slot = slot_for(server.port(), 1);
     pane::LivePane live(pipelines_.env(), *slot);
     ASSERT_TRUE(live.start({}, nullptr));

@@ -53,6 +53,13 @@ public:
         }
     }
     int port() const { return port_; }
+    // Encodes a camera's loop now, so a connection does not wait for it (slow in sanitizer
+    // builds, longer than a client waits for a stream header).
+    void warm(int camera) {
+        std::string error;
+        const dvrsim::StreamSettings& s = config_.settings_for(camera);
+        library_.video(camera, s.kind, s.width, s.height, error);
+    }
     int connections() const { return connections_.load(); }
     dvrsim::StreamSelectBoard& board() { return board_; }
     dvrsim::StreamConfig& config() { return config_; }
@@ -148,6 +155,23 @@ public:
               view::ReceivedAtNs) override {
         blits.fetch_add(1);
     }
+    uint8_t* begin_blit(int pane, view::StoredSize stored) override {
+        if (pane < 0 || pane >= 36) return nullptr;
+        lent[static_cast<size_t>(pane)].assign(
+            static_cast<size_t>(stored.width) * stored.height * 4, 0);
+        return lent[static_cast<size_t>(pane)].data();
+    }
+    void commit_blit(int pane, view::StoredSize, const platform::Rect& dest, bool,
+                     const platform::Rect&, view::ReceivedAtNs) override {
+        blits.fetch_add(1);
+        draws_per_pane[static_cast<size_t>(pane)].fetch_add(1);
+        std::lock_guard lock(notice_mutex);
+        last_dest[static_cast<size_t>(pane)] = dest;
+    }
+    platform::Rect dest_of(int pane) {
+        std::lock_guard lock(notice_mutex);
+        return last_dest[static_cast<size_t>(pane)];
+    }
     void clear_panes() override {}
     std::string notice(int pane) {
         std::lock_guard lock(notice_mutex);
@@ -169,6 +193,7 @@ private:
     std::array<std::vector<uint8_t>, 36> lent;
     std::mutex notice_mutex;
     std::array<std::string, 36> notices;
+    std::array<platform::Rect, 36> last_dest{};
 };
 
 // Reports posted to "the UI thread": the test thread runs them when it pumps.

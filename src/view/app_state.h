@@ -62,12 +62,12 @@ struct AppState {
     std::array<std::unique_ptr<LocalFileSlot>, kMaxPanes> local_slots;
     std::int32_t open_pane_count = 0;
     std::int32_t grid_side = 2;
-    // Written by the UI thread, read by display threads.
+    // Written by the UI thread, read by the pane pipelines.
     std::atomic<std::int32_t> selected_pane{0};
     std::atomic<std::uint8_t> full_view_active{0};
     std::atomic<std::int32_t> remote_recording_count{0};
     std::array<PaneSource, kMaxPanes> pane_sources{};
-    // Written only by the receiving thread of the pane that owns the entry.
+    // Written only by the recorder of the pane that owns the entry (network thread).
     std::array<std::uint32_t, kMaxPanes> last_time_dual{};
     std::array<std::uint32_t, kMaxPanes> last_time_std{};
 
@@ -107,7 +107,7 @@ struct AppState {
 
     // --- Audio and playback ---
     codec::AudioOutput* audio_output = nullptr;
-    std::atomic<int> audio_pane{-1};  // pane heard, -1 silence; read by decode threads
+    std::atomic<int> audio_pane{-1};  // pane heard, -1 silence; read by the pane pipelines
     int previous_audio_pane = -1;
     std::atomic<std::uint8_t> fast_play{0};
     std::unique_ptr<std::uint8_t[]> print_buffer;  // kPrintBufferBytes, zeroed

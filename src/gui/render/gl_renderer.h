@@ -1,7 +1,8 @@
 #pragma once
 // The GPU display path on OpenGL.
 //
-// Display threads hand in YUY2 pictures (draw_pane, draw_high_res); each is copied into its
+// Pane pipelines hand in YUY2 pictures (draw_pane, draw_high_res, or decoded straight into a
+// pane buffer with begin/commit_pane_picture); each lands in its
 // pane's own buffer and the pane is marked. A refresh timer on the UI thread repaints the GL
 // widget when something is marked; the widget uploads only the marked panes into their
 // textures, converts and scales them on the GPU into their rectangles, and draws the caption,
@@ -52,7 +53,7 @@ public:
     // Thread: UI thread. The selected pane's frame, drawn over the pictures in the colour
     // `rgb` (a null rectangle: none), so the selection shows on panes that have pictures.
     void set_selection_frame(const QRect& frame, QRgb rgb);
-    // Thread: UI thread, after the pane's display thread has ended. Takes the pane's picture
+    // Thread: UI thread, after the pane's pipeline has stopped. Takes the pane's picture
     // off the screen (its pane was closed), so no stale picture stays behind.
     void clear_pane(int pane);
     // Thread: any. GL_MAX_TEXTURE_SIZE of the device (0 without one).

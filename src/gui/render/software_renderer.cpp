@@ -201,6 +201,11 @@ void SoftwareRenderer::set_pane_notice(int pane, std::string_view text, const pl
     notices_changed_ = true;
 }
 
+std::string SoftwareRenderer::pane_notice(int pane) const {
+    if (pane < 0 || pane >= view::kMaxRenderPanes) return {};
+    return shown_[static_cast<size_t>(pane)].notice.toStdString();
+}
+
 void SoftwareRenderer::take_notices() {
     std::lock_guard lock(notice_mutex_);
     for (int pane = 0; pane < view::kMaxRenderPanes; ++pane) {

@@ -1,7 +1,8 @@
 #pragma once
 // The software display path on Qt.
 //
-// Display threads hand in BGRX pictures (blit); each is copied into its pane's own buffer and
+// Pane pipelines hand in BGRX pictures (blit, or converted straight into the pane's buffer with
+// begin/commit_blit); each lands in its pane's own buffer and
 // the pane is marked. A refresh timer on the UI thread takes the marked panes and repaints only
 // their rectangles on a transparent overlay above the target window (the video window, or the
 // full-screen window while it is open), where the pictures are stretched without smoothing. The
@@ -57,10 +58,12 @@ public:
     void set_refresh_interval_ms(int interval_ms);
     // Thread: UI thread. Takes marked panes and schedules their repaint at once.
     void refresh();
+    // Thread: UI thread. The notice a pane shows as of the last refresh ("" when none).
+    std::string pane_notice(int pane) const;
     // Thread: UI thread. The overlay of the video window (tests grab it).
     QWidget* video_surface() const { return video_surface_; }
 
-    // view::SoftwareBlitter. Thread: display threads.
+    // view::SoftwareBlitter. Thread: pane pipelines (any worker, one per pane at a time).
     void blit(int pane, const uint8_t* bgrx, int width, int height, const platform::Rect& dest,
               bool full_screen_target, const platform::Rect& rec_box,
               view::ReceivedAtNs received_at) override;
@@ -74,7 +77,7 @@ public:
                          bool full_screen_target) override;
     // Thread: UI thread.
     void clear_panes() override;
-    // Thread: UI thread, after the pane's display thread has ended. Takes the pane's picture
+    // Thread: UI thread, after the pane's pipeline has stopped. Takes the pane's picture
     // off the screen (its pane was closed).
     void clear_pane(int pane);
 

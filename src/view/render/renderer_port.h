@@ -1,10 +1,10 @@
 #pragma once
-// The frame renderer as the display threads and the layout code see it.
+// The frame renderer as the pane pipelines and the layout code see it.
 //
 // Two implementations live in the Qt front end: the GPU path (OpenGL; the picture handed to
 // it is packed YUY2, converted to RGB and scaled with linear filtering on the GPU) and the
-// software path (the picture is 4-byte BGRX, already converted by the display thread, and is
-// stretched without smoothing). Display threads never wait for the screen: a draw call copies
+// software path (the picture is 4-byte BGRX, already converted by the pane's pipeline, and is
+// stretched without smoothing). Pipelines never wait for the screen: a draw call copies
 // the picture into the pane's own buffer and marks the pane for presentation; the UI thread
 // presents marked panes on its own refresh.
 #include <array>
@@ -63,7 +63,7 @@ public:
     // Device window: the video window (false) or the full-screen window (true).
     virtual void set_device_window(bool full_screen) = 0;
 
-    // --- UI thread or a receiving thread (stream header arrived) ---
+    // --- UI thread or a pane pipeline (stream header applied) ---
     // Stores the size of the pictures the pane receives; 0 in either gives 352 x 288.
     virtual void set_pane_picture_size(int width, int height, int pane) = 0;
     // Recreates the pane's picture buffer at its picture size. False after showing
@@ -72,7 +72,7 @@ public:
     // Chooses the 960-wide (sub stream 320 wide) or the 1280-wide high-resolution set.
     virtual void use_narrow_high_res(bool narrow) = 0;
 
-    // --- Display threads (one per pane; any number at once) ---
+    // --- Pane pipelines (one thread per pane at a time; any number of panes at once) ---
     // Presents one YUY2 picture of the pane's picture size with its caption (green, top
     // left) and, when `rec`, "REC" in red at the top right. Ignored while not ready, and in
     // the pane full view for any pane but the current one.
@@ -121,7 +121,7 @@ inline StoredSize software_stored_size(int width, int height, const platform::Re
 class SoftwareBlitter {
 public:
     virtual ~SoftwareBlitter() = default;
-    // Display threads. Stretches the width x height BGRX picture of `pane` (nearest
+    // Pane pipelines. Stretches the width x height BGRX picture of `pane` (nearest
     // neighbour) into `dest` of the video window, or of the full-screen window when
     // `full_screen_target`; the picture stays there until the pane draws again or the panes
     // are cleared. With `rec_box` non-empty, "REC" is drawn right-aligned in red inside it.
@@ -193,7 +193,7 @@ struct LatencyHistogram {
 };
 
 struct PaneFrameCounts {
-    uint64_t drawn = 0;      // pictures accepted from display threads
+    uint64_t drawn = 0;      // pictures accepted from pane pipelines
     uint64_t presented = 0;  // pictures that reached the screen
     uint64_t replaced = 0;   // pictures overwritten by a newer one before they were shown
 };

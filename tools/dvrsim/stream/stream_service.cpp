@@ -156,6 +156,7 @@ void serve_stream_connection(int fd, const StreamConfig& config, StreamLibrary& 
         return;
     }
     library.count_request();
+    log("stream: request for channel " + std::to_string(channel));
     const StreamSettings& s = config.settings_for(channel);
     const bool dual = s.kind == StreamKind::dual;
     std::string error;

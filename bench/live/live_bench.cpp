@@ -32,8 +32,10 @@ extern "C" {
 #include "codec/decoder_table.h"
 #include "pane/live_panes.h"
 #include "pane/pipelines.h"
+#include "platform/memory_tuning.h"
 #include "stream/encoders.h"
 #include "stream/stream_service.h"
+#include "view/panes.h"
 #include "view/render/yuy2_convert.h"
 
 namespace {
@@ -152,6 +154,25 @@ public:
         hand_off(bgrx, pane, static_cast<size_t>(w) * h * 4, at);
     }
     void clear_panes() override {}
+    uint8_t* begin_blit(int pane, orvel::view::StoredSize stored) override {
+        if (pane < 0 || pane >= 36) return nullptr;
+        auto& b = buffers_[static_cast<size_t>(pane)];
+        b.resize(static_cast<size_t>(stored.width) * stored.height * 4);
+        return b.data();
+    }
+    void commit_blit(int, orvel::view::StoredSize, const orvel::platform::Rect&, bool,
+                     const orvel::platform::Rect&, uint64_t at) override {
+        if (measuring.load() && at != 0) latency.add_ns(now_ns() - at);
+    }
+    uint8_t* begin_pane_picture(int pane, int width, int height) override {
+        if (pane < 0 || pane >= 36) return nullptr;
+        auto& b = buffers_[static_cast<size_t>(pane)];
+        b.resize(static_cast<size_t>(width) * height * 2);
+        return b.data();
+    }
+    void commit_pane_picture(int, std::string_view, bool, uint64_t at) override {
+        if (measuring.load() && at != 0) latency.add_ns(now_ns() - at);
+    }
 
 private:
     void hand_off(const uint8_t* picture, int pane, size_t bytes, uint64_t at) {
@@ -287,6 +308,7 @@ double pipeline_seconds_per_frame(const std::vector<std::vector<std::vector<uint
 }  // namespace
 
 int main(int argc, char** argv) {
+    orvel::platform::tune_allocator_for_streaming();  // as the program does
     int panes = 36, seconds = 60;
     bool gpu = false;
     for (int i = 1; i < argc; ++i) {
@@ -330,6 +352,7 @@ int main(int argc, char** argv) {
     state.display_gdi = gpu ? 0 : 1;
     state.grid_side = 6;
     state.layout_pane_count = 36;
+    orvel::view::publish_layout(state);
     MeasuringRenderer renderer;
     orvel::pane::PanePipelines pipelines(state);
     pipelines.env().gpu = &renderer;

@@ -1,6 +1,8 @@
 #include "gui/live_view.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 
 #include "view/panes.h"
 
@@ -133,6 +135,54 @@ void LiveView::show_selection_frame(const QRect& frame, QRgb rgb) {
 view::RenderStats* LiveView::render_stats() {
     if (gpu_) return gpu_.get();
     return software_.get();
+}
+
+}  // namespace orvel::gui
+
+namespace orvel::gui {
+
+void LiveView::write_statistics_every_second(const std::string& path) {
+    statistics_timer_ = std::make_unique<QTimer>();
+    QObject::connect(statistics_timer_.get(), &QTimer::timeout, [this, path] {
+        uint64_t frames = 0, drawn = 0, presented = 0, replaced = 0;
+        int panes = 0;
+        for (const auto& slot : state_.live_slots) {
+            if (!slot) continue;
+            ++panes;
+            frames += slot->frames_queued.load();
+            drawn += slot->pictures_drawn.load();
+        }
+        view::RenderStats* stats = render_stats();
+        view::LatencyHistogram latency;
+        if (stats != nullptr) {
+            for (int pane = 0; pane <= view::kHighResStatsPane; ++pane) {
+                const view::PaneFrameCounts c = stats->pane_counts(pane);
+                presented += c.presented;
+                replaced += c.replaced;
+            }
+            latency = stats->latency();
+        }
+        // Written whole to a temporary file and renamed, so a reader never sees half of it.
+        const std::string temporary = path + ".tmp";
+        std::FILE* f = std::fopen(temporary.c_str(), "w");
+        if (f == nullptr) return;
+        const auto now_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now().time_since_epoch())
+                                .count();
+        std::fprintf(f,
+                     "time_ms %lld\npanes %d\nframes %llu\ndrawn %llu\npresented %llu\n"
+                     "replaced %llu\nlatency_bucket_us %d\nlatency",
+                     static_cast<long long>(now_ms), panes, static_cast<unsigned long long>(frames),
+                     static_cast<unsigned long long>(drawn),
+                     static_cast<unsigned long long>(presented),
+                     static_cast<unsigned long long>(replaced), view::kLatencyBucketUs);
+        for (uint64_t count : latency.counts)
+            std::fprintf(f, " %llu", static_cast<unsigned long long>(count));
+        std::fprintf(f, "\n");
+        std::fclose(f);
+        std::rename(temporary.c_str(), path.c_str());
+    });
+    statistics_timer_->start(1000);
 }
 
 }  // namespace orvel::gui

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <array>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "app/shell.h"
 #include "gui/render/gl_renderer.h"
@@ -78,6 +80,11 @@ public:
 
     // The renderer that draws now (null before install or when it could not be made).
     view::RenderStats* render_stats();
+    // Writes the live view's running totals to `path` every second (benchmarks read it from
+    // outside the process): frames the pipelines took, pictures drawn and presented, and the
+    // receive-to-presentation latency histogram. Thread: UI thread.
+    void write_statistics_every_second(const std::string& path);
+
     // The live panes and the threads they run on (tests and benchmarks look at them).
     pane::LivePanes& panes() { return *panes_; }
     pane::PanePipelines& pipelines() { return *pipelines_; }
@@ -97,6 +104,7 @@ private:
     std::unique_ptr<pane::PanePipelines> pipelines_;
     std::unique_ptr<pane::LivePanes> panes_;
     std::array<platform::Rect, view::kMaxRenderPanes> rects_{};
+    std::unique_ptr<QTimer> statistics_timer_;
 };
 
 }  // namespace orvel::gui

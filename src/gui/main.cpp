@@ -2,7 +2,7 @@
 // shutdown sequence, in their fixed order.
 #include <QApplication>
 #include <QScreen>
-
+#include <cstdlib>
 #include <memory>
 
 #include "app/config.h"
@@ -12,15 +12,17 @@
 #include "codec/decoder_table.h"
 #include "gui/program.h"
 #include "gui/qt_message_box.h"
-#include "gui/ui_invoker.h"
 #include "gui/theme.h"
+#include "gui/ui_invoker.h"
 #include "platform/audio/audio_device.h"
 #include "platform/ini_file.h"
+#include "platform/memory_tuning.h"
 #include "view/app_state.h"
 
 using namespace orvel;
 
 int main(int argc, char** argv) {
+    platform::tune_allocator_for_streaming();
     // The application object comes first: the screen size is read through it.
     QApplication application(argc, argv);
     application.setApplicationName(QStringLiteral("OrvelCam"));
@@ -69,6 +71,9 @@ int main(int argc, char** argv) {
     });
     lifecycle.set_startup(StartupStep::create_main_window, [&] {
         program = std::make_unique<gui::Program>(state, config, mode);
+        // Benchmarks read the live view's figures from this file (bench/program).
+        if (const char* stats = std::getenv("ORVEL_STATS_FILE"); stats != nullptr && *stats)
+            program->live().write_statistics_every_second(stats);
         program->start();
         return true;
     });

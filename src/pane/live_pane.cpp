@@ -99,7 +99,8 @@ PaneJob::Next LivePane::run(Clock::time_point now) {
                     release_ = pacer_.release_at(media::load_u32(item + 4), context, now);
                     release_due_ = true;
                 }
-                if (release_ > now) return Next::run_at(release_);
+                if (release_ > now + std::chrono::milliseconds(kReleaseToleranceMs))
+                    return Next::run_at(release_);
                 standard_frame(item, info);
                 release_due_ = false;
                 video_shown = true;

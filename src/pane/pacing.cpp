@@ -78,11 +78,13 @@ int local_seek_entry(const uint32_t* entry_times_ms, int count, uint32_t target_
 }
 
 Clock::time_point schedule_release(Clock::time_point last_release, int32_t delay_ms,
-                                   Clock::time_point now, bool newest) {
-    constexpr auto kDrift = std::chrono::milliseconds(2);
+                                   Clock::time_point now, bool catch_up) {
     auto until = last_release + std::chrono::milliseconds(delay_ms);
     if (until < now - std::chrono::milliseconds(kMaxFrameDeltaMs)) until = now;
-    if (newest && until > now) until = std::max(now, until - kDrift);
+    if (catch_up && until > now) {
+        const auto drift = std::chrono::milliseconds(std::max<int32_t>(2, delay_ms / 10));
+        until = std::max(now, until - drift);
+    }
     return until;
 }
 
@@ -91,7 +93,7 @@ Clock::time_point LivePacer::release_at(uint32_t capture_ms, const PaceContext& 
     const int32_t delay =
         live_frame_delay_ms(capture_ms, previous_capture_ms_, context.queued_entries);
     previous_capture_ms_ = capture_ms;
-    last_release_ = schedule_release(last_release_, delay, now, context.queued_entries <= 1);
+    last_release_ = schedule_release(last_release_, delay, now, true);
     return last_release_;
 }
 

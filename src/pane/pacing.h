@@ -18,6 +18,9 @@ using Clock = std::chrono::steady_clock;
 // A capture-time step that goes backwards, repeats or jumps by more than this is not trusted.
 inline constexpr int32_t kMaxFrameDeltaMs = 400;
 inline constexpr int32_t kFallbackDelayMs = 40;
+// A frame due this close to now is shown at once: waking the presentation clock for less
+// costs more than the few milliseconds of jitter it would remove.
+inline constexpr int32_t kReleaseToleranceMs = 4;
 // Fixed delay per frame of a remote recording in fast-play mode.
 inline constexpr int32_t kFastPlayDelayMs = 80;
 
@@ -80,11 +83,13 @@ int local_seek_entry(const uint32_t* entry_times_ms, int count, uint32_t target_
 
 // Release time of a paced frame `delay_ms` after the previous release, measured from that
 // release rather than from now, so the time spent decoding and drawing does not add up into a
-// growing backlog. A pane more than one maximal step behind starts afresh from now. When
-// `newest` (the frame is the last one received), the release drifts 2 ms towards now, so the
-// wait a live frame spends before display settles near zero without jerks.
+// growing backlog. A pane more than one maximal step behind starts afresh from now. With
+// `catch_up` (live streams), a frame that would still be held is released a tenth of its delay
+// (at least 2 ms) earlier: a live pane whose schedule lags behind its arrivals - after a burst,
+// a slow start - plays 10% fast until its frames are shown as they come, without a jerk.
+// Recordings and files keep their exact rate.
 Clock::time_point schedule_release(Clock::time_point last_release, int32_t delay_ms,
-                                   Clock::time_point now, bool newest);
+                                   Clock::time_point now, bool catch_up);
 
 // What a pane tells its pacer about the frame at the head of its queue.
 struct PaceContext {

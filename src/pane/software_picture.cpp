@@ -64,8 +64,19 @@ void yuy2_to_bgrx_fit(const uint8_t* src, int width, int height, uint8_t* dst, i
         return;
     }
     if (row_scratch == nullptr) return;
-    // Source steps as whole quotients and remainders: no division per pixel.
+    // The source column of every output column, stepped as whole quotients and remainders
+    // once per picture (no division per pixel); rows are stepped the same way.
+    uint16_t columns[codec::kMaxPictureWidth];
     const int x_step = width / out_width, x_extra = width % out_width;
+    for (int x = 0, sx = 0, x_rest = 0; x < out_width; ++x) {
+        columns[x] = static_cast<uint16_t>(sx);
+        sx += x_step;
+        x_rest += x_extra;
+        if (x_rest >= out_width) {
+            x_rest -= out_width;
+            ++sx;
+        }
+    }
     const int y_step = height / out_height, y_extra = height % out_height;
     int sy = 0, y_rest = 0, converted = -1;
     for (int y = 0; y < out_height; ++y) {
@@ -76,18 +87,12 @@ void yuy2_to_bgrx_fit(const uint8_t* src, int width, int height, uint8_t* dst, i
                 stamp_apply_row(*stamp, sy, width, row_scratch);
             converted = sy;
         }
-        auto* out = reinterpret_cast<uint32_t*>(dst + static_cast<std::size_t>(y) * out_stride);
-        int sx = 0, x_rest = 0;
+        uint8_t* out = dst + static_cast<std::size_t>(y) * out_stride;
         for (int x = 0; x < out_width; ++x) {
             uint32_t v;
-            std::memcpy(&v, row_scratch + static_cast<std::size_t>(sx) * 4, 4);
-            out[x] = v | 0xFF000000u;
-            sx += x_step;
-            x_rest += x_extra;
-            if (x_rest >= out_width) {
-                x_rest -= out_width;
-                ++sx;
-            }
+            std::memcpy(&v, row_scratch + static_cast<std::size_t>(columns[x]) * 4, 4);
+            v |= 0xFF000000u;
+            std::memcpy(out + static_cast<std::size_t>(x) * 4, &v, 4);
         }
         sy += y_step;
         y_rest += y_extra;

@@ -1,5 +1,7 @@
 #include "pane/workers.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 
 #include "platform/log.h"
@@ -102,6 +104,8 @@ void PaneWorkers::settle(PaneJob& job, const PaneJob::Next& next, Clock::time_po
 }
 
 void PaneWorkers::work() {
+    // Named so profiles and the benchmark can tell the program's threads apart.
+    pthread_setname_np(pthread_self(), "orvel-decode");
     std::unique_lock lock(mutex_);
     for (;;) {
         ready_cv_.wait(lock, [&] { return stopping_ || ready_head_ != nullptr; });
@@ -120,6 +124,7 @@ void PaneWorkers::work() {
 }
 
 void PaneWorkers::tick() {
+    pthread_setname_np(pthread_self(), "orvel-clock");
     std::unique_lock lock(mutex_);
     for (;;) {
         if (stopping_) return;

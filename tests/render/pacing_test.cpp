@@ -92,13 +92,18 @@ TEST(Pacing, ReleasesFollowThePreviousReleaseNotTheDecodeTime) {
         << "a late frame is due at once";
     EXPECT_EQ(schedule_release(t0, 40, t0 + milliseconds(1000), false), t0 + milliseconds(1000))
         << "far behind: starts afresh";
-    EXPECT_EQ(schedule_release(t0, 40, t0 + milliseconds(10), true), t0 + milliseconds(38))
-        << "the newest frame drifts towards its arrival";
+    EXPECT_EQ(schedule_release(t0, 40, t0 + milliseconds(10), true), t0 + milliseconds(36))
+        << "a live pane behind its arrivals catches up by a tenth of the delay";
+    EXPECT_EQ(schedule_release(t0, 10, t0 + milliseconds(1), true), t0 + milliseconds(8))
+        << "at least 2 ms";
+    EXPECT_EQ(schedule_release(t0, 40, t0 + milliseconds(39), true), t0 + milliseconds(39))
+        << "never before now";
     LivePacer pacer;
     PaceContext six;
     six.queued_entries = 6;
     const Clock::time_point first = pacer.release_at(1000, six, t0);
-    EXPECT_EQ(pacer.release_at(1120, six, t0), first + milliseconds(90)) << "120 ms less 30";
+    EXPECT_EQ(pacer.release_at(1120, six, first), first + milliseconds(81))
+        << "120 ms less 30, less the tenth a live pane catches up by";
 }
 
 }  // namespace

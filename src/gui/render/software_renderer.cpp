@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 #include <cstring>
 
 #include "codec/picture_limits.h"
@@ -17,6 +18,8 @@ namespace orvel::gui::render {
 namespace {
 
 QRect to_qrect(const platform::Rect& r) { return QRect(r.left, r.top, r.width(), r.height()); }
+
+constexpr int kBandRows = 64;
 
 bool is_empty(const platform::Rect& r) { return r.width() <= 0 || r.height() <= 0; }
 
@@ -286,7 +289,18 @@ void SoftwareRenderer::paint_target(QWidget& surface, bool full_screen, const QR
             continue;
         }
         const QImage image(pixels, info.width, info.height, info.width * 4, QImage::Format_RGB32);
-        painter.drawImage(dest, image);
+        if (dest.size() == image.size()) {
+            // Unscaled pictures go in bands of 64 rows: Qt's raster engine hands larger blends
+            // to its thread pool and waits for them, which costs more thread switches than the
+            // copy itself on small pictures.
+            for (int y = 0; y < image.height(); y += kBandRows) {
+                const int rows = std::min(kBandRows, image.height() - y);
+                painter.drawImage(QPoint(dest.x(), dest.y() + y), image,
+                                  QRect(0, y, image.width(), rows));
+            }
+        } else {
+            painter.drawImage(dest, image);
+        }
         store_.end_present(pane);
         if (info.rec) {
             painter.setPen(QColor(255, 0, 0));

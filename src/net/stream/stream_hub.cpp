@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <pthread.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -51,6 +52,7 @@ struct StreamHub::Resolver {
     int wake_fd = -1;  // the hub's; -1 once the hub is gone
 
     static void run(const std::shared_ptr<Resolver>& self) {
+        pthread_setname_np(pthread_self(), "orvel-resolve");
         std::unique_lock lock(self->mutex);
         for (;;) {
             self->cv.wait(lock, [&] { return self->stopping || !self->requests.empty(); });
@@ -205,6 +207,7 @@ int StreamHub::connection_count() const {
 }
 
 void StreamHub::run() {
+    pthread_setname_np(pthread_self(), "orvel-net");
     std::array<epoll_event, 64> events{};
     for (;;) {
         int timeout_ms = -1;

@@ -65,7 +65,14 @@ fuzz() {
   for f in build-fuzz/fuzz/*/fuzz_*; do
     [ -x "$f" ] || continue
     echo "fuzz: $(basename "$f")"
-    "$f" -max_total_time="${ORVEL_FUZZ_SECONDS:-30}" -rss_limit_mb=2048 -print_final_stats=0 2>&1 | tail -n 3 || ok=1
+    # A target's seeds (fuzz/AREA/seeds) are read, never written: new inputs go to a scratch
+    # folder listed first.
+    local seeds=fuzz/$(basename "$(dirname "$f")")/seeds scratch
+    scratch=$(mktemp -d)
+    [ -d "$seeds" ] || seeds=
+    "$f" -max_total_time="${ORVEL_FUZZ_SECONDS:-30}" -rss_limit_mb=2048 -print_final_stats=0 \
+      "$scratch" $seeds 2>&1 | tail -n 3 || ok=1
+    rm -rf "$scratch"
   done
   return $ok
 }

@@ -30,9 +30,12 @@ extern "C" {
 }
 
 #include "codec/decoder_table.h"
+#include "pane/live_panes.h"
+#include "pane/pipelines.h"
+#include "platform/memory_tuning.h"
 #include "stream/encoders.h"
 #include "stream/stream_service.h"
-#include "view/live/live_panes.h"
+#include "view/panes.h"
 #include "view/render/yuy2_convert.h"
 
 namespace {
@@ -116,7 +119,8 @@ struct Histogram {
 
 uint64_t now_ns() {
     return static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count());
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+            .count());
 }
 
 // Software-path stand-in: copies each picture into the pane's own buffer, as the real blitter
@@ -143,12 +147,32 @@ public:
     void draw_pane(const uint8_t* yuy2, int pane, std::string_view, bool, uint64_t at) override {
         hand_off(yuy2, pane, static_cast<size_t>(kCameraWidth) * kCameraHeight * 2, at);
     }
-    void draw_high_res(const uint8_t*, int, int, int, uint32_t, std::string_view, uint64_t) override {}
+    void draw_high_res(const uint8_t*, int, int, int, uint32_t, std::string_view,
+                       uint64_t) override {}
     void blit(int pane, const uint8_t* bgrx, int w, int h, const orvel::platform::Rect&, bool,
               const orvel::platform::Rect&, uint64_t at) override {
         hand_off(bgrx, pane, static_cast<size_t>(w) * h * 4, at);
     }
     void clear_panes() override {}
+    uint8_t* begin_blit(int pane, orvel::view::StoredSize stored) override {
+        if (pane < 0 || pane >= 36) return nullptr;
+        auto& b = buffers_[static_cast<size_t>(pane)];
+        b.resize(static_cast<size_t>(stored.width) * stored.height * 4);
+        return b.data();
+    }
+    void commit_blit(int, orvel::view::StoredSize, const orvel::platform::Rect&, bool,
+                     const orvel::platform::Rect&, uint64_t at) override {
+        if (measuring.load() && at != 0) latency.add_ns(now_ns() - at);
+    }
+    uint8_t* begin_pane_picture(int pane, int width, int height) override {
+        if (pane < 0 || pane >= 36) return nullptr;
+        auto& b = buffers_[static_cast<size_t>(pane)];
+        b.resize(static_cast<size_t>(width) * height * 2);
+        return b.data();
+    }
+    void commit_pane_picture(int, std::string_view, bool, uint64_t at) override {
+        if (measuring.load() && at != 0) latency.add_ns(now_ns() - at);
+    }
 
 private:
     void hand_off(const uint8_t* picture, int pane, size_t bytes, uint64_t at) {
@@ -199,7 +223,9 @@ std::vector<std::vector<std::vector<uint8_t>>> camera_loops(int cameras) {
         std::string error;
         const auto frames = dvrsim::encode_mpeg4_lavc(
             kCameraWidth, kCameraHeight, 50, 25,
-            [cam](dvrsim::PlanarPicture& p, int i) { dvrsim::draw_scene(p, kCameraWidth, kCameraHeight, cam, i); },
+            [cam](dvrsim::PlanarPicture& p, int i) {
+                dvrsim::draw_scene(p, kCameraWidth, kCameraHeight, cam, i);
+            },
             error);
         auto& loop = loops[static_cast<size_t>(cam - 1)];
         for (const auto& f : frames) {
@@ -265,8 +291,8 @@ double pipeline_seconds_per_frame(const std::vector<std::vector<std::vector<uint
             for (size_t cam = 0; cam < loops.size(); ++cam) {
                 if (i >= loops[cam].size() || handles[cam] < 0) continue;
                 const auto& bytes = loops[cam][i];
-                orvel::codec::decoder_decode(handles[cam], static_cast<int>(bytes.size()), bytes.data(),
-                                             picture.data());
+                orvel::codec::decoder_decode(handles[cam], static_cast<int>(bytes.size()),
+                                             bytes.data(), picture.data());
                 orvel::view::yuy2_to_bgrx(picture.data(), kCameraWidth, kCameraHeight);
                 std::memcpy(panes[cam].data(), picture.data(), picture.size());
                 ++frames;
@@ -282,12 +308,16 @@ double pipeline_seconds_per_frame(const std::vector<std::vector<std::vector<uint
 }  // namespace
 
 int main(int argc, char** argv) {
+    orvel::platform::tune_allocator_for_streaming();  // as the program does
     int panes = 36, seconds = 60;
     bool gpu = false;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--panes") && i + 1 < argc) panes = std::clamp(std::atoi(argv[++i]), 1, 36);
-        else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) seconds = std::max(5, std::atoi(argv[++i]));
-        else if (!std::strcmp(argv[i], "--gpu")) gpu = true;
+        if (!std::strcmp(argv[i], "--panes") && i + 1 < argc)
+            panes = std::clamp(std::atoi(argv[++i]), 1, 36);
+        else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
+            seconds = std::max(5, std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--gpu"))
+            gpu = true;
     }
     const int listen_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in sa{};
@@ -312,7 +342,8 @@ int main(int argc, char** argv) {
     // once after, in this same process.
     const auto loops = camera_loops(panes);
     char ready = 0;
-    if (::read(ready_pipe[0], &ready, 1) != 1) std::fprintf(stderr, "simulator did not get ready\n");
+    if (::read(ready_pipe[0], &ready, 1) != 1)
+        std::fprintf(stderr, "simulator did not get ready\n");
     ::close(ready_pipe[0]);
     orvel::codec::decoder_table_init();
     const double bare_before = bare_decode_seconds_per_frame(loops);
@@ -321,9 +352,11 @@ int main(int argc, char** argv) {
     state.display_gdi = gpu ? 0 : 1;
     state.grid_side = 6;
     state.layout_pane_count = 36;
+    orvel::view::publish_layout(state);
     MeasuringRenderer renderer;
-    orvel::net::LiveStreamEnv env;
-    env.display = {&state, &renderer, &renderer};
+    orvel::pane::PanePipelines pipelines(state);
+    pipelines.env().gpu = &renderer;
+    pipelines.env().blitter = &renderer;
     NullLayout layout;
     NullMessages messages;
     const long base_kib = resident_kib();
@@ -331,7 +364,7 @@ int main(int argc, char** argv) {
     uint64_t queued = 0, drawn = 0;
     double cpu = 0;
     {
-        orvel::view::LivePanes live(state, layout, messages, nullptr, env);
+        orvel::pane::LivePanes live(state, layout, messages, nullptr, pipelines.env());
         for (int cam = 1; cam <= panes; ++cam) {
             const std::string text = "Cam " + std::to_string(cam) + "--bench";
             if (live.open_live_pane("127.0.0.1", port - 1, cam, text, false) < 0)
@@ -374,19 +407,27 @@ int main(int argc, char** argv) {
     long peak = 0;
     for (long r : rss_samples) peak = std::max(peak, r);
     std::printf("panes %d, %d s, %s path\n", panes, seconds, gpu ? "GPU" : "software");
-    std::printf("video frames expected at 25/s: %d, received: %.0f, displayed: %llu (%.2f%% of received)\n",
-                panes * seconds * 25, video_queued, static_cast<unsigned long long>(drawn),
-                video_queued > 0 ? 100.0 * drawn / video_queued : 0.0);
-    std::printf("libavcodec bare decode of the same %d streams: %.1f us per frame (before %.1f, after %.1f)\n",
-                panes, bare * 1e6, bare_before * 1e6, bare_after * 1e6);
-    std::printf("client pipeline without threads (decode to YUY2, convert, copy): %.1f us per frame, ratio %.2f\n",
-                pipeline * 1e6, bare > 0 ? pipeline / bare : 0.0);
-    std::printf("client CPU per displayed frame: %.1f us; ratio to bare decode %.2f\n", per_frame * 1e6,
-                bare > 0 ? per_frame / bare : 0.0);
+    std::printf(
+        "video frames expected at 25/s: %d, received: %.0f, displayed: %llu (%.2f%% of received)\n",
+        panes * seconds * 25, video_queued, static_cast<unsigned long long>(drawn),
+        video_queued > 0 ? 100.0 * drawn / video_queued : 0.0);
+    std::printf(
+        "libavcodec bare decode of the same %d streams: %.1f us per frame (before %.1f, after "
+        "%.1f)\n",
+        panes, bare * 1e6, bare_before * 1e6, bare_after * 1e6);
+    std::printf(
+        "client pipeline without threads (decode to YUY2, convert, copy): %.1f us per frame, ratio "
+        "%.2f\n",
+        pipeline * 1e6, bare > 0 ? pipeline / bare : 0.0);
+    std::printf("client CPU per displayed frame: %.1f us; ratio to bare decode %.2f\n",
+                per_frame * 1e6, bare > 0 ? per_frame / bare : 0.0);
     std::printf("receive-to-hand-off latency: p50 %.0f ms, p99 %.0f ms\n",
                 renderer.latency.percentile(0.50), renderer.latency.percentile(0.99));
-    std::printf("resident memory: base %ld KiB, peak %ld KiB, %.2f MiB per pane; first %ld KiB, last %ld KiB\n",
-                base_kib, peak, (peak - base_kib) / 1024.0 / panes,
-                rss_samples.empty() ? 0 : rss_samples.front(), rss_samples.empty() ? 0 : rss_samples.back());
+    std::printf(
+        "resident memory: base %ld KiB, peak %ld KiB, %.2f MiB per pane; first %ld KiB, last %ld "
+        "KiB\n",
+        base_kib, peak, (peak - base_kib) / 1024.0 / panes,
+        rss_samples.empty() ? 0 : rss_samples.front(),
+        rss_samples.empty() ? 0 : rss_samples.back());
     return 0;
 }

@@ -161,19 +161,17 @@ bool Shell::set_layout(int pane_count) {
     state_.video_client_width = width;
     state_.video_client_height = height;
 
-    // Open slots stop drawing and get their new rectangles.
+    // Open slots stop drawing; the pipelines take the new rectangles from the published grid.
     for (int p = 0; p < view::kMaxPanes; ++p) {
         const auto i = static_cast<std::size_t>(p);
         if (view::LiveSlot* live = state_.live_slots[i].get()) {
             live->draw_enabled.store(0);
             live->full_screen_target.store(0);
-            live->pane_rect = view::pane_rect_in_area(live->pane, side, width, height);
         }
-        if (view::RemoteFileSlot* remote = state_.remote_slots[i].get()) {
+        if (view::RemoteFileSlot* remote = state_.remote_slots[i].get())
             remote->draw_enabled.store(0);
-            remote->pane_rect = view::pane_rect_in_area(remote->pane, side, width, height);
-        }
     }
+    view::publish_layout(state_);
 
     // Layout buttons: the old one normal, the new one selected.
     if (const ControlLayout* old_button = find_control_layout(layout_button(old_count))) {

@@ -7,6 +7,7 @@
 #include "codec/c4321/codec4321_decoder.h"
 #include "codec/cpu_features.h"
 #include "codec/mpeg4lib_decoder.h"
+#include "codec/picture_limits.h"
 #include "codec/xvid_decoder.h"
 
 namespace orvel::codec {
@@ -63,6 +64,12 @@ int decoder_create(int type, int width, int height) {
     if (!t.initialised) {
         return -1;
     }
+    // A zero side is "unknown" (the decoder then keeps to the unknown-size output bound).
+    if (width < 0 || height < 0 ||
+        (width > 0 && height > 0 && !picture_size_supported(width, height)) ||
+        width > kMaxPictureWidth || height > kMaxPictureHeight) {
+        return -1;
+    }
     if (t.live_count.load() >= kDecoderSlots) {
         return -1;
     }
@@ -105,6 +112,14 @@ int decoder_decode(int handle, int length, const uint8_t* data, uint8_t* output)
         return -1;
     }
     return decoder->decode(data, output, length);
+}
+
+bool decoder_stream_size(int handle, int* width, int* height) {
+    if (!handle_in_range(handle) || width == nullptr || height == nullptr) {
+        return false;
+    }
+    const VideoDecoder* decoder = table().slots[handle].load(std::memory_order_acquire);
+    return decoder != nullptr && decoder->stream_picture_size(width, height);
 }
 
 void decoder_destroy(int handle) {

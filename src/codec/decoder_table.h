@@ -3,7 +3,9 @@
 //
 // A handle is 0 to 127; -1 means "no decoder". Creation, destruction and shutdown are
 // serialised by the table's lock and may run on any thread; decoder_decode takes no lock and
-// runs on the one thread that owns the handle. Handles outside 0..127 are treated as free
+// runs on the one thread that owns the handle. "Owns" means: calls for one handle never
+// overlap and are ordered one after the other (a pane's pipeline may run them on different
+// threads of its pool, one frame at a time). Handles outside 0..127 are treated as free
 // slots.
 #include <cstdint>
 
@@ -26,13 +28,21 @@ VideoDecoder* make_decoder(int type, int width, int height);
 void decoder_table_init();
 
 // Creates and opens a decoder; returns its handle, or -1 when the table is full, the table is
-// not initialised, allocation fails or open fails. Any thread.
+// not initialised, allocation fails, open fails, or the size is negative or beyond the
+// program's picture limit (codec/picture_limits.h; a zero side means "unknown" and is allowed).
+// Any thread.
 int decoder_create(int type, int width, int height);
 
 // Decodes one compressed buffer into `output` through the instance of `handle`. Returns the
 // type's result (0 or less: no picture written); -1 for a free or out-of-range handle, a null
 // pointer or a negative length. Only on the thread that owns the handle.
 int decoder_decode(int handle, int length, const uint8_t* data, uint8_t* output);
+
+// Size of the pictures the stream carries as the decoder of `handle` last saw it; false when
+// unknown (free handle, nothing decoded yet, or a type that does not tell). A stream whose
+// pictures differ from the size the decoder was created with is cropped or padded by the
+// decoder, never written past its buffer. Only on the thread that owns the handle.
+bool decoder_stream_size(int handle, int* width, int* height);
 
 // Destroys the instance of `handle` and frees the slot; a free slot is left alone. Any thread,
 // never while the owner decodes with the handle.

@@ -86,6 +86,8 @@ int Mpeg4LibDecoder::decode(const uint8_t* data, uint8_t* output, int length) {
             picture.v_stride = frame_->linesize[2];
             picture.width = frame_->width;
             picture.height = frame_->height;
+            stream_width_ = frame_->width;
+            stream_height_ = frame_->height;
             if (write_picture_guarded(picture, width_, height_, output)) {
                 result = 1;
             }

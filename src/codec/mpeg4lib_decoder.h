@@ -24,10 +24,18 @@ public:
     // and returns 1. Returns 0 when the buffer gave no picture (header only, or the decoder
     // waits for more), a negative library error for a damaged buffer. Owner thread only.
     int decode(const uint8_t* data, uint8_t* output, int length) override;
+    bool stream_picture_size(int* width, int* height) const override {
+        if (stream_width_ <= 0 || stream_height_ <= 0) return false;
+        *width = stream_width_;
+        *height = stream_height_;
+        return true;
+    }
 
 private:
     int width_;
     int height_;
+    int stream_width_ = 0;  // size of the last picture the library gave
+    int stream_height_ = 0;
     AVCodecContext* context_ = nullptr;
     AVFrame* frame_ = nullptr;
     AVPacket* packet_ = nullptr;

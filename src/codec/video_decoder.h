@@ -28,6 +28,13 @@ public:
         (void)length;
         return 0;
     }
+    // Size of the pictures the stream itself carries, once the decoder has seen one; false
+    // when the type does not know it (the stream then has the created size). Owner thread.
+    virtual bool stream_picture_size(int* width, int* height) const {
+        (void)width;
+        (void)height;
+        return false;
+    }
 };
 
 }  // namespace orvel::codec

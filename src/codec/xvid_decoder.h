@@ -30,6 +30,12 @@ public:
 
     // Picture size announced by the stream (0 until a header was seen). Owner thread only.
     int stream_width() const { return stream_width_; }
+    bool stream_picture_size(int* width, int* height) const override {
+        if (stream_width_ <= 0 || stream_height_ <= 0) return false;
+        *width = stream_width_;
+        *height = stream_height_;
+        return true;
+    }
     int stream_height() const { return stream_height_; }
 
 private:

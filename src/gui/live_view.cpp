@@ -1,21 +1,29 @@
 #include "gui/live_view.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 
 #include "view/panes.h"
 
 namespace orvel::gui {
 
 LiveView::LiveView(view::AppState& state, Links links) : state_(state), links_(std::move(links)) {
-    env_.display.state = &state_;
-    env_.recorder = nullptr;  // local recording is not built yet
-    panes_ = std::make_unique<view::LivePanes>(state_, *links_.shell, *links_.messages,
-                                               links_.controls, env_);
+    pipelines_ = std::make_unique<pane::PanePipelines>(state_);
+    pipelines_->env().ui = &ui_post_;
+    panes_ = std::make_unique<pane::LivePanes>(state_, *links_.shell, *links_.messages,
+                                               links_.controls, pipelines_->env());
+    panes_->on_open_failed = [this](int pane) {
+        if (gpu_) gpu_->clear_pane(pane);
+        if (software_) software_->clear_pane(pane);
+        if (links_.open_failed) links_.open_failed(pane);
+    };
 }
 
 LiveView::~LiveView() {
-    // Every display thread has ended before a renderer it draws into goes.
+    // Every pane has closed and every pipeline thread has ended before a renderer goes.
     panes_.reset();
+    pipelines_.reset();
     state_.renderer = nullptr;
 }
 
@@ -39,7 +47,7 @@ void LiveView::create_renderer() {
         if (gpu_->renderer_create()) {
             renderer_state_.gpu = gpu_.get();
             state_.renderer = &renderer_state_;
-            env_.display.gpu = gpu_.get();
+            pipelines_->env().gpu = gpu_.get();
             return;
         }
         // "create device failed" has been shown. Rather than a grid that never shows a
@@ -49,7 +57,7 @@ void LiveView::create_renderer() {
     }
     state_.renderer = nullptr;
     software_ = std::make_unique<render::SoftwareRenderer>(links_.video_window);
-    env_.display.blitter = software_.get();
+    pipelines_->env().blitter = software_.get();
 }
 
 bool LiveView::rebuild_panes(int pane_count) {
@@ -72,10 +80,9 @@ int LiveView::open_live_pane(const net::LiveCameraTarget& target, bool record) {
         links_.tree != nullptr ? links_.tree->selected_item() : platform::kNoTreeItem;
     const std::string item_text =
         item != platform::kNoTreeItem ? links_.tree->item_text(item) : std::string();
-    // Without a recorder a pane must not claim to record ("REC" with no file behind it).
-    const bool records = record && env_.recorder != nullptr;
+    // Without a recorder a pane only plays (never "REC" with no file behind it).
     return panes_->open_live_pane(target.address, target.command_port, target.camera, item_text,
-                                  records);
+                                  record);
 }
 
 void LiveView::close_live_pane(int pane) {
@@ -115,12 +122,8 @@ void LiveView::select_pane(int pane) {
 
 void LiveView::on_video_click(int x, int y) {
     if (state_.full_view_active.load() != 0) return;
-    const int side = std::max(state_.grid_side, 1);
-    const int cell_w = std::max(state_.video_client_width / side, 1);
-    const int cell_h = std::max(state_.video_client_height / side, 1);
-    const int col = std::clamp(x / cell_w, 0, side - 1);
-    const int row = std::clamp(y / cell_h, 0, side - 1);
-    select_pane(row * side + col);
+    select_pane(view::pane_at(x, y, state_.grid_side, state_.video_client_width,
+                              state_.video_client_height));
     state_.last_click_x = static_cast<std::int16_t>(std::clamp(x, 0, 32767));
     state_.last_click_y = static_cast<std::int16_t>(std::clamp(y, 0, 32767));
 }
@@ -132,6 +135,54 @@ void LiveView::show_selection_frame(const QRect& frame, QRgb rgb) {
 view::RenderStats* LiveView::render_stats() {
     if (gpu_) return gpu_.get();
     return software_.get();
+}
+
+}  // namespace orvel::gui
+
+namespace orvel::gui {
+
+void LiveView::write_statistics_every_second(const std::string& path) {
+    statistics_timer_ = std::make_unique<QTimer>();
+    QObject::connect(statistics_timer_.get(), &QTimer::timeout, [this, path] {
+        uint64_t frames = 0, drawn = 0, presented = 0, replaced = 0;
+        int panes = 0;
+        for (const auto& slot : state_.live_slots) {
+            if (!slot) continue;
+            ++panes;
+            frames += slot->frames_queued.load();
+            drawn += slot->pictures_drawn.load();
+        }
+        view::RenderStats* stats = render_stats();
+        view::LatencyHistogram latency;
+        if (stats != nullptr) {
+            for (int pane = 0; pane <= view::kHighResStatsPane; ++pane) {
+                const view::PaneFrameCounts c = stats->pane_counts(pane);
+                presented += c.presented;
+                replaced += c.replaced;
+            }
+            latency = stats->latency();
+        }
+        // Written whole to a temporary file and renamed, so a reader never sees half of it.
+        const std::string temporary = path + ".tmp";
+        std::FILE* f = std::fopen(temporary.c_str(), "w");
+        if (f == nullptr) return;
+        const auto now_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now().time_since_epoch())
+                                .count();
+        std::fprintf(f,
+                     "time_ms %lld\npanes %d\nframes %llu\ndrawn %llu\npresented %llu\n"
+                     "replaced %llu\nlatency_bucket_us %d\nlatency",
+                     static_cast<long long>(now_ms), panes, static_cast<unsigned long long>(frames),
+                     static_cast<unsigned long long>(drawn),
+                     static_cast<unsigned long long>(presented),
+                     static_cast<unsigned long long>(replaced), view::kLatencyBucketUs);
+        for (uint64_t count : latency.counts)
+            std::fprintf(f, " %llu", static_cast<unsigned long long>(count));
+        std::fprintf(f, "\n");
+        std::fclose(f);
+        std::rename(temporary.c_str(), path.c_str());
+    });
+    statistics_timer_->start(1000);
 }
 
 }  // namespace orvel::gui

@@ -3,23 +3,35 @@
 // auto-play) and installs the renderer steps of the main window's shell.
 #pragma once
 
+#include <QObject>
+#include <QTimer>
 #include <array>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "app/shell.h"
 #include "gui/render/gl_renderer.h"
 #include "gui/render/software_renderer.h"
 #include "net/pane_hooks.h"
-#include "net/stream/live_stream.h"
+#include "pane/live_panes.h"
+#include "pane/pipelines.h"
 #include "platform/ports/main_controls.h"
 #include "platform/ports/message_box.h"
 #include "platform/ports/tree_control.h"
 #include "view/app_state.h"
-#include "view/display/display_env.h"
-#include "view/live/live_panes.h"
 
 namespace orvel::gui {
+
+// Runs the pane pipelines' reports on the UI thread through the event loop. Calls still
+// pending when it is destroyed are dropped with it.
+class QtUiPost final : public QObject, public pane::UiPost {
+public:
+    // Thread: any.
+    void post(std::function<void()> fn) override {
+        QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+    }
+};
 
 class LiveView final : public net::PaneHooks {
 public:
@@ -33,6 +45,8 @@ public:
         // Sends a stream select for a dual-stream pane (to the pane's command connection).
         std::function<void(int pane, bool main_stream, int stream_port, uint32_t stream_id)>
             stream_select;
+        // A pane whose first connection failed was closed again (its camera stops playing).
+        std::function<void(int pane)> open_failed;
     };
 
     // Thread: UI thread. Nothing is created until install() runs.
@@ -66,6 +80,14 @@ public:
 
     // The renderer that draws now (null before install or when it could not be made).
     view::RenderStats* render_stats();
+    // Writes the live view's running totals to `path` every second (benchmarks read it from
+    // outside the process): frames the pipelines took, pictures drawn and presented, and the
+    // receive-to-presentation latency histogram. Thread: UI thread.
+    void write_statistics_every_second(const std::string& path);
+
+    // The live panes and the threads they run on (tests and benchmarks look at them).
+    pane::LivePanes& panes() { return *panes_; }
+    pane::PanePipelines& pipelines() { return *pipelines_; }
 
 private:
     void create_renderer();
@@ -74,11 +96,15 @@ private:
     view::AppState& state_;
     Links links_;
     view::RendererState renderer_state_;
+    // Destroyed in reverse order: the panes close, then the pipeline threads end, and only
+    // then go the renderers they drew into.
     std::unique_ptr<render::GlRenderer> gpu_;
     std::unique_ptr<render::SoftwareRenderer> software_;
-    net::LiveStreamEnv env_;
-    std::unique_ptr<view::LivePanes> panes_;
+    QtUiPost ui_post_;
+    std::unique_ptr<pane::PanePipelines> pipelines_;
+    std::unique_ptr<pane::LivePanes> panes_;
     std::array<platform::Rect, view::kMaxRenderPanes> rects_{};
+    std::unique_ptr<QTimer> statistics_timer_;
 };
 
 }  // namespace orvel::gui

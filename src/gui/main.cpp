@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QScreen>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "app/config.h"
@@ -19,11 +20,13 @@
 #include "platform/ini_file.h"
 #include "platform/log_file.h"
 #include "platform/logged_message_box.h"
+#include "platform/memory_tuning.h"
 #include "view/app_state.h"
 
 using namespace orvel;
 
 int main(int argc, char** argv) {
+    platform::tune_allocator_for_streaming();
     // The application object comes first: the screen size is read through it.
     QApplication application(argc, argv);
     application.setApplicationName(QStringLiteral("OrvelCam"));
@@ -83,6 +86,9 @@ int main(int argc, char** argv) {
     });
     lifecycle.set_startup(StartupStep::create_main_window, [&] {
         program = std::make_unique<gui::Program>(state, config, mode);
+        // Benchmarks read the live view's figures from this file (bench/program).
+        if (const char* stats = std::getenv("ORVEL_STATS_FILE"); stats != nullptr && *stats)
+            program->live().write_statistics_every_second(stats);
         program->start();
         return true;
     });

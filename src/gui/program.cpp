@@ -48,6 +48,9 @@ Program::Program(view::AppState& state, app::Config& config, view::ScreenModeKin
                                       std::uint32_t stream_id) {
         if (net_) net_->stream_select(pane, main_stream, stream_port, stream_id);
     };
+    live_links.open_failed = [this](int pane) {
+        if (net_) net_->pane_closed(pane);
+    };
     live_ = std::make_unique<LiveView>(state_, std::move(live_links));
     live_->install(shell_->hooks());
 

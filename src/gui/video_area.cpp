@@ -1,6 +1,7 @@
 #include "gui/video_area.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace orvel::gui {
@@ -24,7 +25,7 @@ QRect VideoWindow::selection_frame(const VideoGridView& v, int w, int h) {
     return QRect(1 + col * cw, 1 + row * ch, cw, ch);
 }
 
-void VideoWindow::paintEvent(QPaintEvent*) {
+void VideoWindow::paintEvent(QPaintEvent* event) {
     const VideoGridView v = source_ ? source_() : VideoGridView{};
     QPainter p(this);
     const int w = width(), h = height();
@@ -48,8 +49,11 @@ void VideoWindow::paintEvent(QPaintEvent*) {
     f.setPixelSize(std::max(10, ch / 10));
     p.setFont(f);
     p.setPen(QColor(60, 62, 84));
+    // Only the cells being repainted: pictures repaint their panes many times a second.
+    const QRect area = event->rect().translated(-1, -1);
     for (int pane = 0; pane < n * n; ++pane) {
         const QRect cell((pane % n) * cw, (pane / n) * ch, cw, ch);
+        if (!cell.intersects(area)) continue;
         p.drawText(cell, Qt::AlignCenter, QStringLiteral("%1").arg(pane + 1));
     }
     // Selection frame around the cell holding the remembered click point.

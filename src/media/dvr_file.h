@@ -12,78 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "media/stream_format.h"
+
 namespace orvel::media {
-
-inline constexpr std::size_t kStreamHeaderBytes = 28;
-inline constexpr std::size_t kIndexEntryBytes = 8;
-inline constexpr std::size_t kStdIndexEntries = 1000;
-inline constexpr std::size_t kDualIndexEntries = 16000;
-inline constexpr std::size_t kStdHeaderBlockBytes =
-    kStreamHeaderBytes + kStdIndexEntries * kIndexEntryBytes;
-inline constexpr std::size_t kDualHeaderBlockBytes =
-    kStreamHeaderBytes + kDualIndexEntries * kIndexEntryBytes;
-inline constexpr std::size_t kStdRecordHeaderBytes = 12;
-inline constexpr std::size_t kDualRecordHeaderBytes = 16;
-inline constexpr std::size_t kAudioRecordBytes = 512;
-// A frame ring entry, the payload buffer of every reader in the program.
-inline constexpr std::size_t kPayloadBufferBytes = 262144;
-inline constexpr int32_t kMarkerDual = 1234;
-inline constexpr int32_t kMarker4321 = 4321;
-
-uint16_t load_u16(const uint8_t* p);
-uint32_t load_u32(const uint8_t* p);
-void store_u16(uint8_t* p, uint16_t value);
-void store_u32(uint8_t* p, uint32_t value);
-
-struct DvrHeader {
-    uint8_t raw[kStreamHeaderBytes] = {};  // as stored; the fields below are decoded from it
-    uint32_t width = 0;
-    uint32_t height = 0;
-    int32_t stream_id = 0;
-    uint32_t duration_ms = 0;
-    int32_t codec_marker = 0;
-    uint8_t closed_mark = 0;
-
-    bool dual() const { return codec_marker == kMarkerDual; }
-    std::size_t index_entries() const { return dual() ? kDualIndexEntries : kStdIndexEntries; }
-    std::size_t block_bytes() const {
-        return dual() ? kDualHeaderBlockBytes : kStdHeaderBlockBytes;
-    }
-    std::size_t record_header_bytes() const {
-        return dual() ? kDualRecordHeaderBytes : kStdRecordHeaderBytes;
-    }
-    // Decoder type the codec marker selects: 1234 -> 0, 4321 -> 2, anything else -> 1.
-    int decoder_type() const;
-};
-
-// Decodes the 28 bytes at `bytes`.
-DvrHeader parse_stream_header(const uint8_t* bytes);
-// Writes the decoded fields back over `header.raw` and returns the 28 bytes in `out`.
-void encode_stream_header(const DvrHeader& header, uint8_t* out);
 
 struct DvrIndexEntry {
     uint32_t offset = 0;  // file offset of a key-frame record header
     uint32_t time_ms = 0;
 };
-
-enum class RecordKind { video, audio, other };
-
-struct DvrRecordHeader {
-    uint8_t raw[kDualRecordHeaderBytes] = {};
-    std::size_t header_bytes = 0;
-    RecordKind kind = RecordKind::other;
-    int frame_class = 0;  // dual form: bits 0-3 of byte 0; standard form: 0 video, 1 audio
-    bool key_frame = false;
-    uint32_t length_bytes = 0;  // the header's length field as stored
-    // Bytes that follow the header: the length for video, always 512 for audio (readers take
-    // one block whatever the field says), none for other classes.
-    uint32_t payload_bytes = 0;
-    uint32_t time_ms = 0;
-    uint32_t packed_datetime = 0;
-};
-
-// Decodes a record header of the given form from `bytes` (12 or 16 bytes available).
-DvrRecordHeader parse_record_header(const uint8_t* bytes, bool dual);
 
 enum class DvrStatus {
     ok,

@@ -4,8 +4,8 @@
 #include <climits>
 #include <cstring>
 
-#include "app/strings.h"
 #include "net/net_texts.h"
+#include "view/strings.h"
 
 namespace orvel::net {
 
@@ -72,7 +72,7 @@ ConnectDialogLogic::Outcome ConnectDialogLogic::connect(ConnectDialogModel& mode
         for (int i = 0; i < state_.site_count && i < view::kMaxSites; ++i) {
             const auto& s = state_.sites[static_cast<std::size_t>(i)];
             if (std::string(s.name.data(), strnlen(s.name.data(), s.name.size())) == name) {
-                messages_.show_message(app::strings::kStr71SiteExists, texts::kErrorCaption);
+                messages_.show_message(view::strings::kStr71SiteExists, texts::kErrorCaption);
                 model.save_port = false;
                 return Outcome::kStay;
             }
@@ -90,7 +90,7 @@ ConnectDialogLogic::Outcome ConnectDialogLogic::connect(ConnectDialogModel& mode
     }
     if (slot < 0) slot = session_.create_connection(address, port);
     if (slot < 0) {
-        messages_.show_message(app::strings::kStr10ConnectFailed, "");
+        messages_.show_message(view::strings::kStr10ConnectFailed, "");
         return Outcome::kStay;
     }
     view::SiteEntry site;

@@ -5,13 +5,13 @@
 #include <cstring>
 #include <thread>
 
-#include "app/strings.h"
 #include "net/net_texts.h"
 #include "platform/log.h"
+#include "view/strings.h"
 
 namespace orvel::net {
 
-namespace strings = app::strings;
+namespace strings = view::strings;
 using platform::kNoTreeItem;
 using platform::TreeItem;
 

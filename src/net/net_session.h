@@ -112,6 +112,9 @@ public:
     void stop_camera();
     // Pane menu "stop" on a live pane: closes it and returns its camera item to idle.
     void stop_pane(int pane);
+    // A live pane was closed without a tree command (its first connection failed): the
+    // camera item that showed it goes back to idle. UI thread.
+    void pane_closed(int pane);
     void play_all();
     void stop_play();
     void disconnect_site();

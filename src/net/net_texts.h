@@ -1,5 +1,5 @@
 // Literal texts shown by the site connection code (the string-table ones are in
-// app/strings.h).
+// view/strings.h).
 #pragma once
 
 namespace orvel::net::texts {

@@ -1,6 +1,7 @@
-// Pane operations that the site and tree commands call. Opening and closing live
-// streams in panes comes with live view; until then these are the empty operations
-// below, collected in this one place. Thread: UI thread only.
+// Pane operations that the site and tree commands call, collected in this one place. The
+// live view fills them in (the remote-recording ones are still the empty defaults below).
+// Thread: the UI thread, except the two notifications marked with the reader thread, which the
+// command connection's reader calls as replies arrive.
 #pragma once
 
 #include <cstdint>

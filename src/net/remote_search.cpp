@@ -2,12 +2,12 @@
 
 #include <cstring>
 
-#include "app/strings.h"
+#include "view/strings.h"
 #include "platform/log.h"
 
 namespace orvel::net {
 
-namespace strings = app::strings;
+namespace strings = view::strings;
 using platform::kNoTreeItem;
 using platform::TreeItem;
 

@@ -2,15 +2,15 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/command_ids.h"
-#include "app/strings.h"
 #include "net/net_session.h"
 #include "net/net_texts.h"
+#include "view/command_ids.h"
+#include "view/strings.h"
 
 namespace orvel::net {
 
-namespace strings = app::strings;
-namespace id = app::id;
+namespace strings = view::strings;
+namespace id = view::id;
 using platform::kNoTreeItem;
 using platform::MenuId;
 using platform::TreeHitPart;
@@ -171,6 +171,16 @@ void NetSession::stop_pane(int pane) {
         }
     }
     if (ports_.panes.pane_is_live(pane)) ports_.panes.close_live_pane(pane);
+}
+
+void NetSession::pane_closed(int pane) {
+    for (TreeItem site = ports_.tree.root_item(); site != kNoTreeItem;
+         site = ports_.tree.next_sibling(site))
+        for (TreeItem c = ports_.tree.first_child(site); c != kNoTreeItem;
+             c = ports_.tree.next_sibling(c)) {
+            const auto data = ports_.tree.item_data(c);
+            if (item_play_state(data) == 1 && item_pane(data) == pane) reset_item(c);
+        }
 }
 
 void NetSession::play_all() {

@@ -12,6 +12,8 @@
 #include "platform/event.h"
 #include "platform/ports/tree_control.h"
 #include "view/channel_slots.h"
+#include "view/layout_board.h"
+#include "view/render/renderer_port.h"
 #include "view/screen_mode.h"
 #include "view/site_entry.h"
 
@@ -60,19 +62,22 @@ struct AppState {
     std::array<std::unique_ptr<LocalFileSlot>, kMaxPanes> local_slots;
     std::int32_t open_pane_count = 0;
     std::int32_t grid_side = 2;
-    // Written by the UI thread, read by display threads.
+    // Written by the UI thread, read by the pane pipelines.
     std::atomic<std::int32_t> selected_pane{0};
     std::atomic<std::uint8_t> full_view_active{0};
     std::atomic<std::int32_t> remote_recording_count{0};
     std::array<PaneSource, kMaxPanes> pane_sources{};
-    // Written only by the receiving thread of the pane that owns the entry.
+    // Written only by the recorder of the pane that owns the entry (network thread).
     std::array<std::uint32_t, kMaxPanes> last_time_dual{};
     std::array<std::uint32_t, kMaxPanes> last_time_std{};
 
     // --- Layout and view (UI thread unless atomic) ---
     ScreenMode screen = kScreenMode1024;
     std::int32_t layout_pane_count = 0;  // pane count last applied by set_layout (0: none yet)
-    int video_client_width = 808;        // client size of the video window
+    // The grid as the pane pipelines read it; the UI thread publishes it (publish_layout)
+    // whenever grid_side or the video area changes.
+    LayoutBoard layout;
+    int video_client_width = 808;  // client size of the video window
     int video_client_height = 657;
     std::int32_t menu_pane = 0;  // pane whose context menu is open
     RendererState* renderer = nullptr;
@@ -102,7 +107,7 @@ struct AppState {
 
     // --- Audio and playback ---
     codec::AudioOutput* audio_output = nullptr;
-    std::atomic<int> audio_pane{-1};  // pane heard, -1 silence; read by decode threads
+    std::atomic<int> audio_pane{-1};  // pane heard, -1 silence; read by the pane pipelines
     int previous_audio_pane = -1;
     std::atomic<std::uint8_t> fast_play{0};
     std::unique_ptr<std::uint8_t[]> print_buffer;  // kPrintBufferBytes, zeroed

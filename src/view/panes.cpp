@@ -1,6 +1,8 @@
 #include "view/panes.h"
 
-#include "app/strings.h"
+#include <algorithm>
+
+#include "view/strings.h"
 
 namespace orvel::view {
 
@@ -10,38 +12,7 @@ int clamp_side(int side) {
 }
 }  // namespace
 
-platform::Rect pane_cell(const AppState& state, int pane) {
-    const int s = clamp_side(state.grid_side);
-    const int w = state.video_client_width / s;
-    const int h = state.video_client_height / s;
-    const int col = pane % s;
-    const int row = pane / s;
-    return {col * w, row * h, (col + 1) * w, (row + 1) * h};
-}
-
-int pane_at(const AppState& state, int x, int y) {
-    const int n = clamp_side(state.grid_side);
-    const bool full_screen = state.full_screen_active.load() != 0;
-    const int width = full_screen ? state.screen.full_screen_width : state.video_client_width;
-    const int height = full_screen ? state.screen.full_screen_height : state.video_client_height;
-    const int cell_w = width / n > 0 ? width / n : 1;
-    const int cell_h = height / n > 0 ? height / n : 1;
-    const int col = x < 0 ? 0 : (x / cell_w < n ? x / cell_w : n - 1);
-    const int row = y < 0 ? 0 : (y / cell_h < n ? y / cell_h : n - 1);
-    return n * row + col;
-}
-
-PaneRect pane_rect_in_area(int pane, int grid_side, int area_width, int area_height) {
-    const int n = clamp_side(grid_side);
-    PaneRect r;
-    r.width = area_width / n;
-    r.height = area_height / n;
-    r.left = (pane % n) * r.width + 1;
-    r.top = (pane / n) * r.height + 1;
-    return r;
-}
-
-platform::Rect gpu_pane_rect(int pane, int grid_side, int area_width, int area_height) {
+platform::Rect grid_cell(int pane, int grid_side, int area_width, int area_height) {
     const int n = clamp_side(grid_side);
     const int w = area_width / n;
     const int h = area_height / n;
@@ -50,10 +21,62 @@ platform::Rect gpu_pane_rect(int pane, int grid_side, int area_width, int area_h
     return {c * w, r * h, (c + 1) * w, (r + 1) * h};
 }
 
+int pane_at(int x, int y, int grid_side, int area_width, int area_height) {
+    const int n = clamp_side(grid_side);
+    const int w = std::max(area_width / n, 1);
+    const int h = std::max(area_height / n, 1);
+    const int col = std::clamp(x / w, 0, n - 1);
+    const int row = std::clamp(y / h, 0, n - 1);
+    return row * n + col;
+}
+
+int pane_at(const AppState& state, int x, int y) {
+    const bool full_screen = state.full_screen_active.load() != 0;
+    const int width = full_screen ? state.screen.full_screen_width : state.video_client_width;
+    const int height = full_screen ? state.screen.full_screen_height : state.video_client_height;
+    return pane_at(x, y, state.grid_side, width, height);
+}
+
+platform::Rect pane_cell(const AppState& state, int pane) {
+    return grid_cell(pane, state.grid_side, state.video_client_width, state.video_client_height);
+}
+
+PaneRect pane_rect_in_area(int pane, int grid_side, int area_width, int area_height) {
+    const platform::Rect cell = grid_cell(pane, grid_side, area_width, area_height);
+    return {cell.width(), cell.height(), cell.left + 1, cell.top + 1};
+}
+
+platform::Rect gpu_pane_rect(int pane, int grid_side, int area_width, int area_height) {
+    return grid_cell(pane, grid_side, area_width, area_height);
+}
+
+void publish_layout(AppState& state) {
+    GridLayout g;
+    g.grid_side = clamp_side(state.grid_side);
+    g.area_width = state.video_client_width;
+    g.area_height = state.video_client_height;
+    g.full_view_width = state.screen.picture_width;
+    g.full_view_height = state.screen.picture_height;
+    g.full_screen_width = state.screen.full_screen_width;
+    g.full_screen_height = state.screen.full_screen_height;
+    state.layout.publish(g);
+}
+
+platform::Rect software_dest_rect(const GridLayout& layout, int pane, bool full_view,
+                                  bool full_screen_target) {
+    if (full_view) {
+        if (full_screen_target) return {0, 0, layout.full_screen_width, layout.full_screen_height};
+        return {0, 0, layout.full_view_width, layout.full_view_height};
+    }
+    const PaneRect r =
+        pane_rect_in_area(pane, layout.grid_side, layout.area_width, layout.area_height);
+    return {r.left, r.top, r.left + r.width - 1, r.top + r.height - 1};
+}
+
 int choose_pane(AppState& state, PaneLayoutHooks& hooks, platform::MessageBoxPort& messages,
                 PaneChoiceFor purpose) {
     if (state.open_pane_count >= kMaxPanes) {
-        messages.show_message(app::strings::kStr72NoPaneFree, "");
+        messages.show_message(view::strings::kStr72NoPaneFree, "");
         return -1;
     }
     if (state.full_view_active.load()) hooks.leave_full_view();

@@ -7,23 +7,38 @@
 
 namespace orvel::view {
 
-// Grid cell of a pane in the video window's client area (W x H = video_client_*):
-// left = (p mod s) * (W / s), top = (p div s) * (H / s), right/bottom one cell further.
-// Thread: any (reads grid_side and the client size).
+// The grid geometry, in one place: the cell of pane p in an n x n grid over a W x H area is
+// (c * w, r * h, (c + 1) * w, (r + 1) * h) with c = p mod n, r = p div n, w = W / n,
+// h = H / n (integer divisions; n is clamped to 2..6). Every other pane rectangle derives
+// from it. Thread: any.
+platform::Rect grid_cell(int pane, int grid_side, int area_width, int area_height);
+
+// The pane whose cell holds (x, y) in the area (points past the last cell belong to the last
+// row or column). Thread: any.
+int pane_at(int x, int y, int grid_side, int area_width, int area_height);
+
+// Grid cell of a pane in the video window's client area (video_client_*). UI thread.
 platform::Rect pane_cell(const AppState& state, int pane);
 
-// The pane under (x, y) in the client area: n * (y / (H / n)) + x / (W / n), with W x H the
-// picking size (the video window, or the full-screen size while that window is open).
-// Points outside the area count as its nearest edge, so the result is always a pane of
-// the grid. Thread: UI thread.
+// The pane under (x, y) of the picking area: the video window, or the full-screen window while
+// it is open. Points outside count as its nearest edge. UI thread.
 int pane_at(const AppState& state, int x, int y);
 
-// Software-path pane rectangle on a W x H client area for an n x n grid:
-// width W / n, height H / n, left (p mod n) * width + 1, top (p div n) * height + 1.
+// Software-path pane rectangle: the cell's size, moved one pixel right and down.
 PaneRect pane_rect_in_area(int pane, int grid_side, int area_width, int area_height);
 
-// GPU-path pane rectangle: (c * w, r * h, (c + 1) * w, (r + 1) * h) with w = W / n, h = H / n.
+// GPU-path pane rectangle: the cell itself.
 platform::Rect gpu_pane_rect(int pane, int grid_side, int area_width, int area_height);
+
+// Publishes the grid as it stands in `state` (side, video area, screen sizes) to the pane
+// pipelines. UI thread, after every layout change.
+void publish_layout(AppState& state);
+
+// Where the software path draws a pane's picture under `layout`: the pane rectangle less one
+// pixel on the right and bottom, or, in the full view, the video area (the full-screen window
+// for a full-screen target). Thread: any.
+platform::Rect software_dest_rect(const GridLayout& layout, int pane, bool full_view,
+                                  bool full_screen_target);
 
 // Operations of the layout that choose_pane needs; the main window logic provides them.
 class PaneLayoutHooks {

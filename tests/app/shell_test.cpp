@@ -201,8 +201,10 @@ TEST_F(ShellFixture, LayoutButtonsSwapFacesAndSlotsGetNewRectangles) {
     dispatcher.dispatch(id::kSplit25);
     EXPECT_EQ(controls.faces[id::kSplit4], 203);
     EXPECT_EQ(controls.faces[id::kSplit25], 448);
-    // 25 panes on 808 x 657: pane 7 is at (323, 132), 161 x 131.
-    EXPECT_EQ(state->live_slots[7]->pane_rect, (view::PaneRect{161, 131, 323, 132}));
+    // 25 panes on 808 x 657: pane 7 is at (323, 132), 161 x 131, as the pipelines read it.
+    const view::GridLayout layout = state->layout.read();
+    EXPECT_EQ(view::pane_rect_in_area(7, layout.grid_side, layout.area_width, layout.area_height),
+              (view::PaneRect{161, 131, 323, 132}));
     EXPECT_EQ(state->live_slots[7]->draw_enabled.load(), 1);
     EXPECT_EQ(sleeper.taken().back(), 100);
 }

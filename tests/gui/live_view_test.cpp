@@ -4,7 +4,9 @@
 // live slot behind.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -13,6 +15,7 @@
 #include "app/config.h"
 #include "codec/decoder_table.h"
 #include "gui/program.h"
+#include "gui/render/software_renderer.h"
 #include "gui_test_support.h"
 #include "platform/ini_file.h"
 #include "scenario.h"
@@ -25,12 +28,17 @@ constexpr int kCameras = 8;
 
 class ProgramLive : public ::testing::Test {
 protected:
+    // Cameras of the simulated DVR and scenario lines of its own.
+    explicit ProgramLive(int cameras = kCameras, std::string extra_lines = {})
+        : cameras_(cameras), extra_lines_(std::move(extra_lines)) {}
+
     void SetUp() override {
         test::app();
         codec::decoder_table_init();
-        std::string scenario_text =
-            "user admin 1234\ndevice 2\nswitch 4\nstream * mpeg4 176x144 noaudio\n";
-        for (int cam = 1; cam <= kCameras; ++cam)
+        std::string scenario_text = "user admin 1234\ndevice 1\nswitch " +
+                                    std::to_string(cameras_) +
+                                    "\nstream * mpeg4 176x144 noaudio\n" + extra_lines_;
+        for (int cam = 1; cam <= cameras_; ++cam)
             scenario_text +=
                 "camera " + std::to_string(cam) + " Door " + std::to_string(cam) + "\n";
         dvrsim::Scenario scenario;
@@ -73,6 +81,15 @@ protected:
         return n;
     }
 
+    int requests_seen() const {
+        int n = 0;
+        for (const std::string& line : server->log_lines())
+            n += line.find("stream: request for channel") != std::string::npos ? 1 : 0;
+        return n;
+    }
+
+    const int cameras_;
+    const std::string extra_lines_;
     QTemporaryDir dir;
     view::AppState state;
     std::unique_ptr<dvrsim::Server> server;
@@ -117,6 +134,38 @@ TEST_F(ProgramLive, LoginAutoPlaysEveryCameraInAGrownGridAndStopLeavesNothing) {
     for (const auto& slot : state.live_slots) EXPECT_EQ(slot, nullptr);
     EXPECT_EQ(state.open_pane_count, 0);
     EXPECT_TRUE(boxes.empty()) << boxes.front();
+}
+
+// A DVR that takes 3 s to answer each stream request: opening its cameras never waits for it.
+class ProgramSlowDvr : public ProgramLive {
+protected:
+    ProgramSlowDvr() : ProgramLive(4, "stream-fault header-delay 3000\n") {}
+};
+
+TEST_F(ProgramSlowDvr, AutoPlayAsksForEveryStreamAtOnceAndTheWindowKeepsResponding) {
+    // A UI-thread timer: the longest gap between its ticks is how long the thread was held.
+    QElapsedTimer since_tick;
+    qint64 longest_gap_ms = 0;
+    QTimer tick;
+    tick.setInterval(10);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longest_gap_ms = std::max(longest_gap_ms, since_tick.restart());
+    });
+    ASSERT_TRUE(test::spin_until([&] { return state.open_pane_count == 4; }, 15000));
+    since_tick.start();
+    tick.start();
+    QElapsedTimer opened;
+    opened.start();
+    EXPECT_TRUE(test::spin_until([&] { return requests_seen() == 4; }, 1000))
+        << "requests seen within 1 s of auto-play: " << requests_seen();
+    // While the DVR holds the headers back the panes say they are connecting.
+    auto* software = dynamic_cast<render::SoftwareRenderer*>(program->live().render_stats());
+    ASSERT_NE(software, nullptr);
+    EXPECT_TRUE(test::spin_until([&] { return software->pane_notice(3) == "connecting"; }, 1000));
+    ASSERT_TRUE(test::spin_until([&] { return panes_with_pictures() == 4; }, 15000));
+    EXPECT_GE(opened.elapsed(), 2000) << "pictures came only after the delayed headers";
+    EXPECT_LT(longest_gap_ms, 150) << "the UI thread was held " << longest_gap_ms << " ms";
+    EXPECT_EQ(software->pane_notice(3), "");
 }
 
 }  // namespace

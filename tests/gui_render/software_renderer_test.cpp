@@ -1,14 +1,15 @@
 // The software path under the offscreen platform: pictures read back by grabbing the window.
-#include <QTest>
-#include <QWidget>
+#include "gui/render/software_renderer.h"
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+#include <QWidget>
 #include <vector>
 
 #include "../support/fake_ports.h"
+#include "codec/picture_limits.h"
 #include "gui/render/gl_renderer.h"
-#include "gui/render/software_renderer.h"
 #include "render_test_support.h"
 #include "view/render/yuy2_convert.h"
 
@@ -185,8 +186,7 @@ TEST_F(SoftwareRendererTest, BadInputIsDropped) {
     renderer_->blit(0, nullptr, 16, 16, {0, 0, 10, 10}, false, {}, 0);
     renderer_->blit(0, a.data(), 0, 16, {0, 0, 10, 10}, false, {}, 0);
     renderer_->blit(0, a.data(), 16, 16, {10, 10, 10, 20}, false, {}, 0);  // empty destination
-    renderer_->blit(0, a.data(), SoftwareRenderer::kMaxPictureSide + 1, 1, {0, 0, 10, 10}, false,
-                    {}, 0);
+    renderer_->blit(0, a.data(), codec::kMaxPictureWidth + 1, 1, {0, 0, 10, 10}, false, {}, 0);
     EXPECT_EQ(renderer_->pane_counts(0).drawn, 0u);
     EXPECT_EQ(frame().pixel(5, 5) & 0xffffff, kBackground);
 }

@@ -1,6 +1,6 @@
 // Live panes in the application state: choosing panes, growing the grid, and closing every
 // pane so that no thread, socket or decoder is left behind.
-#include "view/live/live_panes.h"
+#include "pane/live_panes.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 
 #include "../support/fake_ports.h"
 #include "codec/decoder_table.h"
+#include "pane/pipelines.h"
 #include "stream_fixture.h"
 
 namespace orvel::test {
@@ -39,14 +40,15 @@ class LivePanesTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { codec::decoder_table_init(); }
     static void TearDownTestSuite() { codec::decoder_table_shutdown(); }
-    LivePanesTest() {
-        env_.display.state = &state_;
-        env_.display.gpu = &renderer_;
-        env_.display.blitter = &renderer_;
+    LivePanesTest() : pipelines_(state_) {
+        pipelines_.env().gpu = &renderer_;
+        pipelines_.env().blitter = &renderer_;
+        pipelines_.env().ui = &ui_;
     }
     view::AppState state_;
     CountingRenderer renderer_;
-    net::LiveStreamEnv env_;
+    QueuedUiPost ui_;
+    pane::PanePipelines pipelines_;
     GrowingLayout layout_;
     FakeMessageBox messages_;
 };
@@ -65,11 +67,13 @@ TEST_F(LivePanesTest, EightCamerasFillAThreeByThreeGridAndAllPlay) {
     const int decoders_before = codec::decoder_live_count();
     {
         LoopbackStreamServer server(small_config());
-        view::LivePanes panes(state_, layout_, messages_, nullptr, env_);
+        pane::LivePanes panes(state_, layout_, messages_, nullptr, pipelines_.env());
         // The command port is the stream port - 1.
         for (int cam = 1; cam <= 8; ++cam) {
-            const std::string text = "Cam 0" + std::to_string(cam) + "--Gate " + std::to_string(cam);
-            EXPECT_EQ(panes.open_live_pane("127.0.0.1", server.port() - 1, cam, text, false), cam - 1);
+            const std::string text =
+                "Cam 0" + std::to_string(cam) + "--Gate " + std::to_string(cam);
+            EXPECT_EQ(panes.open_live_pane("127.0.0.1", server.port() - 1, cam, text, false),
+                      cam - 1);
         }
         EXPECT_EQ(state_.grid_side, 3) << "the fifth open grew the grid";
         EXPECT_EQ(layout_.applied, std::vector<int>{9});
@@ -82,7 +86,8 @@ TEST_F(LivePanesTest, EightCamerasFillAThreeByThreeGridAndAllPlay) {
                 if (renderer_.draws_per_pane[static_cast<size_t>(p)].load() < 5) return false;
             return true;
         };
-        while (!all_drawn() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(20ms);
+        while (!all_drawn() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(20ms);
         EXPECT_TRUE(all_drawn()) << "every pane receives and displays frames";
 
         EXPECT_TRUE(panes.close_live_pane(1));
@@ -99,8 +104,18 @@ TEST_F(LivePanesTest, EightCamerasFillAThreeByThreeGridAndAllPlay) {
 }
 
 TEST_F(LivePanesTest, FailedOpenLeavesThePaneFree) {
-    view::LivePanes panes(state_, layout_, messages_, nullptr, env_);
-    EXPECT_EQ(panes.open_live_pane("127.0.0.1", 0, 1, "Cam 01--x", false), -1);
+    pane::LivePanes panes(state_, layout_, messages_, nullptr, pipelines_.env());
+    std::vector<int> failed;
+    panes.on_open_failed = [&](int pane) { failed.push_back(pane); };
+    // Opening does not wait for the network: the pane is taken while it connects ...
+    EXPECT_EQ(panes.open_live_pane("127.0.0.1", 0, 1, "Cam 01--x", false), 0);
+    // ... and given back once the connection has failed.
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (failed.empty() && std::chrono::steady_clock::now() < deadline) {
+        ui_.pump();
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_EQ(failed, std::vector<int>{0});
     EXPECT_EQ(state_.open_pane_count, 0);
     EXPECT_EQ(state_.pane_kind[0], view::PANE_FREE);
     EXPECT_FALSE(state_.live_slots[0]);
@@ -108,9 +123,9 @@ TEST_F(LivePanesTest, FailedOpenLeavesThePaneFree) {
 }
 
 TEST(LivePaneCaption, TakesTheTextAfterTheDashes) {
-    EXPECT_EQ(view::caption_from_item_text("Cam 02--(Location)"), "(Location)");
-    EXPECT_EQ(view::caption_from_item_text("Cam 02--"), "");
-    EXPECT_EQ(view::caption_from_item_text("Front door"), "Front door") << "no dashes: whole text";
+    EXPECT_EQ(pane::caption_from_item_text("Cam 02--(Location)"), "(Location)");
+    EXPECT_EQ(pane::caption_from_item_text("Cam 02--"), "");
+    EXPECT_EQ(pane::caption_from_item_text("Front door"), "Front door") << "no dashes: whole text";
 }
 
 }  // namespace

@@ -9,10 +9,15 @@
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <deque>
+#include <functional>
 #include <list>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "pane/pipeline_env.h"
 #include "stream/stream_service.h"
 #include "view/render/renderer_port.h"
 
@@ -48,6 +53,13 @@ public:
         }
     }
     int port() const { return port_; }
+    // Encodes a camera's loop now, so a connection does not wait for it (slow in sanitizer
+    // builds, longer than a client waits for a stream header).
+    void warm(int camera) {
+        std::string error;
+        const dvrsim::StreamSettings& s = config_.settings_for(camera);
+        library_.video(camera, s.kind, s.width, s.height, error);
+    }
     int connections() const { return connections_.load(); }
     dvrsim::StreamSelectBoard& board() { return board_; }
     dvrsim::StreamConfig& config() { return config_; }
@@ -65,7 +77,8 @@ private:
             std::lock_guard lock(mutex_);
             clients_.push_back({fd, std::thread([this, fd] {
                                     dvrsim::serve_stream_connection(fd, config_, library_, board_,
-                                                                    stopping_, [](const std::string&) {});
+                                                                    stopping_,
+                                                                    [](const std::string&) {});
                                     ::shutdown(fd, SHUT_RDWR);
                                 })});
         }
@@ -82,13 +95,16 @@ private:
     std::atomic<int> connections_{0};
 };
 
-// Counts draws per pane and remembers the last picture's luma spread (moving content).
+// Counts draws per pane and remembers the last picture's luma spread (moving content). The
+// pipelines hand pictures over both ways: decoded into a buffer this fake lends
+// (begin/commit), or copied (draw_pane).
 class CountingRenderer : public view::GpuRenderer, public view::SoftwareBlitter {
 public:
     std::atomic<int> pane_draws{0}, high_res_draws{0}, blits{0}, surfaces{0};
     std::atomic<int> last_width{0}, last_height{0};
     std::atomic<int> last_luma_range{0};
     std::array<std::atomic<int>, 36> draws_per_pane{};
+    std::array<std::atomic<int>, 36> surface_width{}, surface_height{};
 
     bool renderer_create() override { return true; }
     void renderer_release() override {}
@@ -97,25 +113,39 @@ public:
     bool pane_full_view() const override { return false; }
     int current_pane() const override { return 0; }
     void set_device_window(bool) override {}
-    void set_pane_picture_size(int w, int h, int) override {
+    void set_pane_picture_size(int w, int h, int pane) override {
         last_width = w == 0 || h == 0 ? 352 : w;
         last_height = w == 0 || h == 0 ? 288 : h;
+        if (pane >= 0 && pane < 36) {
+            surface_width[static_cast<size_t>(pane)] = last_width.load();
+            surface_height[static_cast<size_t>(pane)] = last_height.load();
+        }
     }
     bool create_pane_surface(int) override {
         surfaces.fetch_add(1);
         return true;
     }
     void use_narrow_high_res(bool) override {}
-    void draw_pane(const uint8_t* yuy2, int pane, std::string_view, bool, view::ReceivedAtNs) override {
-        int lo = 255, hi = 0;
-        const int n = last_width.load() * last_height.load();
-        for (int i = 0; i < n; i += 97) {
-            lo = std::min<int>(lo, yuy2[i * 2]);
-            hi = std::max<int>(hi, yuy2[i * 2]);
-        }
-        last_luma_range = hi - lo;
-        pane_draws.fetch_add(1);
-        if (pane >= 0 && pane < 36) draws_per_pane[static_cast<size_t>(pane)].fetch_add(1);
+    void draw_pane(const uint8_t* yuy2, int pane, std::string_view, bool,
+                   view::ReceivedAtNs) override {
+        count(yuy2, pane, last_width.load() * last_height.load());
+    }
+    uint8_t* begin_pane_picture(int pane, int width, int height) override {
+        if (pane < 0 || pane >= 36) return nullptr;
+        const size_t i = static_cast<size_t>(pane);
+        // Only pictures of the announced size, as a real surface would take them.
+        if (width != surface_width[i].load() || height != surface_height[i].load()) return nullptr;
+        lent[i].assign(static_cast<size_t>(width) * height * 2, 0);
+        return lent[i].data();
+    }
+    void commit_pane_picture(int pane, std::string_view, bool, view::ReceivedAtNs) override {
+        const size_t i = static_cast<size_t>(pane);
+        count(lent[i].data(), pane, static_cast<int>(lent[i].size() / 2));
+    }
+    void abort_pane_picture(int) override {}
+    void set_pane_notice(int pane, std::string_view text) override {
+        std::lock_guard lock(notice_mutex);
+        if (pane >= 0 && pane < 36) notices[static_cast<size_t>(pane)] = std::string(text);
     }
     void draw_high_res(const uint8_t*, int, int, int, uint32_t, std::string_view,
                        view::ReceivedAtNs) override {
@@ -125,7 +155,68 @@ public:
               view::ReceivedAtNs) override {
         blits.fetch_add(1);
     }
+    uint8_t* begin_blit(int pane, view::StoredSize stored) override {
+        if (pane < 0 || pane >= 36) return nullptr;
+        lent[static_cast<size_t>(pane)].assign(
+            static_cast<size_t>(stored.width) * stored.height * 4, 0);
+        return lent[static_cast<size_t>(pane)].data();
+    }
+    void commit_blit(int pane, view::StoredSize, const platform::Rect& dest, bool,
+                     const platform::Rect&, view::ReceivedAtNs) override {
+        blits.fetch_add(1);
+        draws_per_pane[static_cast<size_t>(pane)].fetch_add(1);
+        std::lock_guard lock(notice_mutex);
+        last_dest[static_cast<size_t>(pane)] = dest;
+    }
+    platform::Rect dest_of(int pane) {
+        std::lock_guard lock(notice_mutex);
+        return last_dest[static_cast<size_t>(pane)];
+    }
     void clear_panes() override {}
+    std::string notice(int pane) {
+        std::lock_guard lock(notice_mutex);
+        return notices[static_cast<size_t>(pane)];
+    }
+
+private:
+    void count(const uint8_t* yuy2, int pane, int pixels) {
+        int lo = 255, hi = 0;
+        for (int i = 0; i < pixels; i += 97) {
+            lo = std::min<int>(lo, yuy2[i * 2]);
+            hi = std::max<int>(hi, yuy2[i * 2]);
+        }
+        last_luma_range = hi - lo;
+        pane_draws.fetch_add(1);
+        if (pane >= 0 && pane < 36) draws_per_pane[static_cast<size_t>(pane)].fetch_add(1);
+    }
+    // One lent buffer per pane: a pane's pictures come one at a time.
+    std::array<std::vector<uint8_t>, 36> lent;
+    std::mutex notice_mutex;
+    std::array<std::string, 36> notices;
+    std::array<platform::Rect, 36> last_dest{};
+};
+
+// Reports posted to "the UI thread": the test thread runs them when it pumps.
+class QueuedUiPost : public pane::UiPost {
+public:
+    void post(std::function<void()> fn) override {
+        std::lock_guard lock(mutex_);
+        pending_.push_back(std::move(fn));
+    }
+    // Runs what was posted so far; returns how many ran. The test's own thread.
+    int pump() {
+        std::deque<std::function<void()>> ready;
+        {
+            std::lock_guard lock(mutex_);
+            ready.swap(pending_);
+        }
+        for (auto& fn : ready) fn();
+        return static_cast<int>(ready.size());
+    }
+
+private:
+    std::mutex mutex_;
+    std::deque<std::function<void()>> pending_;
 };
 
 }  // namespace orvel::test

@@ -10,8 +10,8 @@
 
 #include "media/dvr_verify.h"
 #include "media/record_writer.h"
-#include "net/stream/stream_header.h"
-#include "net/stream/stream_socket.h"
+#include "net/stream/stream_request.h"
+#include "../support/blocking_socket.h"
 #include "recording_support.h"
 #include "scenario.h"
 #include "server.h"
@@ -159,12 +159,12 @@ TEST(RemoteSaverWithDvrsim, ACopySavedFromTheMiddleOfARecordingIsSoundFromItsKey
     ASSERT_TRUE(server.start("127.0.0.1", 0, error)) << error;
     const std::string dvr_path =
         "D:\\dvr_media\\video\\09-03-07\\camera 03\\09-03-07-10-15-00-03.dvr";
-    const int fd = net::stream_connect("127.0.0.1", server.command_port() + 2, nullptr);
+    const int fd = orvel::test::socket_connect("127.0.0.1", server.command_port() + 2);
     ASSERT_GE(fd, 0);
     const auto request = net::build_file_request(true, 0, dvr_path);
-    ASSERT_TRUE(net::stream_send(fd, request.data(), request.size()));
+    ASSERT_TRUE(orvel::test::socket_send(fd, request.data(), request.size()));
     uint8_t header[kStreamHeaderBytes];
-    ASSERT_EQ(net::stream_receive_exact(fd, header, sizeof header, 10000), sizeof header);
+    ASSERT_EQ(orvel::test::socket_receive_exact(fd, header, sizeof header, 10000), sizeof header);
 
     RecordingPlace place("C");
     const TestClock clock(utc_ms(2025, 12, 9, 12, 0, 0));
@@ -175,12 +175,12 @@ TEST(RemoteSaverWithDvrsim, ACopySavedFromTheMiddleOfARecordingIsSoundFromItsKey
     std::vector<uint8_t> frame;
     for (;;) {
         frame.resize(kStdRecordHeaderBytes);
-        const std::size_t got = net::stream_receive_exact(fd, frame.data(), frame.size(), 10000);
+        const std::size_t got = orvel::test::socket_receive_exact(fd, frame.data(), frame.size(), 10000);
         if (got == 0) break;  // the DVR closed the recording
         ASSERT_EQ(got, kStdRecordHeaderBytes);
         const std::size_t length = load_u16(frame.data() + 2);
         frame.resize(kStdRecordHeaderBytes + length);
-        ASSERT_EQ(net::stream_receive_exact(fd, frame.data() + 12, length, 10000), length);
+        ASSERT_EQ(orvel::test::socket_receive_exact(fd, frame.data() + 12, length, 10000), length);
         const bool audio = frame[0] & 1;
         if (saving) {
             if (!audio && video >= 30) ++saved_video;
@@ -190,7 +190,7 @@ TEST(RemoteSaverWithDvrsim, ACopySavedFromTheMiddleOfARecordingIsSoundFromItsKey
         if (!audio && ++video == 27)
             saving = writer.start_remote(0, "127.0.0.1", dvr_path, 3, header);
     }
-    net::stream_close(fd);
+    orvel::test::socket_close(fd);
     ASSERT_TRUE(saving);
     saving->stream_ended();
     ASSERT_TRUE(writer.wait_idle(10000));

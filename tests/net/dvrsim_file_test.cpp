@@ -15,8 +15,9 @@
 #include "file_service.h"
 #include "net/day_index.h"
 #include "net/protocol.h"
-#include "net/stream/stream_header.h"
-#include "net/stream/stream_socket.h"
+#include "media/stream_format.h"
+#include "net/stream/stream_request.h"
+#include "../support/blocking_socket.h"
 #include "replies.h"
 #include "scenario.h"
 #include "server.h"
@@ -58,30 +59,30 @@ protected:
     }
     // Sends a file request; returns the descriptor (-1 on failure).
     int request(const std::array<std::uint8_t, net::kFileRequestBytes>& bytes) {
-        const int fd = net::stream_connect("127.0.0.1", server_->command_port() + 2, nullptr);
+        const int fd = orvel::test::socket_connect("127.0.0.1", server_->command_port() + 2);
         if (fd < 0) return -1;
         fds_.push_back(fd);
-        return net::stream_send(fd, bytes.data(), bytes.size()) ? fd : -1;
+        return orvel::test::socket_send(fd, bytes.data(), bytes.size()) ? fd : -1;
     }
     // Reads the header and every frame until the DVR closes; false on a short read.
-    bool read_all(int fd, net::StreamHeaderFields& header, std::vector<ReadFrame>& frames) {
-        std::uint8_t h[net::kStreamHeaderBytes];
-        if (net::stream_receive_exact(fd, h, sizeof h, kSlowMs) != sizeof h) return false;
-        header = net::parse_stream_header(h);
-        const bool dual = header.codec_marker == net::kMarkerDual;
+    bool read_all(int fd, orvel::media::DvrHeader& header, std::vector<ReadFrame>& frames) {
+        std::uint8_t h[orvel::media::kStreamHeaderBytes];
+        if (orvel::test::socket_receive_exact(fd, h, sizeof h, kSlowMs) != sizeof h) return false;
+        header = orvel::media::parse_stream_header(h);
+        const bool dual = header.codec_marker == orvel::media::kMarkerDual;
         const std::size_t head_bytes = dual ? 16 : 12;
         std::vector<std::uint8_t> payload;
         for (;;) {
             std::uint8_t fh[16];
-            const std::size_t got = net::stream_receive_exact(fd, fh, head_bytes, kSlowMs);
+            const std::size_t got = orvel::test::socket_receive_exact(fd, fh, head_bytes, kSlowMs);
             if (got == 0) return true;  // closed at a frame boundary
             if (got != head_bytes) return false;
             ReadFrame f;
             f.first = fh[0];
-            f.length = dual ? net::read_u32(fh + 4) : net::read_u16(fh + 2);
-            f.packed = net::read_u32(fh + (dual ? 12 : 8));
+            f.length = dual ? orvel::media::load_u32(fh + 4) : orvel::media::load_u16(fh + 2);
+            f.packed = orvel::media::load_u32(fh + (dual ? 12 : 8));
             payload.resize(f.length);
-            if (net::stream_receive_exact(fd, payload.data(), f.length, kSlowMs) != f.length)
+            if (orvel::test::socket_receive_exact(fd, payload.data(), f.length, kSlowMs) != f.length)
                 return false;
             frames.push_back(f);
         }
@@ -96,10 +97,10 @@ TEST_F(DvrsimFiles, StreamsARecordingFromItsOffsetAndClosesAtItsEnd) {
     const std::string path = "D:\\dvr_media\\video\\09-03-07\\camera 03\\09-03-07-10-15-00-03.dvr";
     const int fd = request(net::build_file_request(false, 1, path));
     ASSERT_GE(fd, 0);
-    net::StreamHeaderFields header;
+    orvel::media::DvrHeader header;
     std::vector<ReadFrame> frames;
     ASSERT_TRUE(read_all(fd, header, frames));
-    EXPECT_EQ(header.codec_marker, net::kMarker4321);
+    EXPECT_EQ(header.codec_marker, orvel::media::kMarker4321);
     EXPECT_EQ(header.width, 176u);
     std::vector<ReadFrame> video;
     std::copy_if(frames.begin(), frames.end(), std::back_inserter(video),
@@ -127,10 +128,10 @@ TEST_F(DvrsimFiles, FastModeSendsTheSameFramesFourTimesAsOften) {
     const std::string path = "C:\\dvr_media\\video\\09-03-07\\camera 01\\09-03-07-08-00-00-01.dvr";
     const int fd = request(net::build_file_request(true, 0, path));
     ASSERT_GE(fd, 0);
-    net::StreamHeaderFields header;
+    orvel::media::DvrHeader header;
     std::vector<ReadFrame> frames;
     ASSERT_TRUE(read_all(fd, header, frames));
-    EXPECT_EQ(header.codec_marker, net::kMarkerDual);
+    EXPECT_EQ(header.codec_marker, orvel::media::kMarkerDual);
     ASSERT_EQ(frames.size(), 25u);
     EXPECT_EQ(frames[0].first, 2) << "dual form, sub-stream class, key frame";
     EXPECT_EQ(frames[1].first, 0x82);
@@ -148,8 +149,8 @@ TEST_F(DvrsimFiles, BadRequestsDropOnlyThatClient) {
     const std::string path = "C:\\dvr_media\\video\\09-03-07\\camera 02\\09-03-07-08-00-00-02.dvr";
     const int good = request(net::build_file_request(false, 0, path));
     ASSERT_GE(good, 0);
-    std::uint8_t h[net::kStreamHeaderBytes];
-    ASSERT_EQ(net::stream_receive_exact(good, h, sizeof h, kSlowMs), sizeof h);
+    std::uint8_t h[orvel::media::kStreamHeaderBytes];
+    ASSERT_EQ(orvel::test::socket_receive_exact(good, h, sizeof h, kSlowMs), sizeof h);
 
     auto unterminated = net::build_file_request(false, 0, "");
     std::fill(unterminated.begin() + 12, unterminated.end(), 'A');
@@ -158,11 +159,11 @@ TEST_F(DvrsimFiles, BadRequestsDropOnlyThatClient) {
         const int fd = request(bad);
         ASSERT_GE(fd, 0);
         std::uint8_t b;
-        EXPECT_EQ(net::stream_receive_exact(fd, &b, 1, kSlowMs), 0u) << "closed without a header";
+        EXPECT_EQ(orvel::test::socket_receive_exact(fd, &b, 1, kSlowMs), 0u) << "closed without a header";
     }
     // The good client keeps receiving its recording meanwhile.
     std::uint8_t frame_head[12];
-    EXPECT_EQ(net::stream_receive_exact(good, frame_head, sizeof frame_head, kSlowMs), 12u);
+    EXPECT_EQ(orvel::test::socket_receive_exact(good, frame_head, sizeof frame_head, kSlowMs), 12u);
     EXPECT_EQ(frame_head[0], 0);
 }
 

@@ -1,7 +1,10 @@
 // The simulated DVR's stream port, served in-process and read by the client's own stream
 // socket code: stream lines of the scenario, the header and frames of every kind, main-stream
 // selects from the command port, stream faults and a prompt stop with clients connected.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -13,9 +16,9 @@
 #include <vector>
 
 #include "codec/decoder_table.h"
+#include "media/stream_format.h"
 #include "net/protocol.h"
-#include "net/stream/stream_header.h"
-#include "net/stream/stream_socket.h"
+#include "net/stream/stream_request.h"
 #include "scenario.h"
 #include "server.h"
 
@@ -24,7 +27,39 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-using orvel::net::StreamHeaderFields;
+using StreamHeaderFields = orvel::media::DvrHeader;
+
+// Plain blocking socket steps of a test client.
+int connect_loopback(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(static_cast<std::uint16_t>(port));
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0) return fd;
+    if (fd >= 0) ::close(fd);
+    return -1;
+}
+
+bool send_bytes(int fd, const std::uint8_t* bytes, std::size_t length) {
+    return ::send(fd, bytes, length, MSG_NOSIGNAL) == static_cast<ssize_t>(length);
+}
+
+// Receives until `length` bytes came, the peer closed, or `timeout_ms` passed in total.
+std::size_t receive_exact(int fd, std::uint8_t* into, std::size_t length, int timeout_ms) {
+    std::size_t got = 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (got < length) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd p{fd, POLLIN, 0};
+        if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0) break;
+        const ssize_t n = ::recv(fd, into + got, length - got, 0);
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
+}
 
 // Bound of waits that include encoding a camera's loop on first use (slow in sanitizer builds).
 constexpr int kSlowMs = 10'000;
@@ -34,7 +69,9 @@ TEST(DvrsimScenario, StreamLinesSetKindsSizesAndFaults) {
     std::string error;
     ASSERT_TRUE(
         load_scenario_text("stream * c4321 176x144\nstream 3 dual 320x240 noaudio\nstream 5 mpeg4\n"
-                           "stream-fault stall 700\nstream-fault drop 0\n",
+                           "stream-fault stall 700\nstream-fault drop 0\n"
+                           "stream 6 mpeg4 1920x1080 header 4096x4096\n"
+                           "stream-fault header-delay 3000\n",
                            s, error))
         << error;
     EXPECT_EQ(s.stream.defaults.kind, StreamKind::c4321);
@@ -48,12 +85,16 @@ TEST(DvrsimScenario, StreamLinesSetKindsSizesAndFaults) {
     EXPECT_EQ(s.stream.settings_for(4).kind, StreamKind::c4321) << "others keep the default";
     EXPECT_EQ(s.stream.faults.stall_after_ms, 700);
     EXPECT_EQ(s.stream.faults.drop_after_ms, 0);
+    EXPECT_EQ(s.stream.faults.header_delay_ms, 3000);
+    EXPECT_EQ(s.stream.settings_for(6).width, 1920);
+    EXPECT_EQ(s.stream.settings_for(6).header_width, 4096) << "a header that lies";
 
     for (const char* bad :
          {"stream", "stream 1", "stream 0 mpeg4", "stream x mpeg4", "stream 1 h264",
-          "stream 1 mpeg4 100x100", "stream 1 mpeg4 800x608", "stream 1 mpeg4 352x288x2",
-          "stream 1 dual 704x576", "stream 1 mpeg4 352x288 loud", "stream-fault drop",
-          "stream-fault melt 10", "stream-fault drop -1"}) {
+          "stream 1 mpeg4 100x100", "stream 1 mpeg4 1936x1088", "stream 1 mpeg4 352x288x2",
+          "stream 1 mpeg4 header 0x288", "stream 1 mpeg4 header 65536x1", "stream 1 dual 704x576",
+          "stream 1 mpeg4 352x288 loud", "stream-fault drop", "stream-fault melt 10",
+          "stream-fault drop -1", "stream-fault header-delay"}) {
         Scenario t;
         EXPECT_FALSE(load_scenario_text(std::string("user a b\n") + bad, t, error)) << bad;
         EXPECT_NE(error.find("line 2"), std::string::npos) << error;
@@ -69,25 +110,28 @@ struct Frame {
 bool read_frame(int fd, bool dual, Frame& frame, int timeout_ms = 2000) {
     std::uint8_t head[16];
     const std::size_t head_bytes = dual ? 16 : 12;
-    if (orvel::net::stream_receive_exact(fd, head, head_bytes, timeout_ms) != head_bytes)
-        return false;
+    if (receive_exact(fd, head, head_bytes, timeout_ms) != head_bytes) return false;
     const std::uint32_t length =
         dual ? orvel::net::read_u32(head + 4) : orvel::net::read_u16(head + 2);
     if (length > 1'000'000) return false;
     frame.first = head[0];
     frame.payload.resize(length);
-    return length == 0 ||
-           orvel::net::stream_receive_exact(fd, frame.payload.data(), length, timeout_ms) == length;
+    return length == 0 || receive_exact(fd, frame.payload.data(), length, timeout_ms) == length;
 }
 
 bool is_audio(const Frame& f, bool dual) { return dual ? (f.first & 0x7F) == 1 : (f.first & 1); }
 bool is_key(const Frame& f, bool dual) { return dual ? !(f.first & 0x80) : !(f.first & 0xF0); }
 
+int decoder_type_for(int32_t marker) {
+    StreamHeaderFields h;
+    h.codec_marker = marker;
+    return h.decoder_type();
+}
+
 // Decodes `frame` with the decoder a header's marker selects; returns the luma spread of
 // the picture (0 when no picture came out).
 int decoded_luma_spread(int32_t marker, int width, int height, const Frame& frame) {
-    const int handle =
-        orvel::codec::decoder_create(orvel::net::decoder_type_for_marker(marker), width, height);
+    const int handle = orvel::codec::decoder_create(decoder_type_for(marker), width, height);
     if (handle < 0) return 0;
     std::vector<std::uint8_t> picture(static_cast<std::size_t>(width) * height * 2);
     const int rc = orvel::codec::decoder_decode(handle, static_cast<int>(frame.payload.size()),
@@ -124,8 +168,7 @@ protected:
     }
 
     int connect_port(int offset) {
-        const int fd =
-            orvel::net::stream_connect("127.0.0.1", server_->command_port() + offset, nullptr);
+        const int fd = connect_loopback(server_->command_port() + offset);
         if (fd >= 0) fds_.push_back(fd);
         return fd;
     }
@@ -134,11 +177,11 @@ protected:
         const int fd = connect_port(1);
         if (fd < 0) return -1;
         const auto request = orvel::net::build_stream_request(channel);
-        std::uint8_t bytes[orvel::net::kStreamHeaderBytes];
-        if (!orvel::net::stream_send(fd, request.data(), request.size()) ||
-            orvel::net::stream_receive_exact(fd, bytes, sizeof bytes, kSlowMs) != sizeof bytes)
+        std::uint8_t bytes[orvel::media::kStreamHeaderBytes];
+        if (!send_bytes(fd, request.data(), request.size()) ||
+            receive_exact(fd, bytes, sizeof bytes, kSlowMs) != sizeof bytes)
             return -1;
-        header = orvel::net::parse_stream_header(bytes);
+        header = orvel::media::parse_stream_header(bytes);
         return fd;
     }
     int log_count(const std::string& needle) const {
@@ -178,8 +221,8 @@ TEST_F(DvrsimStreams, EachKindSendsItsHeaderAndDecodableFrames) {
         EXPECT_EQ(h.width, static_cast<std::uint32_t>(c.width));
         EXPECT_EQ(h.height, static_cast<std::uint32_t>(c.height));
         EXPECT_EQ(h.codec_marker, c.marker);
-        EXPECT_EQ(h.stream_id, c.stream_id);
-        const bool dual = c.marker == orvel::net::kMarkerDual;
+        EXPECT_EQ(static_cast<std::uint32_t>(h.stream_id), c.stream_id);
+        const bool dual = c.marker == orvel::media::kMarkerDual;
         int video = 0, audio = 0, spread = -1;
         Frame f;
         // The first batch carries the first sound; 8 pictures take about 300 ms.
@@ -206,9 +249,9 @@ TEST_F(DvrsimStreams, EachKindSendsItsHeaderAndDecodableFrames) {
     // A channel beyond the DVR's cameras is closed without a header.
     const int fd = connect_port(1);
     const auto request = orvel::net::build_stream_request(5);
-    ASSERT_TRUE(orvel::net::stream_send(fd, request.data(), request.size()));
+    ASSERT_TRUE(send_bytes(fd, request.data(), request.size()));
     std::uint8_t byte = 0;
-    EXPECT_EQ(orvel::net::stream_receive_exact(fd, &byte, 1, 3000), 0u);
+    EXPECT_EQ(receive_exact(fd, &byte, 1, 3000), 0u);
     EXPECT_TRUE(wait_log("unknown channel 5"));
 }
 
@@ -221,7 +264,7 @@ TEST_F(DvrsimStreams, SelectOnTheCommandPortSwitchesADualCameraToMainAndBack) {
     ASSERT_GE(command, 0);
     auto send_select = [&](bool main, std::uint32_t id) {
         const auto r = orvel::net::build_stream_select(main, id);
-        return orvel::net::stream_send(command, r.bytes.data(), r.length_bytes);
+        return send_bytes(command, r.bytes.data(), r.length_bytes);
     };
 
     // A select naming a camera without dual streams changes nothing.
@@ -233,7 +276,7 @@ TEST_F(DvrsimStreams, SelectOnTheCommandPortSwitchesADualCameraToMainAndBack) {
         EXPECT_EQ(f.first & 0x7F, 2);
     }
 
-    ASSERT_TRUE(send_select(true, h.stream_id));
+    ASSERT_TRUE(send_select(true, static_cast<std::uint32_t>(h.stream_id)));
     int spread = 0;
     for (int i = 0; i < 60 && spread == 0; ++i) {
         ASSERT_TRUE(read_frame(stream, true, f));
@@ -242,7 +285,7 @@ TEST_F(DvrsimStreams, SelectOnTheCommandPortSwitchesADualCameraToMainAndBack) {
     }
     EXPECT_GT(spread, 60) << "main-stream pictures of 960 x 720 follow the select";
 
-    ASSERT_TRUE(send_select(false, h.stream_id));
+    ASSERT_TRUE(send_select(false, static_cast<std::uint32_t>(h.stream_id)));
     ASSERT_TRUE(wait_log("stream-select sub id=" + std::to_string(h.stream_id)));
     // Frames built before the select may still be on their way.
     for (const auto end = Clock::now() + 150ms; Clock::now() < end;)

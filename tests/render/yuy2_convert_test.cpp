@@ -28,10 +28,9 @@ TEST(Yuy2ToBgrx, KnownColours) {
         uint8_t y, u, v;
         uint8_t b, g, r;
     } cases[] = {
-        {235, 128, 128, 235, 235, 235},  // white stays grey-level
-        {16, 128, 128, 16, 16, 16},
-        {0, 0, 0, 0, 135, 0},            // negative blue and red clamp to 0
-        {255, 255, 255, 255, 120, 255},   // saturated blue and red clamp to 255
+        {235, 128, 128, 235, 235, 235},                        // white stays grey-level
+        {16, 128, 128, 16, 16, 16},     {0, 0, 0, 0, 135, 0},  // negative blue and red clamp to 0
+        {255, 255, 255, 255, 120, 255},  // saturated blue and red clamp to 255
         {81, 90, 240, 13, 14, 238},      // a red
     };
     for (const Case& c : cases) {

@@ -11,7 +11,7 @@
 
 #include "media/timeline/calendar_marks.h"
 #include "media/timeline/day_index.h"
-#include "net/stream/stream_header.h"
+#include "net/stream/stream_request.h"
 
 namespace orvel::media {
 namespace {

@@ -112,25 +112,28 @@ TEST_F(PaneFixture, CellsAndRectanglesFollowTheGrid) {
     EXPECT_EQ(gpu_pane_rect(3, 2, 1074, 879), (platform::Rect{537, 439, 1074, 878}));
 }
 
-TEST(Slots, NewSlotsStartWithTheirInitialValues) {
-    auto live = make_live_slot();
-    ASSERT_NE(live, nullptr);
-    EXPECT_EQ(live->picture_width, 352);
-    EXPECT_EQ(live->picture_height, 288);
-    EXPECT_EQ(live->stream_port, 9001);
-    EXPECT_EQ(live->run_state.load(), kRunRun);
-    EXPECT_EQ(live->keep_connected.load(), 1);
-    EXPECT_EQ(live->draw_enabled.load(), 1);
-    EXPECT_EQ(live->decoders[3], kNoDecoder);
-    EXPECT_EQ(live->blank_picture[0], 8);
-    EXPECT_EQ(live->blank_picture[kPictureBytes - 1], 1);
-    EXPECT_EQ(live->blank_picture[kPictureBytes - 4], 8);
-    auto remote = make_remote_slot();
-    EXPECT_EQ(remote->picture_width, 1280);
-    EXPECT_EQ(remote->play_state.load(), 1);
-    EXPECT_EQ(remote->record_done.load(), 1);
-    EXPECT_EQ(remote->decoders[2], kNoDecoder);
-    EXPECT_EQ(kDualHeaderBlockBytes, 128'028);
+TEST_F(PaneFixture, ClicksFindThePaneWhoseCellHoldsThem) {
+    for (int side = 2; side <= 6; ++side)
+        for (int pane = 0; pane < side * side; ++pane) {
+            const platform::Rect cell = grid_cell(pane, side, 1074, 879);
+            EXPECT_EQ(pane_at(cell.left, cell.top, side, 1074, 879), pane);
+            EXPECT_EQ(pane_at(cell.right - 1, cell.bottom - 1, side, 1074, 879), pane);
+        }
+    // The strip the integer division leaves at the right and bottom belongs to the last cells.
+    EXPECT_EQ(pane_at(1073, 878, 4, 1074, 879), 15);
+}
+
+TEST_F(PaneFixture, PipelinesDrawWhereThePublishedLayoutSays) {
+    state->screen = kScreenMode1280;
+    state->grid_side = 5;
+    state->video_client_width = 808;
+    state->video_client_height = 657;
+    publish_layout(*state);
+    const GridLayout layout = state->layout.read();
+    EXPECT_EQ(software_dest_rect(layout, 7, false, false), (platform::Rect{323, 132, 483, 262}))
+        << "pane 7 of 25 on 808 x 657, less a pixel right and bottom";
+    EXPECT_EQ(software_dest_rect(layout, 7, true, false), (platform::Rect{0, 0, 1074, 879}));
+    EXPECT_EQ(software_dest_rect(layout, 7, true, true), (platform::Rect{0, 0, 1280, 1024}));
 }
 
 }  // namespace

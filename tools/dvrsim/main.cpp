@@ -43,15 +43,17 @@ void usage() {
         "                       recording days and day indexes, and streamed on the file port\n"
         "                       (real rate, or 4 x in fast mode) as the camera's stream kind\n"
         "  split N | join | drop-after-ms N\n"
-        "  stream CAMERA|* mpeg4|c4321|dual [WIDTHxHEIGHT] [noaudio]\n"
-        "                       live stream of one camera, or (*) the default of all; size in\n"
-        "                       multiples of 16 up to 720x576, default 352x288; a dual stream's\n"
-        "                       size is its sub stream's, 320 or 352 wide (main: 960 or 1280 by\n"
-        "                       720, sent after a main-stream select on the command port)\n"
-        "  stream-fault drop|stall|oversize|garbage MS\n"
+        "  stream CAMERA|* mpeg4|c4321|dual [WIDTHxHEIGHT] [header WIDTHxHEIGHT] [noaudio]\n"
+        "                       live stream of one camera, or (*) the default of all; size up\n"
+        "                       to 1920x1088 (width in 16s, height in 8s), default 352x288; a\n"
+        "                       dual stream's size is its sub stream's, 320 or 352 wide (main:\n"
+        "                       960 or 1280 by 720, sent after a main-stream select on the\n"
+        "                       command port); header: the size the header claims (to 65535)\n"
+        "  stream-fault drop|stall|oversize|garbage|header-delay MS\n"
         "                       every stream connection, MS after it started: closes; goes\n"
         "                       silent; sends one frame too large for a client; sends random\n"
-        "                       bytes and closes (0 = off)");
+        "                       bytes and closes; header-delay: waits MS before the header\n"
+        "                       (0 = off)");
 }
 
 // The demo scenario: installed beside the program (bin/../share/orvelcam/demo), or in the

@@ -43,22 +43,23 @@ bool parse_date(const std::string& text, int& y, int& m, int& d) {
            d <= 31;
 }
 
-// "WIDTHxHEIGHT" in whole macroblocks, at most 720 x 576 (a standard-form frame must stay
-// below 64 KiB, and the 4321 encoder works on whole macroblocks).
+// "WIDTHxHEIGHT": widths in whole macroblocks, heights in multiples of 8, at most 1920 x 1088
+// (the encoders' synthetic scenes keep even a 1080p frame below a standard frame's 64 KiB).
 bool parse_size(const std::string& text, int& width, int& height) {
     int w = 0, h = 0, used = 0;
     if (std::sscanf(text.c_str(), "%dx%d%n", &w, &h, &used) != 2 ||
         used != static_cast<int>(text.size()))
         return false;
-    if (w < 16 || w > 720 || h < 16 || h > 576 || w % 16 != 0 || h % 16 != 0) return false;
+    if (w < 16 || w > 1920 || h < 16 || h > 1088 || w % 16 != 0 || h % 8 != 0) return false;
     width = w;
     height = h;
     return true;
 }
 
-// stream CAMERA|* KIND [WIDTHxHEIGHT] [noaudio]
+// stream CAMERA|* KIND [WIDTHxHEIGHT] [header WIDTHxHEIGHT] [noaudio]
 bool apply_stream_line(std::istringstream& in, Scenario& s, std::string& error) {
-    const std::string usage = "stream needs CAMERA|* mpeg4|c4321|dual [WIDTHxHEIGHT] [noaudio]";
+    const std::string usage =
+        "stream needs CAMERA|* mpeg4|c4321|dual [WIDTHxHEIGHT] [header WIDTHxHEIGHT] [noaudio]";
     std::string camera_text, kind_text, option;
     if (!(in >> camera_text >> kind_text)) return error = usage, false;
     long camera = 0;
@@ -78,10 +79,20 @@ bool apply_stream_line(std::istringstream& in, Scenario& s, std::string& error) 
     while (in >> option) {
         if (option == "noaudio") {
             settings.audio = false;
+        } else if (option == "header") {
+            // A header that lies about the pictures' size: any 16-bit sizes, for tests.
+            std::string size;
+            int w = 0, h = 0, used = 0;
+            if (!(in >> size) || std::sscanf(size.c_str(), "%dx%d%n", &w, &h, &used) != 2 ||
+                used != static_cast<int>(size.size()) || w < 1 || w > 65535 || h < 1 || h > 65535)
+                return error = "stream header size '" + size + "' is not WIDTHxHEIGHT up to 65535",
+                       false;
+            settings.header_width = w;
+            settings.header_height = h;
         } else if (!sized && option.find('x') != std::string::npos) {
             if (!parse_size(option, settings.width, settings.height))
                 return error = "stream size '" + option +
-                               "' is not WIDTHxHEIGHT in multiples of 16 up to 720x576",
+                               "' is not WIDTHxHEIGHT (width in 16s, height in 8s) up to 1920x1088",
                        false;
             sized = true;
         } else {
@@ -99,20 +110,26 @@ bool apply_stream_line(std::istringstream& in, Scenario& s, std::string& error) 
     return true;
 }
 
-// stream-fault drop|stall|oversize|garbage MS (0 switches it off)
+// stream-fault drop|stall|oversize|garbage|header-delay MS (0 switches it off)
 bool apply_stream_fault_line(std::istringstream& in, Scenario& s, std::string& error) {
     std::string what, ms_text;
     long ms = 0;
     if (!(in >> what >> ms_text) || !parse_int(ms_text, 0, 86400000, ms))
-        return error = "stream-fault needs drop|stall|oversize|garbage and ms 0..86400000", false;
+        return error =
+                   "stream-fault needs drop|stall|oversize|garbage|header-delay and ms "
+                   "0..86400000",
+               false;
     StreamFaults& f = s.stream.faults;
-    int* field = what == "drop"       ? &f.drop_after_ms
-                 : what == "stall"    ? &f.stall_after_ms
-                 : what == "oversize" ? &f.oversize_after_ms
-                 : what == "garbage"  ? &f.garbage_after_ms
-                                      : nullptr;
+    int* field = what == "drop"           ? &f.drop_after_ms
+                 : what == "stall"        ? &f.stall_after_ms
+                 : what == "oversize"     ? &f.oversize_after_ms
+                 : what == "garbage"      ? &f.garbage_after_ms
+                 : what == "header-delay" ? &f.header_delay_ms
+                                          : nullptr;
     if (field == nullptr)
-        return error = "stream-fault '" + what + "' is not drop, stall, oversize or garbage", false;
+        return error = "stream-fault '" + what +
+                       "' is not drop, stall, oversize, garbage or header-delay",
+               false;
     *field = static_cast<int>(ms);
     return true;
 }

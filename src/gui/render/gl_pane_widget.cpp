@@ -228,6 +228,22 @@ void GlPaneWidget::draw_high_res_texts(QPainter& painter, int slot, const QRect&
     painter.restore();
 }
 
+void GlPaneWidget::draw_notices(QPainter& painter) {
+    const bool full_view = renderer_.full_view_.load();
+    const int current = renderer_.current_pane_.load();
+    for (int pane = 0; pane < renderer_.pane_count_; ++pane) {
+        const QString& text = notices_[static_cast<size_t>(pane)];
+        if (text.isEmpty() || (full_view && pane != current)) continue;
+        const QRect target =
+            full_view ? rect() : to_qrect(renderer_.pane_rects_[static_cast<size_t>(pane)]);
+        painter.save();
+        painter.setClipRect(target);
+        painter.setPen(QColor(255, 255, 255));
+        painter.drawText(target, Qt::AlignCenter | Qt::TextWordWrap, text);
+        painter.restore();
+    }
+}
+
 void GlPaneWidget::paintGL() {
     std::lock_guard lock(renderer_.device_mutex_);
     QPainter painter(this);
@@ -246,6 +262,14 @@ void GlPaneWidget::paintGL() {
     if (full) {
         glClearColor(0.f, 0.f, 0.f, 0.f);
         glClear(GL_COLOR_BUFFER_BIT);
+        // A pane that shows a notice shows no picture.
+        std::lock_guard notice_lock(renderer_.notice_mutex_);
+        for (int pane = 0; pane < view::kMaxRenderPanes; ++pane) {
+            notices_[static_cast<size_t>(pane)] =
+                QString::fromStdString(renderer_.notices_[static_cast<size_t>(pane)]);
+            if (!notices_[static_cast<size_t>(pane)].isEmpty())
+                textures_[static_cast<size_t>(pane)].has_picture = false;
+        }
     }
     program_->bind();
     glBindBuffer(GL_ARRAY_BUFFER, vertex_buffer_);
@@ -303,6 +327,7 @@ void GlPaneWidget::paintGL() {
         else
             draw_pane_texts(painter, drawn[i].slot, drawn[i].target);
     }
+    if (full) draw_notices(painter);
     // Drawn on every frame: a picture that was just drawn may have covered it.
     // Four one-pixel bars cover exactly the pixels a one-pixel QPainter::drawRect covers on
     // the raster engine (the GL engine places outline pixels differently).

@@ -4,7 +4,6 @@
 #include <QOpenGLFunctions>
 #include <QOpenGLWidget>
 #include <QString>
-
 #include <array>
 #include <memory>
 
@@ -42,7 +41,7 @@ protected:
 private:
     struct PaneTexture {
         unsigned id = 0;
-        int width = 0;   // picture pixels (the texture is width / 2 texels wide)
+        int width = 0;  // picture pixels (the texture is width / 2 texels wide)
         int height = 0;
         bool has_picture = false;
         FrameInfo info;
@@ -57,10 +56,12 @@ private:
     void draw_pane_texts(QPainter& painter, int slot, const QRect& target);
     void draw_high_res_texts(QPainter& painter, int slot, const QRect& target);
     const QString& caption_of(int slot);
+    void draw_notices(QPainter& painter);
     void release_gl();
 
     GlRenderer& renderer_;
     std::array<PaneTexture, PaneStore::kSlots> textures_{};
+    std::array<QString, view::kMaxRenderPanes> notices_;  // as of the last full redraw
     std::unique_ptr<QOpenGLShaderProgram> program_;
     unsigned vertex_buffer_ = 0;
     bool full_redraw_ = true;

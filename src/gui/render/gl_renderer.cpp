@@ -7,6 +7,7 @@
 #include <QThread>
 #include <cstring>
 
+#include "codec/picture_limits.h"
 #include "gui/render/gl_pane_widget.h"
 
 namespace orvel::gui::render {
@@ -72,6 +73,11 @@ void GlRenderer::refresh() {
         showing_failure_ = true;
         boxes_.show_message(kFailureTexts[failure], "");
         showing_failure_ = false;
+    }
+    if (notices_changed_.exchange(false) && widget_) {
+        widget_->request_full_redraw();
+        widget_->update();
+        return;
     }
     if (widget_ && store_.take_any_fresh()) widget_->update();
 }
@@ -153,8 +159,9 @@ bool GlRenderer::prepare_pane_surface(int pane) {
     const int max_texture = max_texture_size_.load();
     surface_width_[i] = 0;
     surface_height_[i] = 0;
-    if (max_texture <= 0 || width < 2 || height < 1 || width > kMaxPictureSide ||
-        height > kMaxPictureSide || even_width(width) / 2 > max_texture || height > max_texture)
+    // The program's picture limit first, whatever the GL limits allow.
+    if (max_texture <= 0 || width < 2 || !codec::picture_size_supported(width, height) ||
+        even_width(width) / 2 > max_texture || height > max_texture)
         return false;
     if (!store_.reserve(pane, surface_bytes(width, height))) return false;
     surface_width_[i] = width;
@@ -206,6 +213,7 @@ void GlRenderer::set_selection_frame(const QRect& frame, QRgb rgb) {
 
 void GlRenderer::clear_pane(int pane) {
     if (pane < 0 || pane >= view::kMaxRenderPanes) return;
+    set_pane_notice(pane, "");
     {
         std::lock_guard lock(device_mutex_);
         store_.clear(pane);
@@ -281,17 +289,24 @@ bool GlRenderer::create_pane_surface(int pane) {
 
 void GlRenderer::use_narrow_high_res(bool narrow) { narrow_high_res_ = narrow; }
 
+bool GlRenderer::pane_takes(int pane, int width, int height) const {
+    if (!ready_.load(std::memory_order_acquire)) return false;
+    if (pane < 0 || pane >= view::kMaxRenderPanes) return false;
+    if (full_view_.load() && pane != current_pane_.load()) return false;
+    const size_t i = static_cast<size_t>(pane);
+    const int surface_width = surface_width_[i].load();
+    // A picture size announced but not yet given a surface: the picture would not fit.
+    return surface_width != 0 && surface_width == width && surface_height_[i].load() == height &&
+           picture_width_[i].load() == width && picture_height_[i].load() == height;
+}
+
 void GlRenderer::draw_pane(const uint8_t* yuy2, int pane, std::string_view caption, bool rec,
                            view::ReceivedAtNs received_at) {
-    if (!ready_.load(std::memory_order_acquire) || !yuy2) return;
-    if (pane < 0 || pane >= view::kMaxRenderPanes) return;
-    if (full_view_.load() && pane != current_pane_.load()) return;
+    if (!yuy2 || pane < 0 || pane >= view::kMaxRenderPanes) return;
     const size_t i = static_cast<size_t>(pane);
     const int width = surface_width_[i].load();
     const int height = surface_height_[i].load();
-    // A picture size announced but not yet given a surface: the picture would not fit.
-    if (width == 0 || width != picture_width_[i].load() || height != picture_height_[i].load())
-        return;
+    if (!pane_takes(pane, width, height)) return;
     const size_t row_bytes = static_cast<size_t>(even_width(width)) * 2;
     uint8_t* dst = store_.begin_write(pane, row_bytes * static_cast<size_t>(height));
     if (!dst) return;
@@ -303,13 +318,48 @@ void GlRenderer::draw_pane(const uint8_t* yuy2, int pane, std::string_view capti
             std::memcpy(dst + row_bytes * static_cast<size_t>(row),
                         yuy2 + src_stride * static_cast<size_t>(row), row_bytes);
     }
+    commit_pane_picture(pane, caption, rec, received_at);
+}
+
+uint8_t* GlRenderer::begin_pane_picture(int pane, int width, int height) {
+    // Rows are handed over whole: an odd width goes through draw_pane's row copy instead.
+    if (width != even_width(width) || !pane_takes(pane, width, height)) return nullptr;
+    return store_.begin_write(pane, surface_bytes(width, height));
+}
+
+void GlRenderer::commit_pane_picture(int pane, std::string_view caption, bool rec,
+                                     view::ReceivedAtNs received_at) {
+    const size_t i = static_cast<size_t>(pane);
     FrameInfo info;
-    info.width = even_width(width);
-    info.height = height;
+    info.width = even_width(surface_width_[i].load());
+    info.height = surface_height_[i].load();
     info.rec = rec;
     info.received_at = received_at;
     info.set_caption(caption);
     store_.end_write(pane, info);
+    // A picture replaces whatever the pane said before it.
+    if (has_notice_[i].load(std::memory_order_relaxed)) set_pane_notice(pane, "");
+}
+
+void GlRenderer::abort_pane_picture(int pane) { store_.abort_write(pane); }
+
+void GlRenderer::set_pane_notice(int pane, std::string_view text) {
+    if (pane < 0 || pane >= view::kMaxRenderPanes) return;
+    const size_t i = static_cast<size_t>(pane);
+    {
+        std::lock_guard lock(notice_mutex_);
+        if (notices_[i] == text) return;
+        notices_[i].assign(text);
+        has_notice_[i] = !text.empty();
+    }
+    if (!text.empty()) store_.clear(pane);
+    notices_changed_ = true;
+}
+
+std::string GlRenderer::pane_notice(int pane) const {
+    if (pane < 0 || pane >= view::kMaxRenderPanes) return {};
+    std::lock_guard lock(notice_mutex_);
+    return notices_[static_cast<size_t>(pane)];
 }
 
 void GlRenderer::draw_high_res(const uint8_t* yuy2, int pane, int width, int height,

@@ -1,7 +1,8 @@
 #pragma once
 // The GPU display path on OpenGL.
 //
-// Display threads hand in YUY2 pictures (draw_pane, draw_high_res); each is copied into its
+// Pane pipelines hand in YUY2 pictures (draw_pane, draw_high_res, or decoded straight into a
+// pane buffer with begin/commit_pane_picture); each lands in its
 // pane's own buffer and the pane is marked. A refresh timer on the UI thread repaints the GL
 // widget when something is marked; the widget uploads only the marked panes into their
 // textures, converts and scales them on the GPU into their rectangles, and draws the caption,
@@ -18,6 +19,7 @@
 #include <array>
 #include <atomic>
 #include <mutex>
+#include <string>
 #include <string_view>
 
 #include "gui/render/pane_store.h"
@@ -30,8 +32,6 @@ class GlPaneWidget;
 
 class GlRenderer final : public QObject, public view::GpuRenderer, public view::RenderStats {
 public:
-    // Largest picture side accepted for a pane (pixels), whatever the GL limits allow.
-    static constexpr int kMaxPictureSide = 4096;
     // Buffer slots of the high-resolution set after the 36 pane slots.
     static constexpr int kNarrowHighResSlot = view::kMaxRenderPanes;    // 960 x 720
     static constexpr int kWideHighResSlot = view::kMaxRenderPanes + 1;  // 1280 x 720
@@ -53,7 +53,7 @@ public:
     // Thread: UI thread. The selected pane's frame, drawn over the pictures in the colour
     // `rgb` (a null rectangle: none), so the selection shows on panes that have pictures.
     void set_selection_frame(const QRect& frame, QRgb rgb);
-    // Thread: UI thread, after the pane's display thread has ended. Takes the pane's picture
+    // Thread: UI thread, after the pane's pipeline has stopped. Takes the pane's picture
     // off the screen (its pane was closed), so no stale picture stays behind.
     void clear_pane(int pane);
     // Thread: any. GL_MAX_TEXTURE_SIZE of the device (0 without one).
@@ -75,6 +75,14 @@ public:
                    view::ReceivedAtNs received_at) override;
     void draw_high_res(const uint8_t* yuy2, int pane, int width, int height, uint32_t packed_time,
                        std::string_view caption, view::ReceivedAtNs received_at) override;
+    uint8_t* begin_pane_picture(int pane, int width, int height) override;
+    void commit_pane_picture(int pane, std::string_view caption, bool rec,
+                             view::ReceivedAtNs received_at) override;
+    void abort_pane_picture(int pane) override;
+    void set_pane_notice(int pane, std::string_view text) override;
+
+    // Thread: UI thread. The notice shown in a pane ("" when none); tests read it back.
+    std::string pane_notice(int pane) const;
 
     // view::RenderStats. Thread: any.
     view::PaneFrameCounts pane_counts(int pane) const override;
@@ -92,6 +100,8 @@ private:
     // buffers of that size. False (nothing shown) on failure.
     bool prepare_pane_surface(int pane);
     bool rect_fits(const platform::Rect& r) const;
+    // Thread: any. True when the pane's surface takes a picture of width x height now.
+    bool pane_takes(int pane, int width, int height) const;
 
     platform::MessageBoxPort& boxes_;
     QPointer<QWidget> video_window_;
@@ -116,6 +126,12 @@ private:
     std::array<std::atomic<int>, view::kMaxRenderPanes> picture_height_{};
     std::array<std::atomic<int>, view::kMaxRenderPanes> surface_width_{};
     std::array<std::atomic<int>, view::kMaxRenderPanes> surface_height_{};
+
+    // Notices shown instead of pictures; written by any thread under notice_mutex_.
+    mutable std::mutex notice_mutex_;
+    std::array<std::string, view::kMaxRenderPanes> notices_;
+    std::array<std::atomic<bool>, view::kMaxRenderPanes> has_notice_{};
+    std::atomic<bool> notices_changed_{false};
 
     // UI thread only.
     std::array<platform::Rect, view::kMaxRenderPanes> pane_rects_{};

@@ -1,7 +1,7 @@
 #pragma once
-// Per-pane picture buffers shared by the display threads (writers) and the UI thread (reader).
+// Per-pane picture buffers shared by the pane pipelines (writers) and the UI thread (reader).
 //
-// Each slot holds three buffers of one size: the one a display thread is filling, the newest
+// Each slot holds three buffers of one size: the one a pipeline is filling, the newest
 // complete picture, and the one the UI thread presents. A writer fills its buffer without any
 // lock and then swaps it with the "newest" one under the slot's small lock; the UI thread swaps
 // the newest one in when it presents. Neither side ever waits for the other's copy or upload,
@@ -74,7 +74,7 @@ public:
     // Any thread. Buffer size of the slot (0 when none).
     size_t buffer_bytes(int slot) const;
 
-    // Display threads. Hands out the slot's free buffer when its size is `bytes` and no other
+    // Pane pipelines. Hands out the slot's free buffer when its size is `bytes` and no other
     // thread is writing the slot; nullptr otherwise. Every non-null result must be followed by
     // end_write or abort_write from the same thread.
     uint8_t* begin_write(int slot, size_t bytes);

@@ -4,7 +4,10 @@
 #include <QImage>
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 #include <cstring>
+
+#include "codec/picture_limits.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -15,6 +18,8 @@ namespace orvel::gui::render {
 namespace {
 
 QRect to_qrect(const platform::Rect& r) { return QRect(r.left, r.top, r.width(), r.height()); }
+
+constexpr int kBandRows = 64;
 
 bool is_empty(const platform::Rect& r) { return r.width() <= 0 || r.height() <= 0; }
 
@@ -124,7 +129,8 @@ void SoftwareRenderer::blit(int pane, const uint8_t* bgrx, int width, int height
                             const platform::Rect& dest, bool full_screen_target,
                             const platform::Rect& rec_box, view::ReceivedAtNs received_at) {
     if (pane < 0 || pane >= view::kMaxRenderPanes || !bgrx) return;
-    if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide) return;
+    // Pictures beyond the program's limit are dropped.
+    if (!codec::picture_size_supported(width, height)) return;
     if (is_empty(dest)) return;
     // A picture larger than its place (the panes of a big grid) is shrunk here, on the display
     // thread: less to copy, and the UI thread then draws it unscaled. A smaller one is copied
@@ -153,6 +159,79 @@ void SoftwareRenderer::blit(int pane, const uint8_t* bgrx, int width, int height
     store_.end_write(pane, info);
 }
 
+uint8_t* SoftwareRenderer::begin_blit(int pane, view::StoredSize stored) {
+    if (pane < 0 || pane >= view::kMaxRenderPanes) return nullptr;
+    if (!codec::picture_size_supported(stored.width, stored.height)) return nullptr;
+    const size_t bytes = static_cast<size_t>(stored.width) * static_cast<size_t>(stored.height) * 4;
+    // Buffers follow the stored size; they change only when that size does.
+    if (store_.buffer_bytes(pane) != bytes && !store_.reserve(pane, bytes)) return nullptr;
+    return store_.begin_write(pane, bytes);
+}
+
+void SoftwareRenderer::commit_blit(int pane, view::StoredSize stored, const platform::Rect& dest,
+                                   bool full_screen_target, const platform::Rect& rec_box,
+                                   view::ReceivedAtNs received_at) {
+    FrameInfo info;
+    info.width = stored.width;
+    info.height = stored.height;
+    info.dest = dest;
+    info.rec_box = rec_box;
+    info.full_screen_target = full_screen_target;
+    info.rec = !is_empty(rec_box);
+    info.received_at = received_at;
+    store_.end_write(pane, info);
+    // A picture replaces whatever the pane said before it.
+    if (has_notice_[static_cast<size_t>(pane)].load(std::memory_order_relaxed))
+        set_pane_notice(pane, "", dest, full_screen_target);
+}
+
+void SoftwareRenderer::abort_blit(int pane) { store_.abort_write(pane); }
+
+void SoftwareRenderer::set_pane_notice(int pane, std::string_view text, const platform::Rect& dest,
+                                       bool full_screen_target) {
+    if (pane < 0 || pane >= view::kMaxRenderPanes) return;
+    const size_t i = static_cast<size_t>(pane);
+    {
+        std::lock_guard lock(notice_mutex_);
+        Notice& n = notices_[i];
+        if (n.text == text && n.dest == dest && n.full_screen_target == full_screen_target) return;
+        n.text.assign(text);
+        n.dest = dest;
+        n.full_screen_target = full_screen_target;
+        n.changed = true;
+        has_notice_[i] = !text.empty();
+    }
+    notices_changed_ = true;
+}
+
+std::string SoftwareRenderer::pane_notice(int pane) const {
+    if (pane < 0 || pane >= view::kMaxRenderPanes) return {};
+    return shown_[static_cast<size_t>(pane)].notice.toStdString();
+}
+
+void SoftwareRenderer::take_notices() {
+    std::lock_guard lock(notice_mutex_);
+    for (int pane = 0; pane < view::kMaxRenderPanes; ++pane) {
+        Notice& n = notices_[static_cast<size_t>(pane)];
+        if (!n.changed) continue;
+        n.changed = false;
+        Shown& s = shown_[static_cast<size_t>(pane)];
+        if (SoftwareSurface* surface = surface_for(s.notice_full_screen))
+            if (!s.notice.isEmpty()) surface->update(to_qrect(s.notice_dest));
+        s.notice = QString::fromStdString(n.text);
+        s.notice_dest = n.dest;
+        s.notice_full_screen = n.full_screen_target;
+        if (!s.notice.isEmpty()) {
+            // The notice takes the picture's place.
+            if (s.visible) repaint_pane_area(pane);
+            s.visible = false;
+            store_.clear(pane);
+            if (SoftwareSurface* surface = surface_for(s.notice_full_screen))
+                surface->update(to_qrect(s.notice_dest));
+        }
+    }
+}
+
 void SoftwareRenderer::repaint_pane_area(int pane) {
     const Shown& s = shown_[static_cast<size_t>(pane)];
     if (SoftwareSurface* surface = surface_for(s.info.full_screen_target))
@@ -160,6 +239,7 @@ void SoftwareRenderer::repaint_pane_area(int pane) {
 }
 
 void SoftwareRenderer::refresh() {
+    if (notices_changed_.exchange(false)) take_notices();
     if (!store_.take_any_fresh()) return;
     for (int pane = 0; pane < view::kMaxRenderPanes; ++pane) {
         FrameInfo info;
@@ -194,6 +274,11 @@ void SoftwareRenderer::paint_target(QWidget& surface, bool full_screen, const QR
     const uint64_t now_ns = steady_now_ns();
     for (int pane = 0; pane < view::kMaxRenderPanes; ++pane) {
         Shown& s = shown_[static_cast<size_t>(pane)];
+        if (!s.notice.isEmpty() && s.notice_full_screen == full_screen &&
+            to_qrect(s.notice_dest).intersects(area)) {
+            painter.setPen(QColor(255, 255, 255));
+            painter.drawText(to_qrect(s.notice_dest), Qt::AlignCenter | Qt::TextWordWrap, s.notice);
+        }
         if (!s.visible || s.info.full_screen_target != full_screen) continue;
         const QRect dest = to_qrect(s.info.dest);
         if (!dest.intersects(area) && !to_qrect(s.info.rec_box).intersects(area)) continue;
@@ -204,7 +289,18 @@ void SoftwareRenderer::paint_target(QWidget& surface, bool full_screen, const QR
             continue;
         }
         const QImage image(pixels, info.width, info.height, info.width * 4, QImage::Format_RGB32);
-        painter.drawImage(dest, image);
+        if (dest.size() == image.size()) {
+            // Unscaled pictures go in bands of 64 rows: Qt's raster engine hands larger blends
+            // to its thread pool and waits for them, which costs more thread switches than the
+            // copy itself on small pictures.
+            for (int y = 0; y < image.height(); y += kBandRows) {
+                const int rows = std::min(kBandRows, image.height() - y);
+                painter.drawImage(QPoint(dest.x(), dest.y() + y), image,
+                                  QRect(0, y, image.width(), rows));
+            }
+        } else {
+            painter.drawImage(dest, image);
+        }
         store_.end_present(pane);
         if (info.rec) {
             painter.setPen(QColor(255, 0, 0));
@@ -225,6 +321,8 @@ void SoftwareRenderer::clear_panes() {
 
 void SoftwareRenderer::clear_pane(int pane) {
     if (pane < 0 || pane >= view::kMaxRenderPanes) return;
+    set_pane_notice(pane, "", {}, false);
+    take_notices();
     Shown& s = shown_[static_cast<size_t>(pane)];
     if (s.visible) repaint_pane_area(pane);
     s.visible = false;

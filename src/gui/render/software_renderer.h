@@ -1,7 +1,8 @@
 #pragma once
 // The software display path on Qt.
 //
-// Display threads hand in BGRX pictures (blit); each is copied into its pane's own buffer and
+// Pane pipelines hand in BGRX pictures (blit, or converted straight into the pane's buffer with
+// begin/commit_blit); each lands in its pane's own buffer and
 // the pane is marked. A refresh timer on the UI thread takes the marked panes and repaints only
 // their rectangles on a transparent overlay above the target window (the video window, or the
 // full-screen window while it is open), where the pictures are stretched without smoothing. The
@@ -15,8 +16,11 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
-
 #include <array>
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <string_view>
 
 #include "gui/render/pane_store.h"
 #include "view/render/renderer_port.h"
@@ -44,9 +48,6 @@ class SoftwareRenderer final : public QObject,
                                public view::SoftwareBlitter,
                                public view::RenderStats {
 public:
-    // Largest picture accepted (either side, pixels); larger ones are dropped.
-    static constexpr int kMaxPictureSide = 4096;
-
     // Thread: UI thread. `video_window` is the window holding all panes.
     explicit SoftwareRenderer(QWidget* video_window, QObject* parent = nullptr);
     ~SoftwareRenderer() override;
@@ -57,16 +58,26 @@ public:
     void set_refresh_interval_ms(int interval_ms);
     // Thread: UI thread. Takes marked panes and schedules their repaint at once.
     void refresh();
+    // Thread: UI thread. The notice a pane shows as of the last refresh ("" when none).
+    std::string pane_notice(int pane) const;
     // Thread: UI thread. The overlay of the video window (tests grab it).
     QWidget* video_surface() const { return video_surface_; }
 
-    // view::SoftwareBlitter. Thread: display threads.
+    // view::SoftwareBlitter. Thread: pane pipelines (any worker, one per pane at a time).
     void blit(int pane, const uint8_t* bgrx, int width, int height, const platform::Rect& dest,
               bool full_screen_target, const platform::Rect& rec_box,
               view::ReceivedAtNs received_at) override;
+    uint8_t* begin_blit(int pane, view::StoredSize stored) override;
+    void commit_blit(int pane, view::StoredSize stored, const platform::Rect& dest,
+                     bool full_screen_target, const platform::Rect& rec_box,
+                     view::ReceivedAtNs received_at) override;
+    void abort_blit(int pane) override;
+    // Thread: any.
+    void set_pane_notice(int pane, std::string_view text, const platform::Rect& dest,
+                         bool full_screen_target) override;
     // Thread: UI thread.
     void clear_panes() override;
-    // Thread: UI thread, after the pane's display thread has ended. Takes the pane's picture
+    // Thread: UI thread, after the pane's pipeline has stopped. Takes the pane's picture
     // off the screen (its pane was closed).
     void clear_pane(int pane);
 
@@ -86,7 +97,17 @@ private:
         bool visible = false;
         bool counted = true;  // latency and presentation already recorded
         FrameInfo info;
+        QString notice;  // shown instead of a picture while not empty
+        platform::Rect notice_dest{};
+        bool notice_full_screen = false;
     };
+    struct Notice {
+        std::string text;
+        platform::Rect dest{};
+        bool full_screen_target = false;
+        bool changed = false;
+    };
+    void take_notices();
 
     PaneStore store_;
     LatencyRecorder latency_;
@@ -94,6 +115,11 @@ private:
     QPointer<SoftwareSurface> video_surface_;
     QPointer<SoftwareSurface> full_surface_;
     std::array<Shown, view::kMaxRenderPanes> shown_{};  // UI thread only
+    // Notices handed in by any thread, taken by the UI thread's refresh.
+    std::mutex notice_mutex_;
+    std::array<Notice, view::kMaxRenderPanes> notices_;
+    std::array<std::atomic<bool>, view::kMaxRenderPanes> has_notice_{};
+    std::atomic<bool> notices_changed_{false};
     QString rec_text_;
 };
 

@@ -1,10 +1,10 @@
 #pragma once
-// The frame renderer as the display threads and the layout code see it.
+// The frame renderer as the pane pipelines and the layout code see it.
 //
 // Two implementations live in the Qt front end: the GPU path (OpenGL; the picture handed to
 // it is packed YUY2, converted to RGB and scaled with linear filtering on the GPU) and the
-// software path (the picture is 4-byte BGRX, already converted by the display thread, and is
-// stretched without smoothing). Display threads never wait for the screen: a draw call copies
+// software path (the picture is 4-byte BGRX, already converted by the pane's pipeline, and is
+// stretched without smoothing). Pipelines never wait for the screen: a draw call copies
 // the picture into the pane's own buffer and marks the pane for presentation; the UI thread
 // presents marked panes on its own refresh.
 #include <array>
@@ -28,6 +28,10 @@ inline constexpr std::string_view kCreateSurfaceFailed = "create surface failed"
 inline constexpr std::string_view kAddSwapchainError = "add swapchain error!";
 inline constexpr std::string_view kGetBackBufferFailed = "getbackbuffer failed";
 inline constexpr std::string_view kStretchFailed = "DDD";
+
+// Drawn in a pane in place of a picture: the first picture of the pane removes it.
+inline constexpr std::string_view kPaneConnecting = "connecting";
+inline constexpr std::string_view kPictureSizeNotSupported = "picture size not supported";
 
 // Steady-clock time (ns) at which the last byte of a frame arrived; 0 when unknown.
 // Renderers use it to measure receive-to-presentation latency.
@@ -59,7 +63,7 @@ public:
     // Device window: the video window (false) or the full-screen window (true).
     virtual void set_device_window(bool full_screen) = 0;
 
-    // --- UI thread or a receiving thread (stream header arrived) ---
+    // --- UI thread or a pane pipeline (stream header applied) ---
     // Stores the size of the pictures the pane receives; 0 in either gives 352 x 288.
     virtual void set_pane_picture_size(int width, int height, int pane) = 0;
     // Recreates the pane's picture buffer at its picture size. False after showing
@@ -68,7 +72,7 @@ public:
     // Chooses the 960-wide (sub stream 320 wide) or the 1280-wide high-resolution set.
     virtual void use_narrow_high_res(bool narrow) = 0;
 
-    // --- Display threads (one per pane; any number at once) ---
+    // --- Pane pipelines (one thread per pane at a time; any number of panes at once) ---
     // Presents one YUY2 picture of the pane's picture size with its caption (green, top
     // left) and, when `rec`, "REC" in red at the top right. Ignored while not ready, and in
     // the pane full view for any pane but the current one.
@@ -79,13 +83,45 @@ public:
     virtual void draw_high_res(const uint8_t* yuy2, int pane, int width, int height,
                                uint32_t packed_time, std::string_view caption,
                                ReceivedAtNs received_at) = 0;
+
+    // --- Pane pipelines: the picture is decoded straight into the renderer's buffer ---
+    // A buffer of width x height YUY2 pixels (stride width * 2) for the pane's next picture;
+    // null when the pane cannot take one now (not ready, no surface of that size, or the full
+    // view shows another pane). A non-null result is followed, on the same thread, by
+    // commit_pane_picture (the picture is presented as draw_pane would) or
+    // abort_pane_picture. One thread per pane at a time.
+    virtual uint8_t* begin_pane_picture(int pane, int width, int height) {
+        (void)pane, (void)width, (void)height;
+        return nullptr;
+    }
+    virtual void commit_pane_picture(int pane, std::string_view caption, bool rec,
+                                     ReceivedAtNs received_at) {
+        (void)pane, (void)caption, (void)rec, (void)received_at;
+    }
+    virtual void abort_pane_picture(int pane) { (void)pane; }
+    // Any thread. Shows `text` in the pane instead of a picture (an empty text removes it);
+    // the pane's next picture removes it too.
+    virtual void set_pane_notice(int pane, std::string_view text) { (void)pane, (void)text; }
 };
+
+// Size in which the software path keeps a picture for a destination: a picture at least as
+// large as its place on both sides is shrunk to the place (less to convert, copy and draw);
+// a smaller one keeps its size and is stretched when drawn.
+struct StoredSize {
+    int width = 0;
+    int height = 0;
+};
+inline StoredSize software_stored_size(int width, int height, const platform::Rect& dest) {
+    if (dest.width() > 0 && dest.height() > 0 && dest.width() <= width && dest.height() <= height)
+        return {dest.width(), dest.height()};
+    return {width, height};
+}
 
 // Software path: one stretch of a BGRX picture into a destination rectangle.
 class SoftwareBlitter {
 public:
     virtual ~SoftwareBlitter() = default;
-    // Display threads. Stretches the width x height BGRX picture of `pane` (nearest
+    // Pane pipelines. Stretches the width x height BGRX picture of `pane` (nearest
     // neighbour) into `dest` of the video window, or of the full-screen window when
     // `full_screen_target`; the picture stays there until the pane draws again or the panes
     // are cleared. With `rec_box` non-empty, "REC" is drawn right-aligned in red inside it.
@@ -95,6 +131,35 @@ public:
     // UI thread: forgets every pane's picture (layout change, mode switch); the video
     // window shows its background until panes draw again.
     virtual void clear_panes() = 0;
+
+    // --- Pane pipelines: the picture is converted straight into the renderer's buffer ---
+    // A buffer of stored.width x stored.height BGRX pixels (stride width * 4, filler byte
+    // 0xFF) for the pane's next picture, `stored` being software_stored_size() of the picture
+    // for `dest`; null when it cannot be had. A non-null result is followed, on the same
+    // thread, by commit_blit or abort_blit. One thread per pane at a time.
+    virtual uint8_t* begin_blit(int pane, StoredSize stored) {
+        (void)pane, (void)stored;
+        return nullptr;
+    }
+    virtual void commit_blit(int pane, StoredSize stored, const platform::Rect& dest,
+                             bool full_screen_target, const platform::Rect& rec_box,
+                             ReceivedAtNs received_at) {
+        (void)pane, (void)stored, (void)dest, (void)full_screen_target, (void)rec_box,
+            (void)received_at;
+    }
+    virtual void abort_blit(int pane) { (void)pane; }
+    // Any thread. Shows `text` in `dest` instead of the pane's picture (an empty text removes
+    // it); the pane's next picture removes it too.
+    virtual void set_pane_notice(int pane, std::string_view text, const platform::Rect& dest,
+                                 bool full_screen_target) {
+        (void)pane, (void)text, (void)dest, (void)full_screen_target;
+    }
+};
+
+// The GPU path as the layout code sees it once it has been created: AppState::renderer points
+// to one while the device exists, and is null in the software mode or after a failed create.
+struct RendererState {
+    GpuRenderer* gpu = nullptr;
 };
 
 // --- Presentation figures, kept by both renderers ---
@@ -128,7 +193,7 @@ struct LatencyHistogram {
 };
 
 struct PaneFrameCounts {
-    uint64_t drawn = 0;      // pictures accepted from display threads
+    uint64_t drawn = 0;      // pictures accepted from pane pipelines
     uint64_t presented = 0;  // pictures that reached the screen
     uint64_t replaced = 0;   // pictures overwritten by a newer one before they were shown
 };

@@ -141,7 +141,7 @@ void stamp_apply(const StampState& s, uint8_t* picture) {
         for (int i = 0; i < list.count; ++i) {
             const int32_t at = list.offsets[i];
             // Offsets were built for this picture size; the check guards a size change that
-            // reached the display thread before the stamp was rebuilt.
+            // reached the pipeline before the stamp was rebuilt.
             if (at < 0 || at + extra >= s.picture_bytes) continue;
             picture[at] = 0xFF;
             if (extra) {

@@ -2,7 +2,7 @@
 // Date-and-time stamp burned into the bottom-right corner of every displayed picture:
 // "yy-mm-dd hh:mm:ss" as 12 digits and 4 separators drawn from an 8 x 10 glyph font.
 //
-// The offsets are precomputed per slot when a stream starts (stamp_build) so that burning the
+// The offsets are precomputed per pane when a stream starts (stamp_build) so that burning the
 // stamp into a picture is a plain walk over at most 16 x 80 byte offsets (stamp_apply).
 #include <array>
 #include <cstdint>
@@ -29,8 +29,9 @@ struct StampOffsetList {
     std::array<int32_t, kStampListCapacity> offsets{};
 };
 
-// Per-slot stamp state. Written and read only by the slot's display (or playback) thread,
-// except stamp_build, which the UI thread runs while drawing is disabled.
+// Per-pane stamp state, owned by the pane's pipeline: stamp_build, stamp_update and
+// stamp_apply all run there, one job at a time (stamp_build when a stream header is applied
+// - the first connection and every reconnect - and when the display path changes).
 struct StampState {
     std::array<StampOffsetList, 10> digit_lists{};
     std::array<StampOffsetList, kStampPositions> positioned{};

@@ -45,7 +45,9 @@ std::vector<EncodedFrame> encode_mpeg4_lavc(int width, int height, int frames, i
     e.ctx->pix_fmt = AV_PIX_FMT_YUV420P;
     e.ctx->gop_size = gop;
     e.ctx->max_b_frames = 0;
-    e.ctx->bit_rate = static_cast<int64_t>(width) * height * 5;  // ~500 kbit/s at CIF
+    // ~500 kbit/s at CIF; large pictures get less per pixel so every frame stays below the
+    // standard form's 64 KiB.
+    e.ctx->bit_rate = std::min<int64_t>(static_cast<int64_t>(width) * height * 5, 2'000'000);
     e.ctx->thread_count = 1;
     if (avcodec_open2(e.ctx, codec, nullptr) < 0) {
         error = "MPEG-4 encoder refused the settings";
@@ -78,8 +80,10 @@ std::vector<EncodedFrame> encode_mpeg4_lavc(int width, int height, int frames, i
                 std::memcpy(e.frame->data[p] + r * e.frame->linesize[p], planes[p] + r * w, w);
         }
         e.frame->pts = i;
-        if (i % gop == 0) e.frame->pict_type = AV_PICTURE_TYPE_I;
-        else e.frame->pict_type = AV_PICTURE_TYPE_NONE;
+        if (i % gop == 0)
+            e.frame->pict_type = AV_PICTURE_TYPE_I;
+        else
+            e.frame->pict_type = AV_PICTURE_TYPE_NONE;
         avcodec_send_frame(e.ctx, e.frame);
         drain();
     }

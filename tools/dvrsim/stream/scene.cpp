@@ -13,7 +13,8 @@ void fill_luma(PlanarPicture& p, int x0, int y0, int w, int h, uint8_t value) {
     const int x1 = std::clamp(x0 + w, 0, p.width), y1 = std::clamp(y0 + h, 0, p.height);
     x0 = std::clamp(x0, 0, p.width);
     y0 = std::clamp(y0, 0, p.height);
-    for (int r = y0; r < y1; ++r) std::fill(p.y() + r * p.width + x0, p.y() + r * p.width + x1, value);
+    for (int r = y0; r < y1; ++r)
+        std::fill(p.y() + r * p.width + x0, p.y() + r * p.width + x1, value);
 }
 
 void draw_digit(PlanarPicture& p, int digit, int x, int y, int size) {

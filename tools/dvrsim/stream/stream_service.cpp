@@ -174,6 +174,8 @@ void serve_stream_connection(int fd, const StreamConfig& config, StreamLibrary& 
         log("stream: request for unknown channel " + std::to_string(channel));
         return;
     }
+    library.count_request();
+    log("stream: request for channel " + std::to_string(channel));
     const StreamSettings& s = config.settings_for(channel);
     const bool dual = s.kind == StreamKind::dual;
     std::string error;
@@ -186,9 +188,13 @@ void serve_stream_connection(int fd, const StreamConfig& config, StreamLibrary& 
         log("stream: channel " + std::to_string(channel) + " cannot be encoded: " + error);
         return;
     }
+    if (config.faults.header_delay_ms > 0 &&
+        !sleep_until(Clock::now() + std::chrono::milliseconds(config.faults.header_delay_ms),
+                     stopping))
+        return;
     uint8_t header[28] = {};
-    put32(header + 8, static_cast<uint32_t>(s.width));
-    put32(header + 12, static_cast<uint32_t>(s.height));
+    put32(header + 8, static_cast<uint32_t>(s.header_width > 0 ? s.header_width : s.width));
+    put32(header + 12, static_cast<uint32_t>(s.header_height > 0 ? s.header_height : s.height));
     put32(header + 16, dual ? stream_id_for(channel) : 0);
     const int32_t marker = s.kind == StreamKind::dual    ? 1234
                            : s.kind == StreamKind::c4321 ? 4321

@@ -26,6 +26,9 @@ struct StreamSettings {
     int height = 288;
     int32_t codec_marker = 0;  // sent as is; 4321 and 1234 follow from the kind
     bool audio = true;
+    // Size the header announces when it should lie about the pictures (0: their own size).
+    int header_width = 0;
+    int header_height = 0;
 };
 
 // Fault switches of stream connections (0 = off; times from the connection's start).
@@ -34,6 +37,7 @@ struct StreamFaults {
     int stall_after_ms = 0;     // keep the connection but send nothing more
     int oversize_after_ms = 0;  // send one frame larger than a client's ring entry, then close
     int garbage_after_ms = 0;   // send random bytes instead of frames, then close
+    int header_delay_ms = 0;    // wait this long after the request before the header (a slow DVR)
 };
 
 struct StreamConfig {
@@ -73,12 +77,16 @@ public:
                                       std::string& error);
     // G.721 codes shared by every camera.
     std::shared_ptr<const std::vector<uint8_t>> audio(std::string& error);
+    // Valid stream requests received so far (every connection that named a known channel).
+    int requests() const { return requests_.load(); }
+    void count_request() { requests_.fetch_add(1); }
 
 private:
     const StreamConfig& config_;
     std::mutex mutex_;
     std::map<std::string, std::shared_ptr<const Loop>> loops_;
     std::shared_ptr<const std::vector<uint8_t>> audio_;
+    std::atomic<int> requests_{0};
 };
 
 using StreamLog = std::function<void(const std::string&)>;

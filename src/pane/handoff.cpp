@@ -1,0 +1,147 @@
+#include "pane/handoff.h"
+
+#include <cstring>
+#include <new>
+
+#include "codec/decoder_table.h"
+#include "codec/picture_limits.h"
+#include "pane/software_picture.h"
+#include "view/app_state.h"
+#include "view/panes.h"
+
+namespace orvel::pane {
+
+bool HandOff::software_path() const { return env_.state->display_gdi.load() != 0; }
+
+bool HandOff::may_draw(const view::ChannelSlot& slot) const {
+    if (!slot.draw_enabled.load()) return false;
+    return !env_.state->full_view_active.load() || env_.state->selected_pane.load() == slot.pane;
+}
+
+std::string_view HandOff::caption(const view::ChannelSlot& slot) const {
+    return {slot.caption.data(), strnlen(slot.caption.data(), slot.caption.size())};
+}
+
+bool HandOff::size_matches(int handle, const PictureStage& stage) const {
+    int width = 0, height = 0;
+    if (!codec::decoder_stream_size(handle, &width, &height)) return true;
+    // A header without a size accepts what comes (within the decoder's fixed bound).
+    if (stage.created_width() == 0 || stage.created_height() == 0) return true;
+    return width == stage.created_width() && height == stage.created_height();
+}
+
+void HandOff::take_snapshot(view::ChannelSlot& slot, const uint8_t* yuy2, int width, int height) {
+    if (slot.snapshot_requested.load() == 0) return;
+    slot.snapshot_requested.store(0);
+    if (env_.snapshots != nullptr)
+        env_.snapshots->take(slot.pane, yuy2, width, height, software_path());
+}
+
+bool HandOff::software_fit(const uint8_t* yuy2, int width, int height, view::ChannelSlot& slot,
+                           const view::StampState* stamp, uint64_t received_ns) {
+    if (env_.blitter == nullptr || !codec::picture_size_supported(width, height)) return false;
+    const view::GridLayout layout = env_.state->layout.read();
+    const bool full_screen_target = slot.full_screen_target.load() != 0;
+    const platform::Rect dest = view::software_dest_rect(
+        layout, slot.pane, env_.state->full_view_active.load() != 0, full_screen_target);
+    const view::StoredSize stored = view::software_stored_size(width, height, dest);
+    if (stored.width != width && width > row_scratch_pixels_) {
+        // Grows once to the widest picture the pane shrinks.
+        row_scratch_.reset(new (std::nothrow) uint8_t[static_cast<std::size_t>(width) * 4]);
+        row_scratch_pixels_ = row_scratch_ ? width : 0;
+        if (!row_scratch_) return false;
+    }
+    uint8_t* out = env_.blitter->begin_blit(slot.pane, stored);
+    if (out == nullptr) return false;
+    yuy2_to_bgrx_fit(yuy2, width, height, out, stored.width, stored.height, stamp,
+                     row_scratch_.get());
+    env_.blitter->commit_blit(slot.pane, stored, dest, full_screen_target, platform::Rect{},
+                              received_ns);
+    return true;
+}
+
+PictureOutcome HandOff::standard_picture(PictureStage& stage, view::ChannelSlot& slot, int handle,
+                                         const PictureInput& in, bool may_show) {
+    const bool software = software_path();
+    if (stage.stamp_layout_gpu == software) stage.rebuild_stamp(!software);
+    if (handle == kNoDecoder) {
+        // No decoder: nothing new to show; the stamp still follows the frames.
+        view::stamp_update(stage.stamp, in.packed_time);
+        return PictureOutcome::no_picture;
+    }
+    const int width = stage.width(), height = stage.height();
+    const bool show = may_show && may_draw(slot);
+    // The GPU path takes the picture where it will upload it from.
+    uint8_t* direct = nullptr;
+    if (show && !software && env_.gpu != nullptr && codec::picture_size_supported(width, height))
+        direct = env_.gpu->begin_pane_picture(slot.pane, width, height);
+    uint8_t* target = direct != nullptr ? direct : stage.work_picture();
+    const int result = codec::decoder_decode(handle, in.payload_bytes, in.payload, target);
+    if (result <= 0 || !size_matches(handle, stage)) {
+        if (direct != nullptr) env_.gpu->abort_pane_picture(slot.pane);
+        view::stamp_update(stage.stamp, in.packed_time);
+        return result > 0 ? PictureOutcome::size_mismatch : PictureOutcome::no_picture;
+    }
+    view::stamp_update(stage.stamp, in.packed_time);
+    if (may_show) take_snapshot(slot, target, width, height);
+    if (!show) {
+        if (direct != nullptr) env_.gpu->abort_pane_picture(slot.pane);
+        return PictureOutcome::not_shown;
+    }
+    if (software) {
+        if (!software_fit(target, width, height, slot, &stage.stamp, in.received_ns))
+            return PictureOutcome::not_shown;
+    } else if (direct != nullptr) {
+        view::stamp_apply(stage.stamp, direct);
+        env_.gpu->commit_pane_picture(slot.pane, caption(slot), in.rec, in.received_ns);
+    } else {
+        // The renderer had no buffer to give (an odd width, a surface being rebuilt): the
+        // copying hand-off decides for itself whether it can take the picture.
+        if (env_.gpu == nullptr) return PictureOutcome::not_shown;
+        view::stamp_apply(stage.stamp, target);
+        env_.gpu->draw_pane(target, slot.pane, caption(slot), in.rec, in.received_ns);
+    }
+    slot.pictures_drawn.fetch_add(1);
+    return PictureOutcome::shown;
+}
+
+PictureOutcome HandOff::main_stream_picture(PictureStage& stage, view::ChannelSlot& slot,
+                                            const PictureInput& in) {
+    const int handle = stage.decoder(PictureStage::kDualMain);
+    if (handle == kNoDecoder) return PictureOutcome::no_picture;
+    const int width = stage.main_width(), height = stage.main_height();
+    uint8_t* picture = stage.work_picture();
+    const int result = codec::decoder_decode(handle, in.payload_bytes, in.payload, picture);
+    if (result <= 0) return PictureOutcome::no_picture;
+    // The main stream's size follows the sub stream's width (960 or 1280 x 720).
+    int stream_width = 0, stream_height = 0;
+    if (codec::decoder_stream_size(handle, &stream_width, &stream_height) &&
+        (stream_width != width || stream_height != height))
+        return PictureOutcome::size_mismatch;
+    take_snapshot(slot, picture, width, height);
+    if (!may_draw(slot)) return PictureOutcome::not_shown;
+    if (software_path()) {
+        if (!software_fit(picture, width, height, slot, nullptr, in.received_ns))
+            return PictureOutcome::not_shown;
+    } else if (env_.gpu != nullptr) {
+        env_.gpu->draw_high_res(picture, slot.pane, width, height, in.packed_time, caption(slot),
+                                in.received_ns);
+    }
+    slot.pictures_drawn.fetch_add(1);
+    return PictureOutcome::shown;
+}
+
+void HandOff::show_notice(const view::ChannelSlot& slot, std::string_view text) const {
+    if (software_path()) {
+        if (env_.blitter == nullptr) return;
+        const view::GridLayout layout = env_.state->layout.read();
+        const bool full_screen_target = slot.full_screen_target.load() != 0;
+        const platform::Rect dest = view::software_dest_rect(
+            layout, slot.pane, env_.state->full_view_active.load() != 0, full_screen_target);
+        env_.blitter->set_pane_notice(slot.pane, text, dest, full_screen_target);
+    } else if (env_.gpu != nullptr) {
+        env_.gpu->set_pane_notice(slot.pane, text);
+    }
+}
+
+}  // namespace orvel::pane

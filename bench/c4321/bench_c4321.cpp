@@ -21,49 +21,17 @@ extern "C" {
 #include "codec/c4321/picture_decoder.h"
 #include "codec/c4321/routines.h"
 #include "codec/cpu_features.h"
+#include "content.h"
 
 namespace c4321 = orvel::codec::c4321;
 
 namespace {
 
-constexpr int kFrames = 50;
-constexpr int kIntraPeriod = 25;
-constexpr int kQuantiserCode = 1;
-
-struct Yuv {
-    int width, height;
-    std::vector<uint8_t> y, u, v;
-};
-
-// Camera-like content: a textured background panning, moving shapes, sensor noise.
-std::vector<Yuv> make_content(int width, int height) {
-    std::vector<Yuv> frames;
-    std::mt19937 rng(99);
-    std::normal_distribution<double> noise(0.0, 2.0);
-    for (int i = 0; i < kFrames; ++i) {
-        Yuv f{width, height, std::vector<uint8_t>(size_t(width) * height), std::vector<uint8_t>(size_t(width / 2) * (height / 2)),
-              std::vector<uint8_t>(size_t(width / 2) * (height / 2))};
-        const double cx = width * (0.3 + 0.4 * std::sin(i * 0.08));
-        const double cy = height * (0.5 + 0.2 * std::cos(i * 0.05));
-        const double r = height * 0.12;
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                double value = 100 + 45 * std::sin((x + i) * 0.07) * std::cos(y * 0.05) + 0.1 * y;
-                if ((x - cx) * (x - cx) + (y - cy) * (y - cy) < r * r) value = 210;
-                value += noise(rng);
-                f.y[size_t(y) * width + x] = uint8_t(std::clamp(value, 0.0, 255.0));
-            }
-        }
-        for (int y = 0; y < height / 2; ++y) {
-            for (int x = 0; x < width / 2; ++x) {
-                f.u[size_t(y) * (width / 2) + x] = uint8_t(128 + 20 * std::sin((x * 2 + i) * 0.03));
-                f.v[size_t(y) * (width / 2) + x] = uint8_t(128 + 15 * std::cos(y * 0.05));
-            }
-        }
-        frames.push_back(std::move(f));
-    }
-    return frames;
-}
+using c4321_bench::kFrames;
+using c4321_bench::kIntraPeriod;
+using c4321_bench::kQuantiserCode;
+using c4321_bench::make_content;
+using c4321_bench::Yuv;
 
 struct Content {
     int width = 0, height = 0;
@@ -105,10 +73,14 @@ size_t encode_mpeg4_fixed(Content& c, int quantiser, int frames, bool keep) {
     for (int i = 0; i < frames; ++i) {
         av_frame_make_writable(frame);
         const Yuv& f = c.frames[size_t(i)];
-        for (int y = 0; y < c.height; ++y) std::copy_n(&f.y[size_t(y) * c.width], c.width, frame->data[0] + y * frame->linesize[0]);
+        for (int y = 0; y < c.height; ++y)
+            std::copy_n(&f.y[size_t(y) * c.width], c.width,
+                        frame->data[0] + y * frame->linesize[0]);
         for (int y = 0; y < c.height / 2; ++y) {
-            std::copy_n(&f.u[size_t(y) * (c.width / 2)], c.width / 2, frame->data[1] + y * frame->linesize[1]);
-            std::copy_n(&f.v[size_t(y) * (c.width / 2)], c.width / 2, frame->data[2] + y * frame->linesize[2]);
+            std::copy_n(&f.u[size_t(y) * (c.width / 2)], c.width / 2,
+                        frame->data[1] + y * frame->linesize[1]);
+            std::copy_n(&f.v[size_t(y) * (c.width / 2)], c.width / 2,
+                        frame->data[2] + y * frame->linesize[2]);
         }
         frame->pts = i;
         frame->quality = ctx->global_quality;
@@ -149,8 +121,10 @@ Content& content(int width) {
     c4321::Encoder encoder(c.width, c.height);
     for (int i = 0; i < kFrames; ++i) {
         const Yuv& f = c.frames[size_t(i)];
-        const auto type = i % kIntraPeriod == 0 ? c4321::PictureType::intra : c4321::PictureType::inter;
-        c.ours.push_back(encoder.encode_planar(f.y.data(), c.width, f.u.data(), f.v.data(), c.width / 2, type, kQuantiserCode));
+        const auto type =
+            i % kIntraPeriod == 0 ? c4321::PictureType::intra : c4321::PictureType::inter;
+        c.ours.push_back(encoder.encode_planar(f.y.data(), c.width, f.u.data(), f.v.data(),
+                                               c.width / 2, type, kQuantiserCode));
         c.our_bytes += c.ours.back().size();
     }
     encode_mpeg4(c);
@@ -196,8 +170,8 @@ void BM_DecodeMpeg4(benchmark::State& state, Packing packing) {
         padded.push_back(p);
         padded.back().resize(p.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
     }
-    SwsContext* sws = sws_getContext(c.width, c.height, AV_PIX_FMT_YUV420P, c.width, c.height, AV_PIX_FMT_YUYV422,
-                                     SWS_POINT, nullptr, nullptr, nullptr);
+    SwsContext* sws = sws_getContext(c.width, c.height, AV_PIX_FMT_YUV420P, c.width, c.height,
+                                     AV_PIX_FMT_YUYV422, SWS_POINT, nullptr, nullptr, nullptr);
     std::vector<uint8_t> out(size_t(c.width) * c.height * 2);
     for (auto _ : state) {
         for (size_t i = 0; i < padded.size(); ++i) {
@@ -212,7 +186,8 @@ void BM_DecodeMpeg4(benchmark::State& state, Packing packing) {
                 } else if (packing == Packing::sse2_rows) {
                     const c4321::RoutineSet& set = c4321::active_routines();
                     for (int y = 0; y < c.height; ++y) {
-                        set.yuy2_row(frame->data[0] + y * frame->linesize[0], frame->data[1] + (y / 2) * frame->linesize[1],
+                        set.yuy2_row(frame->data[0] + y * frame->linesize[0],
+                                     frame->data[1] + (y / 2) * frame->linesize[1],
                                      frame->data[2] + (y / 2) * frame->linesize[2], c.width / 2,
                                      out.data() + size_t(y) * c.width * 2);
                     }
@@ -235,9 +210,12 @@ void BM_Encode4321(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = 0; i < kFrames; ++i) {
             const Yuv& f = c.frames[size_t(i)];
-            const auto type = i % kIntraPeriod == 0 ? c4321::PictureType::intra : c4321::PictureType::inter;
-            benchmark::DoNotOptimize(
-                encoder.encode_planar(f.y.data(), c.width, f.u.data(), f.v.data(), c.width / 2, type, kQuantiserCode).data());
+            const auto type =
+                i % kIntraPeriod == 0 ? c4321::PictureType::intra : c4321::PictureType::inter;
+            benchmark::DoNotOptimize(encoder
+                                         .encode_planar(f.y.data(), c.width, f.u.data(), f.v.data(),
+                                                        c.width / 2, type, kQuantiserCode)
+                                         .data());
         }
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * kFrames);
@@ -245,11 +223,26 @@ void BM_Encode4321(benchmark::State& state) {
         benchmark::Counter(double(kFrames) / 25.0, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-BENCHMARK_CAPTURE(BM_Decode4321, plain, &c4321::plain_routines())->Arg(352)->Arg(1280)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode4321, sse2, c4321::sse2_routines())->Arg(352)->Arg(1280)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_DecodeMpeg4, decode_only, Packing::none)->Arg(352)->Arg(1280)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_DecodeMpeg4, with_swscale, Packing::swscale)->Arg(352)->Arg(1280)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_DecodeMpeg4, with_sse2_rows, Packing::sse2_rows)->Arg(352)->Arg(1280)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode4321, plain, &c4321::plain_routines())
+    ->Arg(352)
+    ->Arg(1280)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode4321, sse2, c4321::sse2_routines())
+    ->Arg(352)
+    ->Arg(1280)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DecodeMpeg4, decode_only, Packing::none)
+    ->Arg(352)
+    ->Arg(1280)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DecodeMpeg4, with_swscale, Packing::swscale)
+    ->Arg(352)
+    ->Arg(1280)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DecodeMpeg4, with_sse2_rows, Packing::sse2_rows)
+    ->Arg(352)
+    ->Arg(1280)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Encode4321)->Arg(352)->Unit(benchmark::kMillisecond);
 
 // Collects every result's CPU time per iteration so that ratios can be printed after the run

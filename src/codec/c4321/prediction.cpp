@@ -1,13 +1,16 @@
 #include "codec/c4321/prediction.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "codec/c4321/tables.h"
 
 namespace orvel::codec::c4321 {
 namespace {
 
-inline int16_t clamp_level(int v) { return static_cast<int16_t>(v < -2048 ? -2048 : (v > 2047 ? 2047 : v)); }
+inline int16_t clamp_level(int v) {
+    return static_cast<int16_t>(v < -2048 ? -2048 : (v > 2047 ? 2047 : v));
+}
 
 // Division by 8 rounded away from zero, as for the predicted DC.
 inline int dc_divide(int v) { return v > 0 ? (v + 4) / 8 : (v - 4) / 8; }
@@ -100,9 +103,11 @@ bool reconstruct_intra_levels(int16_t* block, const IntraPrediction& prediction,
     block[0] = clamp_level(dc_level * 8);
     if (ac_prediction && prediction.source != nullptr) {
         if (prediction.direction == PredictFrom::upper) {
-            for (int i = 1; i < 8; ++i) block[i] = clamp_level(block[i] + prediction.source->row[i]);
+            for (int i = 1; i < 8; ++i)
+                block[i] = clamp_level(block[i] + prediction.source->row[i]);
         } else {
-            for (int i = 1; i < 8; ++i) block[i * 8] = clamp_level(block[i * 8] + prediction.source->column[i]);
+            for (int i = 1; i < 8; ++i)
+                block[i * 8] = clamp_level(block[i * 8] + prediction.source->column[i]);
         }
     }
     record.dc = block[0];
@@ -110,8 +115,13 @@ bool reconstruct_intra_levels(int16_t* block, const IntraPrediction& prediction,
         record.row[i] = block[i];
         record.column[i] = block[i * 8];
     }
-    int any_ac = 0;
-    for (int i = 1; i < 64; ++i) any_ac |= block[i];
+    // Any AC level: the first three one by one, the rest four at a time.
+    uint64_t any_ac = static_cast<uint16_t>(block[1] | block[2] | block[3]);
+    for (int i = 4; i < 64; i += 4) {
+        uint64_t four;
+        std::memcpy(&four, block + i, sizeof four);
+        any_ac |= four;
+    }
     return any_ac != 0;
 }
 
@@ -123,7 +133,8 @@ const uint8_t* intra_scan(const IntraPrediction& prediction, bool ac_prediction)
 void VectorField::reset(int mb_columns, int mb_rows) {
     mb_columns_ = mb_columns;
     mb_rows_ = mb_rows;
-    vectors_.assign(static_cast<size_t>(mb_columns) * static_cast<size_t>(mb_rows) * 4, MotionVector{});
+    vectors_.assign(static_cast<size_t>(mb_columns) * static_cast<size_t>(mb_rows) * 4,
+                    MotionVector{});
 }
 
 void VectorField::clear() {
@@ -166,7 +177,8 @@ MotionVector VectorField::predict(int mbx, int mby, int block) const {
         const int x = mbx + c.dx;
         const int y = mby + c.dy;
         valid[i] = x >= 0 && x < mb_columns_ && y >= 0 && y < mb_rows_;
-        found[i] = valid[i] ? vectors_[(static_cast<size_t>(y) * mb_columns_ + x) * 4 + c.block] : MotionVector{};
+        found[i] = valid[i] ? vectors_[(static_cast<size_t>(y) * mb_columns_ + x) * 4 + c.block]
+                            : MotionVector{};
         valid_count += valid[i] ? 1 : 0;
     }
     if (valid_count == 1) {
@@ -180,9 +192,5 @@ MotionVector VectorField::predict(int mbx, int mby, int block) const {
     result.y = static_cast<int8_t>(median3(found[0].y, found[1].y, found[2].y));
     return result;
 }
-
-int chroma_from_one(int v) { return (v >> 1) + kChromaRound2[v & 3]; }
-
-int chroma_from_four(int sum) { return (sum >> 3) + kChromaRound4[sum & 15]; }
 
 }  // namespace orvel::codec::c4321

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "codec/c4321/tables.h"
+
 namespace orvel::codec::c4321 {
 
 // What a decoded intra block leaves for its neighbours: the reconstructed DC (level x 8,
@@ -25,7 +27,7 @@ enum class PredictFrom : uint8_t { left, upper };
 
 struct IntraPrediction {
     PredictFrom direction = PredictFrom::left;
-    int dc_level = 0;                    // predicted DC level (neighbour's DC / 8, rounded)
+    int dc_level = 0;                     // predicted DC level (neighbour's DC / 8, rounded)
     const BlockRecord* source = nullptr;  // neighbour predicted from; null = absent
 };
 
@@ -95,7 +97,7 @@ inline int wrap_component(int v) {
 }
 
 // Chroma vector component from one luma vector component or from the sum of four.
-int chroma_from_one(int v);
-int chroma_from_four(int sum);
+inline int chroma_from_one(int v) { return (v >> 1) + kChromaRound2[v & 3]; }
+inline int chroma_from_four(int sum) { return (sum >> 3) + kChromaRound4[sum & 15]; }
 
 }  // namespace orvel::codec::c4321

@@ -76,11 +76,6 @@ struct RoutineSet {
     ChromaPredictor predict_chroma[4];
     // One output row of packed Y0 U Y1 V for `pairs` pixel pairs.
     void (*yuy2_row)(const uint8_t* y, const uint8_t* u, const uint8_t* v, int pairs, uint8_t* out);
-    // The same bytes, written past the caches where the set can (for pictures too large to stay
-    // cached until they are read); call yuy2_rows_done after the last row of a picture.
-    void (*yuy2_row_stream)(const uint8_t* y, const uint8_t* u, const uint8_t* v, int pairs,
-                            uint8_t* out);
-    void (*yuy2_rows_done)();
 };
 
 const RoutineSet& plain_routines();

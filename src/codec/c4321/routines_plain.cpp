@@ -138,8 +138,6 @@ void yuy2_row_plain(const uint8_t* y, const uint8_t* u, const uint8_t* v, int pa
     }
 }
 
-void yuy2_rows_done_plain() {}
-
 const RoutineSet kPlainSet = {
     "plain",
     dequant_intra_plain,
@@ -154,8 +152,6 @@ const RoutineSet kPlainSet = {
     {predict_chroma_case<0>, predict_chroma_case<1>, predict_chroma_case<2>,
      predict_chroma_case<3>},
     yuy2_row_plain,
-    yuy2_row_plain,
-    yuy2_rows_done_plain,
 };
 
 std::atomic<const RoutineSet*> g_active{&kPlainSet};

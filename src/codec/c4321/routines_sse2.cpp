@@ -366,9 +366,7 @@ void predict_sse2(uint8_t* dst, int dst_stride, const uint8_t* src, int src_stri
     plain_routines().predict(dst, dst_stride, src, src_stride, size, half_x, half_y);
 }
 
-template <bool Stream>
-inline void yuy2_row_sized(const uint8_t* y, const uint8_t* u, const uint8_t* v, int pairs,
-                           uint8_t* out) {
+void yuy2_row_sse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, int pairs, uint8_t* out) {
     int i = 0;
     for (; i + 16 <= pairs; i += 16) {
         const __m128i us = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + i));
@@ -378,37 +376,13 @@ inline void yuy2_row_sized(const uint8_t* y, const uint8_t* u, const uint8_t* v,
         const __m128i uv_lo = _mm_unpacklo_epi8(us, vs);
         const __m128i uv_hi = _mm_unpackhi_epi8(us, vs);
         auto* o = reinterpret_cast<__m128i*>(out + 4 * i);
-        if constexpr (Stream) {
-            _mm_stream_si128(o, _mm_unpacklo_epi8(y0, uv_lo));
-            _mm_stream_si128(o + 1, _mm_unpackhi_epi8(y0, uv_lo));
-            _mm_stream_si128(o + 2, _mm_unpacklo_epi8(y1, uv_hi));
-            _mm_stream_si128(o + 3, _mm_unpackhi_epi8(y1, uv_hi));
-        } else {
-            _mm_storeu_si128(o, _mm_unpacklo_epi8(y0, uv_lo));
-            _mm_storeu_si128(o + 1, _mm_unpackhi_epi8(y0, uv_lo));
-            _mm_storeu_si128(o + 2, _mm_unpacklo_epi8(y1, uv_hi));
-            _mm_storeu_si128(o + 3, _mm_unpackhi_epi8(y1, uv_hi));
-        }
+        _mm_storeu_si128(o, _mm_unpacklo_epi8(y0, uv_lo));
+        _mm_storeu_si128(o + 1, _mm_unpackhi_epi8(y0, uv_lo));
+        _mm_storeu_si128(o + 2, _mm_unpacklo_epi8(y1, uv_hi));
+        _mm_storeu_si128(o + 3, _mm_unpackhi_epi8(y1, uv_hi));
     }
     if (i < pairs) plain_routines().yuy2_row(y + 2 * i, u + i, v + i, pairs - i, out + 4 * i);
 }
-
-void yuy2_row_sse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, int pairs, uint8_t* out) {
-    yuy2_row_sized<false>(y, u, v, pairs, out);
-}
-
-// Streaming stores need 16-byte aligned rows; other rows are written through the caches.
-void yuy2_row_stream_sse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, int pairs,
-                          uint8_t* out) {
-    if ((reinterpret_cast<uintptr_t>(out) & 15) != 0) {
-        yuy2_row_sized<false>(y, u, v, pairs, out);
-    } else {
-        yuy2_row_sized<true>(y, u, v, pairs, out);
-    }
-}
-
-// Orders the streaming stores before anything written later (the hand-over of the picture).
-void yuy2_rows_done_sse2() { _mm_sfence(); }
 
 const RoutineSet kSse2Set = {
     "sse2",
@@ -424,8 +398,6 @@ const RoutineSet kSse2Set = {
     {predict_chroma_case<0>, predict_chroma_case<1>, predict_chroma_case<2>,
      predict_chroma_case<3>},
     yuy2_row_sse2,
-    yuy2_row_stream_sse2,
-    yuy2_rows_done_sse2,
 };
 
 }  // namespace

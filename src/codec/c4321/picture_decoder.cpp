@@ -129,10 +129,34 @@ void PictureDecoder::decode_intra_macroblock(BitReader& reader, int mbx, int mby
     }
 }
 
+// Starts loading reference rows that the next macroblocks will most likely read: under the
+// current vector, 64 pixels to the right, a quarter of the luma rows (an eighth of the chroma
+// rows) per macroblock. Addresses are formed as integers: near the picture's end they may lie
+// past its planes, where a prefetch does nothing.
+void PictureDecoder::prefetch_reference(int mbx, int mby, MotionVector v) const {
+    const Plane& y = reference_->y;
+    const uintptr_t luma =
+        reinterpret_cast<uintptr_t>(y.origin) +
+        static_cast<uintptr_t>((mby * 16 + (v.y >> 1) + (mbx & 3) * 4) * y.stride + mbx * 16 +
+                               (v.x >> 1) + 64);
+    for (int i = 0; i < 4; ++i) {
+        __builtin_prefetch(
+            reinterpret_cast<const void*>(luma + static_cast<uintptr_t>(i * y.stride)));
+    }
+    const Plane& u = reference_->u;
+    const uintptr_t chroma = static_cast<uintptr_t>((mby * 8 + (v.y >> 2) + (mbx & 7)) * u.stride +
+                                                    mbx * 8 + (v.x >> 2) + 32);
+    __builtin_prefetch(
+        reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(u.origin) + chroma));
+    __builtin_prefetch(
+        reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(reference_->v.origin) + chroma));
+}
+
 void PictureDecoder::decode_not_coded(int mbx, int mby) {
     vectors_.set_all(mbx, mby, MotionVector{});
     intra_.current(mbx).intra = false;
     const MotionVector zero{};
+    prefetch_reference(mbx, mby, zero);
     predict_macroblock(routines_, *reference_, *current_, mbx, mby, &zero, false);
 }
 
@@ -184,6 +208,7 @@ void PictureDecoder::decode_inter_macroblock(BitReader& reader, int mbx, int mby
             vectors_.set_all(mbx, mby, v);
         }
     }
+    prefetch_reference(mbx, mby, vectors[0]);
     predict_macroblock(routines_, *reference_, *current_, mbx, mby, vectors, four);
     for (int b = 0; b < 6; ++b) {
         if (((cbp >> (5 - b)) & 1) != 0) read_residual(reader, block_place(*current_, mbx, mby, b));

@@ -58,6 +58,7 @@ private:
                                  bool in_inter);
     void decode_inter_macroblock(BitReader& reader, int mbx, int mby, int kind, int chroma_flags);
     void decode_not_coded(int mbx, int mby);
+    void prefetch_reference(int mbx, int mby, MotionVector v) const;
     int read_vector_component(BitReader& reader, int predicted);
     void read_residual(BitReader& reader, BlockPlace place);
     void finish_row(int mby, uint8_t* yuy2_output);

@@ -154,8 +154,8 @@ void BM_Decode4321(benchmark::State& state, const c4321::RoutineSet* set) {
 }
 
 // libavcodec's MPEG-4 decoder on one thread, giving planar pictures (Packing::none), or packed
-// YUY2 through libswscale or through the same SSE2 row writer codec 4321 uses.
-enum class Packing { none, swscale, sse2_rows };
+// YUY2 through libswscale or through the row writer codec 4321 uses (the process's set).
+enum class Packing { none, swscale, our_rows };
 
 void BM_DecodeMpeg4(benchmark::State& state, Packing packing) {
     Content& c = content(int(state.range(0)));
@@ -183,7 +183,7 @@ void BM_DecodeMpeg4(benchmark::State& state, Packing packing) {
                     uint8_t* planes[1] = {out.data()};
                     const int strides[1] = {c.width * 2};
                     sws_scale(sws, frame->data, frame->linesize, 0, c.height, planes, strides);
-                } else if (packing == Packing::sse2_rows) {
+                } else if (packing == Packing::our_rows) {
                     const c4321::RoutineSet& set = c4321::active_routines();
                     for (int y = 0; y < c.height; ++y) {
                         set.yuy2_row(frame->data[0] + y * frame->linesize[0],
@@ -231,6 +231,10 @@ BENCHMARK_CAPTURE(BM_Decode4321, sse2, c4321::sse2_routines())
     ->Arg(352)
     ->Arg(1280)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode4321, avx2, c4321::avx2_routines())
+    ->Arg(352)
+    ->Arg(1280)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_DecodeMpeg4, decode_only, Packing::none)
     ->Arg(352)
     ->Arg(1280)
@@ -239,14 +243,15 @@ BENCHMARK_CAPTURE(BM_DecodeMpeg4, with_swscale, Packing::swscale)
     ->Arg(352)
     ->Arg(1280)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_DecodeMpeg4, with_sse2_rows, Packing::sse2_rows)
+BENCHMARK_CAPTURE(BM_DecodeMpeg4, with_our_rows, Packing::our_rows)
     ->Arg(352)
     ->Arg(1280)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Encode4321)->Arg(352)->Unit(benchmark::kMillisecond);
 
 // Collects every result's CPU time per iteration so that ratios can be printed after the run
-// (run with --benchmark_repetitions=N to take the fastest of N).
+// (run with --benchmark_repetitions=N --benchmark_enable_random_interleaving=true to take the
+// fastest of N, the repetitions of all benchmarks mixed in time).
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -287,15 +292,20 @@ int main(int argc, char** argv) {
     }
     for (const char* size : {"352", "1280"}) {
         const std::string s = size;
-        print_ratio(reporter, "libavcodec mpeg4 decode / 4321 sse2 decode+YUY2 @" + s,
-                    "BM_DecodeMpeg4/decode_only/" + s, "BM_Decode4321/sse2/" + s);
-        print_ratio(reporter, "libavcodec mpeg4 decode+swscale YUY2 / 4321 sse2 @" + s,
-                    "BM_DecodeMpeg4/with_swscale/" + s, "BM_Decode4321/sse2/" + s);
-        print_ratio(reporter, "libavcodec mpeg4 decode+same SSE2 YUY2 rows / 4321 sse2 @" + s,
-                    "BM_DecodeMpeg4/with_sse2_rows/" + s, "BM_Decode4321/sse2/" + s);
-        print_ratio(reporter, "4321 plain / 4321 sse2 (speed-up) @" + s, "BM_Decode4321/plain/" + s,
-                    "BM_Decode4321/sse2/" + s);
+        for (const char* set_name : {"sse2", "avx2"}) {
+            const std::string set = set_name;
+            const std::string ours = "BM_Decode4321/" + set + "/" + s;
+            print_ratio(reporter, "libavcodec mpeg4 decode / 4321 " + set + " decode+YUY2 @" + s,
+                        "BM_DecodeMpeg4/decode_only/" + s, ours);
+            print_ratio(reporter, "libavcodec mpeg4 decode+swscale YUY2 / 4321 " + set + " @" + s,
+                        "BM_DecodeMpeg4/with_swscale/" + s, ours);
+            print_ratio(reporter, "libavcodec mpeg4 decode+same YUY2 rows / 4321 " + set + " @" + s,
+                        "BM_DecodeMpeg4/with_our_rows/" + s, ours);
+            print_ratio(reporter, "4321 plain / 4321 " + set + " (speed-up) @" + s,
+                        "BM_Decode4321/plain/" + s, ours);
+        }
     }
+    std::printf("(the set this processor gets: %s)\n", c4321::active_routines().name);
     benchmark::Shutdown();
     return 0;
 }

@@ -1,7 +1,7 @@
 // Profiling driver for the codec 4321 decoder, free of libavcodec so that it runs under
 // callgrind (instruction counts are stable where wall time is not):
 //   valgrind --tool=callgrind --toggle-collect='orvel::codec::c4321::PictureDecoder::decode(*'
-//            profile_c4321 [width 352|1280] [set plain|sse2|active] [passes]
+//            profile_c4321 [width 352|1280] [set plain|sse2|avx2|active] [passes]
 // It encodes the benchmark's content and decodes it `passes` times to packed YUY2.
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     const c4321::RoutineSet* set = &c4321::active_routines();
     if (std::strcmp(set_name, "plain") == 0) set = &c4321::plain_routines();
     if (std::strcmp(set_name, "sse2") == 0) set = c4321::sse2_routines();
+    if (std::strcmp(set_name, "avx2") == 0) set = c4321::avx2_routines();
     if (set == nullptr) {
         std::fprintf(stderr, "routine set %s not built\n", set_name);
         return 1;

@@ -14,6 +14,7 @@ namespace {
 std::vector<const RoutineSet*> accelerated_sets() {
     std::vector<const RoutineSet*> sets;
     if (sse2_routines() != nullptr) sets.push_back(sse2_routines());
+    if (avx2_routines() != nullptr) sets.push_back(avx2_routines());
     return sets;
 }
 

@@ -1,5 +1,6 @@
 #include "codec/c4321/picture_decoder.h"
 
+#include <bit>
 #include <cstring>
 
 #include "codec/c4321/coefficients.h"
@@ -210,8 +211,11 @@ void PictureDecoder::decode_inter_macroblock(BitReader& reader, int mbx, int mby
     }
     prefetch_reference(mbx, mby, vectors[0]);
     predict_macroblock(routines_, *reference_, *current_, mbx, mby, vectors, four);
-    for (int b = 0; b < 6; ++b) {
-        if (((cbp >> (5 - b)) & 1) != 0) read_residual(reader, block_place(*current_, mbx, mby, b));
+    // Coded blocks in order: block b is bit 5 - b, so the highest set bit comes first.
+    for (unsigned coded = static_cast<unsigned>(cbp); coded != 0;) {
+        const int bit = std::bit_width(coded) - 1;
+        coded &= ~(1u << bit);
+        read_residual(reader, block_place(*current_, mbx, mby, 5 - bit));
     }
 }
 

@@ -15,12 +15,6 @@ inline int16_t clamp_level(int v) {
 // Division by 8 rounded away from zero, as for the predicted DC.
 inline int dc_divide(int v) { return v > 0 ? (v + 4) / 8 : (v - 4) / 8; }
 
-inline int median3(int a, int b, int c) {
-    const int lo = a < b ? a : b;
-    const int hi = a < b ? b : a;
-    return c < lo ? lo : (c > hi ? hi : c);
-}
-
 const BlockRecord kAbsent{};
 
 }  // namespace
@@ -141,7 +135,7 @@ void VectorField::clear() {
     for (auto& v : vectors_) v = MotionVector{};
 }
 
-MotionVector VectorField::predict(int mbx, int mby, int block) const {
+MotionVector VectorField::predict_at_edge(int mbx, int mby, int block) const {
     struct Candidate {
         int dx, dy, block;
     };
@@ -151,24 +145,6 @@ MotionVector VectorField::predict(int mbx, int mby, int block) const {
         {{-1, 0, 3}, {0, 0, 0}, {0, 0, 1}},
         {{0, 0, 2}, {0, 0, 0}, {0, 0, 1}},
     };
-    const size_t here = (static_cast<size_t>(mby) * mb_columns_ + mbx) * 4;
-    if (mbx > 0 && mby > 0 && mbx + 1 < mb_columns_) {
-        // Inside the picture every candidate exists.
-        const size_t row = static_cast<size_t>(mb_columns_) * 4;
-        const size_t at[4][3] = {
-            {here - 4 + 1, here - row + 2, here - row + 4 + 2},
-            {here + 0, here - row + 3, here - row + 4 + 2},
-            {here - 4 + 3, here + 0, here + 1},
-            {here + 2, here + 0, here + 1},
-        };
-        const MotionVector& a = vectors_[at[block][0]];
-        const MotionVector& b = vectors_[at[block][1]];
-        const MotionVector& c = vectors_[at[block][2]];
-        MotionVector result;
-        result.x = static_cast<int8_t>(median3(a.x, b.x, c.x));
-        result.y = static_cast<int8_t>(median3(a.y, b.y, c.y));
-        return result;
-    }
     MotionVector found[3];
     bool valid[3];
     int valid_count = 0;

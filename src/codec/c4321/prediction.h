@@ -81,9 +81,37 @@ public:
     // Median prediction of luma block 0..3 of macroblock (mbx, mby) from the left, upper and
     // upper-right candidates; candidates outside the picture: one -> zero, two -> the third
     // alone, three -> zero vector.
-    MotionVector predict(int mbx, int mby, int block) const;
+    MotionVector predict(int mbx, int mby, int block) const {
+        if (mbx > 0 && mby > 0 && mbx + 1 < mb_columns_) return predict_inside(mbx, mby, block);
+        return predict_at_edge(mbx, mby, block);
+    }
 
 private:
+    static int median3(int a, int b, int c) {
+        const int lo = a < b ? a : b;
+        const int hi = a < b ? b : a;
+        return c < lo ? lo : (c > hi ? hi : c);
+    }
+    // Inside the picture every candidate exists.
+    MotionVector predict_inside(int mbx, int mby, int block) const {
+        const size_t here = (static_cast<size_t>(mby) * mb_columns_ + mbx) * 4;
+        const size_t row = static_cast<size_t>(mb_columns_) * 4;
+        const size_t at[4][3] = {
+            {here - 4 + 1, here - row + 2, here - row + 4 + 2},
+            {here + 0, here - row + 3, here - row + 4 + 2},
+            {here - 4 + 3, here + 0, here + 1},
+            {here + 2, here + 0, here + 1},
+        };
+        const MotionVector a = vectors_[at[block][0]];
+        const MotionVector b = vectors_[at[block][1]];
+        const MotionVector c = vectors_[at[block][2]];
+        MotionVector result;
+        result.x = static_cast<int8_t>(median3(a.x, b.x, c.x));
+        result.y = static_cast<int8_t>(median3(a.y, b.y, c.y));
+        return result;
+    }
+    MotionVector predict_at_edge(int mbx, int mby, int block) const;
+
     std::vector<MotionVector> vectors_;
     int mb_columns_ = 0;
     int mb_rows_ = 0;

@@ -13,13 +13,13 @@ namespace {
 constexpr uint8_t kBlackLuma = 0;
 constexpr uint8_t kBlackChroma = 128;
 
-// Reads a code from a value lookup indexed by the next `bits` bits. An undefined code takes
-// all `bits` bits and gives `fallback`.
-int read_value(BitReader& reader, const ValueLookup* lookup, int bits, int fallback,
-               bool& undefined) {
-    const ValueLookup& entry = lookup[reader.peek(bits)];
+// Reads a code from a value lookup indexed by the next Bits bits. An undefined code takes
+// all Bits bits and gives `fallback`.
+template <int Bits>
+inline int read_value(BitReader& reader, const ValueLookup* lookup, int fallback, bool& undefined) {
+    const ValueLookup& entry = lookup[reader.peek(Bits)];
     if (entry.length == 0) {
-        reader.skip(bits);
+        reader.skip(Bits);
         undefined = true;
         return fallback;
     }
@@ -33,7 +33,7 @@ int read_dc_differential(BitReader& reader, bool chroma) {
     const CodecTables& t = codec_tables();
     bool undefined = false;
     const int size =
-        read_value(reader, chroma ? t.dc_chroma.data() : t.dc_luma.data(), 12, 0, undefined);
+        read_value<12>(reader, chroma ? t.dc_chroma.data() : t.dc_luma.data(), 0, undefined);
     if (size == 0) return 0;
     const int raw = static_cast<int>(reader.read(size));
     const int value = (raw >> (size - 1)) != 0 ? raw : raw - (1 << size) + 1;
@@ -77,7 +77,7 @@ int PictureDecoder::decode(const uint8_t* data, size_t length, uint8_t* yuy2_out
                 continue;
             }
             bool undefined = false;
-            const int mcbpc = read_value(reader, tables_.mcbpc.data(), 6, 0, undefined);
+            const int mcbpc = read_value<6>(reader, tables_.mcbpc.data(), 0, undefined);
             const int kind = mcbpc >> 2;
             if (kind == 2) {
                 decode_intra_macroblock(reader, mbx, mby, mcbpc & 3, true);
@@ -105,7 +105,7 @@ void PictureDecoder::decode_intra_macroblock(BitReader& reader, int mbx, int mby
                                              bool in_inter) {
     const bool ac_prediction = reader.read_bit() != 0;
     bool undefined = false;
-    const int cbpy = read_value(reader, tables_.cbpy.data(), 6, 0, undefined);
+    const int cbpy = read_value<6>(reader, tables_.cbpy.data(), 0, undefined);
     damaged_ = damaged_ || undefined;
     const int cbp = (cbpy << 2) | chroma_flags;
     if (in_inter) vectors_.set_all(mbx, mby, MotionVector{});
@@ -169,7 +169,7 @@ int PictureDecoder::read_vector_component(BitReader& reader, int predicted) {
         return wrap_component(predicted + fast.value);
     }
     bool undefined = false;
-    int difference = read_value(reader, tables_.mvd.data(), 12, 0, undefined);
+    int difference = read_value<12>(reader, tables_.mvd.data(), 0, undefined);
     damaged_ = damaged_ || undefined;
     if (difference != 0 && reader.read_bit() != 0) difference = -difference;
     return wrap_component(predicted + difference);
@@ -193,7 +193,7 @@ void PictureDecoder::decode_inter_macroblock(BitReader& reader, int mbx, int mby
                                              int chroma_flags) {
     intra_.current(mbx).intra = false;
     bool undefined = false;
-    const int cbpy = 15 - read_value(reader, tables_.cbpy.data(), 6, 15, undefined);
+    const int cbpy = 15 - read_value<6>(reader, tables_.cbpy.data(), 15, undefined);
     damaged_ = damaged_ || undefined;
     const int cbp = (cbpy << 2) | chroma_flags;
     MotionVector vectors[4];

@@ -3,6 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "codec/c4321/tables.h"
 
 namespace orvel::codec::c4321 {
@@ -95,28 +99,41 @@ bool reconstruct_intra_levels(int16_t* block, const IntraPrediction& prediction,
                               BlockRecord& record) {
     const int dc_level = prediction.dc_level + block[0];
     block[0] = clamp_level(dc_level * 8);
-    if (ac_prediction && prediction.source != nullptr) {
-        if (prediction.direction == PredictFrom::upper) {
-            for (int i = 1; i < 8; ++i)
-                block[i] = clamp_level(block[i] + prediction.source->row[i]);
-        } else {
-            for (int i = 1; i < 8; ++i)
-                block[i * 8] = clamp_level(block[i * 8] + prediction.source->column[i]);
-        }
+    const BlockRecord* source = ac_prediction ? prediction.source : nullptr;
+    if (source != nullptr && prediction.direction == PredictFrom::left) {
+        for (int i = 1; i < 8; ++i) block[i * 8] = clamp_level(block[i * 8] + source->column[i]);
     }
     record.dc = block[0];
+    for (int i = 1; i < 8; ++i) record.column[i] = block[i * 8];
+#if defined(__SSE2__)
+    // The first row eight levels at a time. A record's row[0] is always zero, so adding a whole
+    // row leaves the DC as it is; the stored row gets a zero in place of the DC.
+    const __m128i not_dc = _mm_setr_epi16(0, -1, -1, -1, -1, -1, -1, -1);
+    __m128i first = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
+    if (source != nullptr && prediction.direction == PredictFrom::upper) {
+        const __m128i sum =
+            _mm_add_epi16(first, _mm_loadu_si128(reinterpret_cast<const __m128i*>(source->row)));
+        first = _mm_max_epi16(_mm_min_epi16(sum, _mm_set1_epi16(2047)), _mm_set1_epi16(-2048));
+        _mm_store_si128(reinterpret_cast<__m128i*>(block), first);
+    }
+    const __m128i first_ac = _mm_and_si128(first, not_dc);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(record.row), first_ac);
+    __m128i any = first_ac;
+    for (int r = 1; r < 8; ++r)
+        any = _mm_or_si128(any, _mm_load_si128(reinterpret_cast<const __m128i*>(block + 8 * r)));
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(any, _mm_setzero_si128())) != 0xFFFF;
+#else
+    if (source != nullptr && prediction.direction == PredictFrom::upper) {
+        for (int i = 1; i < 8; ++i) block[i] = clamp_level(block[i] + source->row[i]);
+    }
+    int any_ac = 0;
     for (int i = 1; i < 8; ++i) {
         record.row[i] = block[i];
-        record.column[i] = block[i * 8];
+        any_ac |= block[i];
     }
-    // Any AC level: the first three one by one, the rest four at a time.
-    uint64_t any_ac = static_cast<uint16_t>(block[1] | block[2] | block[3]);
-    for (int i = 4; i < 64; i += 4) {
-        uint64_t four;
-        std::memcpy(&four, block + i, sizeof four);
-        any_ac |= four;
-    }
+    for (int i = 8; i < 64; ++i) any_ac |= block[i];
     return any_ac != 0;
+#endif
 }
 
 const uint8_t* intra_scan(const IntraPrediction& prediction, bool ac_prediction) {

@@ -14,7 +14,7 @@ namespace orvel::codec::c4321 {
 // clamped) and the quantised levels of its first row and first column (index 1..7).
 struct BlockRecord {
     int16_t dc = 1024;
-    int16_t row[8] = {};
+    int16_t row[8] = {};  // row[0] and column[0] stay zero
     int16_t column[8] = {};
 };
 
@@ -53,7 +53,7 @@ private:
 // differential plus nothing else on entry and the reconstructed DC (level x 8, clamped to
 // -2048..2047) on return; with AC prediction the neighbour's first row or column is added.
 // Levels are clamped to -2048..2047. Stores the block's record. Returns true when any AC
-// level is non-zero.
+// level is non-zero. The block must be 16-byte aligned.
 bool reconstruct_intra_levels(int16_t* block, const IntraPrediction& prediction, bool ac_prediction,
                               BlockRecord& record);
 

@@ -17,31 +17,40 @@ namespace {
 // Packed Y0 U Y1 V is the byte interleave of the luma row with the byte interleave of the
 // chroma rows (U0 V0 U1 V1 ...). AVX2 interleaves within 128-bit lanes, so the chroma bytes
 // are first ordered so that each lane's interleave yields consecutive output.
+ORVEL_AVX2 inline void yuy2_32_pairs(const uint8_t* y, const uint8_t* u, const uint8_t* v,
+                                     uint8_t* out) {
+    // [U0-7, U16-23 | U8-15, U24-31] and the same for V.
+    const __m256i us =
+        _mm256_permute4x64_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(u)), 0xD8);
+    const __m256i vs =
+        _mm256_permute4x64_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v)), 0xD8);
+    const __m256i uv_first = _mm256_unpacklo_epi8(us, vs);   // chroma bytes 0-15 | 16-31
+    const __m256i uv_second = _mm256_unpackhi_epi8(us, vs);  // chroma bytes 32-47 | 48-63
+    const __m256i y_first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y));
+    const __m256i y_second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y + 32));
+    const __m256i a_lo = _mm256_unpacklo_epi8(y_first, uv_first);    // out 0-15 | 32-47
+    const __m256i a_hi = _mm256_unpackhi_epi8(y_first, uv_first);    // out 16-31 | 48-63
+    const __m256i b_lo = _mm256_unpacklo_epi8(y_second, uv_second);  // out 64-79 | 96-111
+    const __m256i b_hi = _mm256_unpackhi_epi8(y_second, uv_second);  // out 80-95 | 112-127
+    auto* o = reinterpret_cast<__m256i*>(out);
+    _mm256_storeu_si256(o, _mm256_permute2x128_si256(a_lo, a_hi, 0x20));
+    _mm256_storeu_si256(o + 1, _mm256_permute2x128_si256(a_lo, a_hi, 0x31));
+    _mm256_storeu_si256(o + 2, _mm256_permute2x128_si256(b_lo, b_hi, 0x20));
+    _mm256_storeu_si256(o + 3, _mm256_permute2x128_si256(b_lo, b_hi, 0x31));
+}
+
 ORVEL_AVX2 void yuy2_row_avx2(const uint8_t* y, const uint8_t* u, const uint8_t* v, int pairs,
                               uint8_t* out) {
-    int i = 0;
-    for (; i + 32 <= pairs; i += 32) {
-        // [U0-7, U16-23 | U8-15, U24-31] and the same for V.
-        const __m256i us = _mm256_permute4x64_epi64(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(u + i)), 0xD8);
-        const __m256i vs = _mm256_permute4x64_epi64(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + i)), 0xD8);
-        const __m256i uv_first = _mm256_unpacklo_epi8(us, vs);   // chroma bytes 0-15 | 16-31
-        const __m256i uv_second = _mm256_unpackhi_epi8(us, vs);  // chroma bytes 32-47 | 48-63
-        const __m256i y_first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y + 2 * i));
-        const __m256i y_second =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y + 2 * i + 32));
-        const __m256i a_lo = _mm256_unpacklo_epi8(y_first, uv_first);   // out 0-15 | 32-47
-        const __m256i a_hi = _mm256_unpackhi_epi8(y_first, uv_first);   // out 16-31 | 48-63
-        const __m256i b_lo = _mm256_unpacklo_epi8(y_second, uv_second);  // out 64-79 | 96-111
-        const __m256i b_hi = _mm256_unpackhi_epi8(y_second, uv_second);  // out 80-95 | 112-127
-        auto* o = reinterpret_cast<__m256i*>(out + 4 * i);
-        _mm256_storeu_si256(o, _mm256_permute2x128_si256(a_lo, a_hi, 0x20));
-        _mm256_storeu_si256(o + 1, _mm256_permute2x128_si256(a_lo, a_hi, 0x31));
-        _mm256_storeu_si256(o + 2, _mm256_permute2x128_si256(b_lo, b_hi, 0x20));
-        _mm256_storeu_si256(o + 3, _mm256_permute2x128_si256(b_lo, b_hi, 0x31));
+    if (pairs < 32) {
+        plain_routines().yuy2_row(y, u, v, pairs, out);
+        return;
     }
-    if (i < pairs) sse2_routines()->yuy2_row(y + 2 * i, u + i, v + i, pairs - i, out + 4 * i);
+    for (int i = 0; i + 32 <= pairs; i += 32) yuy2_32_pairs(y + 2 * i, u + i, v + i, out + 4 * i);
+    // A partial last block: the last 32 pairs again, rewriting some bytes with the same values.
+    if (pairs % 32 != 0) {
+        const int i = pairs - 32;
+        yuy2_32_pairs(y + 2 * i, u + i, v + i, out + 4 * i);
+    }
 }
 
 // sign(c) * (q * (2|c| + 1) - 1) clamped to -2048..2047; zero stays zero. As in the SSE2 set,

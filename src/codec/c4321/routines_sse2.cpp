@@ -366,22 +366,31 @@ void predict_sse2(uint8_t* dst, int dst_stride, const uint8_t* src, int src_stri
     plain_routines().predict(dst, dst_stride, src, src_stride, size, half_x, half_y);
 }
 
+inline void yuy2_16_pairs(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* out) {
+    const __m128i us = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u));
+    const __m128i vs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v));
+    const __m128i y0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y));
+    const __m128i y1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + 16));
+    const __m128i uv_lo = _mm_unpacklo_epi8(us, vs);
+    const __m128i uv_hi = _mm_unpackhi_epi8(us, vs);
+    auto* o = reinterpret_cast<__m128i*>(out);
+    _mm_storeu_si128(o, _mm_unpacklo_epi8(y0, uv_lo));
+    _mm_storeu_si128(o + 1, _mm_unpackhi_epi8(y0, uv_lo));
+    _mm_storeu_si128(o + 2, _mm_unpacklo_epi8(y1, uv_hi));
+    _mm_storeu_si128(o + 3, _mm_unpackhi_epi8(y1, uv_hi));
+}
+
 void yuy2_row_sse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, int pairs, uint8_t* out) {
-    int i = 0;
-    for (; i + 16 <= pairs; i += 16) {
-        const __m128i us = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + i));
-        const __m128i vs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + i));
-        const __m128i y0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + 2 * i));
-        const __m128i y1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + 2 * i + 16));
-        const __m128i uv_lo = _mm_unpacklo_epi8(us, vs);
-        const __m128i uv_hi = _mm_unpackhi_epi8(us, vs);
-        auto* o = reinterpret_cast<__m128i*>(out + 4 * i);
-        _mm_storeu_si128(o, _mm_unpacklo_epi8(y0, uv_lo));
-        _mm_storeu_si128(o + 1, _mm_unpackhi_epi8(y0, uv_lo));
-        _mm_storeu_si128(o + 2, _mm_unpacklo_epi8(y1, uv_hi));
-        _mm_storeu_si128(o + 3, _mm_unpackhi_epi8(y1, uv_hi));
+    if (pairs < 16) {
+        plain_routines().yuy2_row(y, u, v, pairs, out);
+        return;
     }
-    if (i < pairs) plain_routines().yuy2_row(y + 2 * i, u + i, v + i, pairs - i, out + 4 * i);
+    for (int i = 0; i + 16 <= pairs; i += 16) yuy2_16_pairs(y + 2 * i, u + i, v + i, out + 4 * i);
+    // A partial last block: the last 16 pairs again, rewriting some bytes with the same values.
+    if (pairs % 16 != 0) {
+        const int i = pairs - 16;
+        yuy2_16_pairs(y + 2 * i, u + i, v + i, out + 4 * i);
+    }
 }
 
 const RoutineSet kSse2Set = {

@@ -4,6 +4,7 @@
 // with their median prediction. Both sides run exactly this code, so their pictures agree.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "codec/c4321/tables.h"
@@ -76,7 +77,12 @@ public:
         return vectors_[(static_cast<size_t>(mby) * mb_columns_ + mbx) * 4 + block];
     }
     void set_all(int mbx, int mby, MotionVector v) {
-        for (int b = 0; b < 4; ++b) at(mbx, mby, b) = v;
+        // One 8-byte store of the vector four times.
+        static_assert(sizeof(MotionVector) == 2);
+        uint16_t one;
+        std::memcpy(&one, &v, sizeof one);
+        const uint64_t four = one * 0x0001000100010001ull;
+        std::memcpy(static_cast<void*>(&at(mbx, mby, 0)), &four, sizeof four);
     }
     // Median prediction of luma block 0..3 of macroblock (mbx, mby) from the left, upper and
     // upper-right candidates; candidates outside the picture: one -> zero, two -> the third

@@ -10,7 +10,10 @@
 #include "codec/c4321/codec4321_decoder.h"
 #include "codec/c4321/coefficients.h"
 #include "codec/c4321/encoder.h"
+#include "codec/c4321/picture.h"
 #include "codec/c4321/picture_decoder.h"
+#include "codec/c4321/prediction.h"
+#include "codec/c4321/routines.h"
 #include "codec/c4321/tables.h"
 #include "synthetic.h"
 
@@ -156,6 +159,101 @@ TEST(InterPicture, EveryVectorDifferenceDecodes) {
         EXPECT_FALSE(decoder.last_picture_damaged()) << d;
         EXPECT_EQ(decoder.vectors().at(0, 0, 0).x, wrap_component(d)) << d;
         EXPECT_EQ(decoder.vectors().at(0, 0, 0).y, wrap_component(-d)) << d;
+    }
+}
+
+// A pixel of the reference with its outermost pixels repeated beyond every edge.
+int edge_pixel(const Plane& plane, int x, int y) {
+    x = x < 0 ? 0 : (x >= plane.width ? plane.width - 1 : x);
+    y = y < 0 ? 0 : (y >= plane.height ? plane.height - 1 : y);
+    return plane.row(y)[x];
+}
+
+// Half-pixel prediction of one pixel at (x, y) + vector (half pixels), from the definition.
+int predicted_pixel(const Plane& ref, int x, int y, int vx, int vy) {
+    const int ix = x + (vx >> 1);
+    const int iy = y + (vy >> 1);
+    const int a = edge_pixel(ref, ix, iy);
+    const int b = edge_pixel(ref, ix + 1, iy);
+    const int c = edge_pixel(ref, ix, iy + 1);
+    const int d = edge_pixel(ref, ix + 1, iy + 1);
+    if ((vx & 1) != 0 && (vy & 1) != 0) return (a + b + c + d + 2) >> 2;
+    if ((vx & 1) != 0) return (a + b + 1) >> 1;
+    if ((vy & 1) != 0) return (a + c + 1) >> 1;
+    return a;
+}
+
+TEST(InterPicture, VectorsReachingFarthestPastTheEdgesSeeRepeatedEdgePixels) {
+    // Every macroblock of a 3 x 3 picture points as far outside as vectors go (and to half
+    // pixels there), so each edge and corner is read at its greatest distance.
+    const int size = 48;
+    Encoder encoder(size, size);
+    for (const RoutineSet* set : {&plain_routines(), sse2_routines(), avx2_routines()}) {
+        if (set == nullptr) continue;
+        PictureDecoder decoder(size, size, *set);
+        const auto intra = textured_intra(size, size, encoder);
+        ASSERT_GT(decoder.decode(intra.data(), intra.size()), 0);
+        Picture reference;
+        ASSERT_TRUE(reference.allocate(size, size));
+        const Plane* from[3] = {&decoder.picture().y, &decoder.picture().u, &decoder.picture().v};
+        const Plane* to[3] = {&reference.y, &reference.u, &reference.v};
+        for (int p = 0; p < 3; ++p) {
+            for (int y = 0; y < to[p]->height; ++y)
+                std::memcpy(to[p]->row(y), from[p]->row(y), to[p]->width);
+        }
+        const int components[3] = {-32, 31, -31};
+        VectorField predictor;
+        predictor.reset(3, 3);
+        std::vector<uint8_t> bytes;
+        BitWriter w(bytes);
+        w.put(0b100, 3);
+        MotionVector chosen[3][3];
+        for (int mby = 0; mby < 3; ++mby) {
+            for (int mbx = 0; mbx < 3; ++mbx) {
+                MotionVector v;
+                v.x = static_cast<int8_t>(mbx == 1 ? components[2] : components[mbx / 2]);
+                v.y = static_cast<int8_t>(mby == 1 ? 31 : components[mby / 2]);
+                const MotionVector p = predictor.predict(mbx, mby, 0);
+                int dx = v.x - p.x;
+                int dy = v.y - p.y;
+                dx = dx > 32 ? dx - 64 : (dx < -32 ? dx + 64 : dx);
+                dy = dy > 32 ? dy - 64 : (dy < -32 ? dy + 64 : dy);
+                put_vector_macroblock(w, dx, dy);
+                predictor.set_all(mbx, mby, v);
+                chosen[mby][mbx] = v;
+            }
+        }
+        w.flush();
+        ASSERT_GT(decoder.decode(bytes.data(), bytes.size()), 0);
+        ASSERT_FALSE(decoder.last_picture_damaged());
+        const Picture& out = decoder.picture();
+        for (int mby = 0; mby < 3; ++mby) {
+            for (int mbx = 0; mbx < 3; ++mbx) {
+                const MotionVector v = chosen[mby][mbx];
+                ASSERT_EQ(decoder.vectors().at(mbx, mby, 0).x, v.x);
+                ASSERT_EQ(decoder.vectors().at(mbx, mby, 0).y, v.y);
+                for (int y = 0; y < 16; ++y) {
+                    for (int x = 0; x < 16; ++x) {
+                        const int px = mbx * 16 + x;
+                        const int py = mby * 16 + y;
+                        ASSERT_EQ(out.y.row(py)[px], predicted_pixel(reference.y, px, py, v.x, v.y))
+                            << set->name << " luma " << px << "," << py;
+                    }
+                }
+                const int cx = chroma_from_one(v.x);
+                const int cy = chroma_from_one(v.y);
+                for (int y = 0; y < 8; ++y) {
+                    for (int x = 0; x < 8; ++x) {
+                        const int px = mbx * 8 + x;
+                        const int py = mby * 8 + y;
+                        ASSERT_EQ(out.u.row(py)[px], predicted_pixel(reference.u, px, py, cx, cy))
+                            << set->name << " Cb " << px << "," << py;
+                        ASSERT_EQ(out.v.row(py)[px], predicted_pixel(reference.v, px, py, cx, cy))
+                            << set->name << " Cr " << px << "," << py;
+                    }
+                }
+            }
+        }
     }
 }
 

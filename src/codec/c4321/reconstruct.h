@@ -29,7 +29,6 @@ inline BlockPlace block_place(const Picture& picture, int mbx, int mby, int bloc
 // Predicts the whole macroblock (luma and both chroma blocks) from the reference: with one
 // vector (vectors[0]) or with four (vectors[0..3], luma blocks in raster order; chroma from
 // their sum). A zero vector copies the co-located macroblock (not-coded macroblocks).
-// (Inline: it runs for nearly every macroblock of an inter picture.)
 inline void predict_macroblock(const RoutineSet& routines, const Picture& reference,
                                const Picture& current, int mbx, int mby,
                                const MotionVector* vectors, bool four_vectors) {

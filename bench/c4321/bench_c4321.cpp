@@ -21,49 +21,17 @@ extern "C" {
 #include "codec/c4321/picture_decoder.h"
 #include "codec/c4321/routines.h"
 #include "codec/cpu_features.h"
+#include "content.h"
 
 namespace c4321 = orvel::codec::c4321;
 
 namespace {
 
-constexpr int kFrames = 50;
-constexpr int kIntraPeriod = 25;
-constexpr int kQuantiserCode = 1;
-
-struct Yuv {
-    int width, height;
-    std::vector<uint8_t> y, u, v;
-};
-
-// Camera-like content: a textured background panning, moving shapes, sensor noise.
-std::vector<Yuv> make_content(int width, int height) {
-    std::vector<Yuv> frames;
-    std::mt19937 rng(99);
-    std::normal_distribution<double> noise(0.0, 2.0);
-    for (int i = 0; i < kFrames; ++i) {
-        Yuv f{width, height, std::vector<uint8_t>(size_t(width) * height), std::vector<uint8_t>(size_t(width / 2) * (height / 2)),
-              std::vector<uint8_t>(size_t(width / 2) * (height / 2))};
-        const double cx = width * (0.3 + 0.4 * std::sin(i * 0.08));
-        const double cy = height * (0.5 + 0.2 * std::cos(i * 0.05));
-        const double r = height * 0.12;
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                double value = 100 + 45 * std::sin((x + i) * 0.07) * std::cos(y * 0.05) + 0.1 * y;
-                if ((x - cx) * (x - cx) + (y - cy) * (y - cy) < r * r) value = 210;
-                value += noise(rng);
-                f.y[size_t(y) * width + x] = uint8_t(std::clamp(value, 0.0, 255.0));
-            }
-        }
-        for (int y = 0; y < height / 2; ++y) {
-            for (int x = 0; x < width / 2; ++x) {
-                f.u[size_t(y) * (width / 2) + x] = uint8_t(128 + 20 * std::sin((x * 2 + i) * 0.03));
-                f.v[size_t(y) * (width / 2) + x] = uint8_t(128 + 15 * std::cos(y * 0.05));
-            }
-        }
-        frames.push_back(std::move(f));
-    }
-    return frames;
-}
+using c4321_bench::kFrames;
+using c4321_bench::kIntraPeriod;
+using c4321_bench::kQuantiserCode;
+using c4321_bench::make_content;
+using c4321_bench::Yuv;
 
 struct Content {
     int width = 0, height = 0;
@@ -105,10 +73,14 @@ size_t encode_mpeg4_fixed(Content& c, int quantiser, int frames, bool keep) {
     for (int i = 0; i < frames; ++i) {
         av_frame_make_writable(frame);
         const Yuv& f = c.frames[size_t(i)];
-        for (int y = 0; y < c.height; ++y) std::copy_n(&f.y[size_t(y) * c.width], c.width, frame->data[0] + y * frame->linesize[0]);
+        for (int y = 0; y < c.height; ++y)
+            std::copy_n(&f.y[size_t(y) * c.width], c.width,
+                        frame->data[0] + y * frame->linesize[0]);
         for (int y = 0; y < c.height / 2; ++y) {
-            std::copy_n(&f.u[size_t(y) * (c.width / 2)], c.width / 2, frame->data[1] + y * frame->linesize[1]);
-            std::copy_n(&f.v[size_t(y) * (c.width / 2)], c.width / 2, frame->data[2] + y * frame->linesize[2]);
+            std::copy_n(&f.u[size_t(y) * (c.width / 2)], c.width / 2,
+                        frame->data[1] + y * frame->linesize[1]);
+            std::copy_n(&f.v[size_t(y) * (c.width / 2)], c.width / 2,
+                        frame->data[2] + y * frame->linesize[2]);
         }
         frame->pts = i;
         frame->quality = ctx->global_quality;
@@ -149,8 +121,10 @@ Content& content(int width) {
     c4321::Encoder encoder(c.width, c.height);
     for (int i = 0; i < kFrames; ++i) {
         const Yuv& f = c.frames[size_t(i)];
-        const auto type = i % kIntraPeriod == 0 ? c4321::PictureType::intra : c4321::PictureType::inter;
-        c.ours.push_back(encoder.encode_planar(f.y.data(), c.width, f.u.data(), f.v.data(), c.width / 2, type, kQuantiserCode));
+        const auto type =
+            i % kIntraPeriod == 0 ? c4321::PictureType::intra : c4321::PictureType::inter;
+        c.ours.push_back(encoder.encode_planar(f.y.data(), c.width, f.u.data(), f.v.data(),
+                                               c.width / 2, type, kQuantiserCode));
         c.our_bytes += c.ours.back().size();
     }
     encode_mpeg4(c);
@@ -180,8 +154,8 @@ void BM_Decode4321(benchmark::State& state, const c4321::RoutineSet* set) {
 }
 
 // libavcodec's MPEG-4 decoder on one thread, giving planar pictures (Packing::none), or packed
-// YUY2 through libswscale or through the same SSE2 row writer codec 4321 uses.
-enum class Packing { none, swscale, sse2_rows };
+// YUY2 through libswscale or through the row writer codec 4321 uses (the process's set).
+enum class Packing { none, swscale, our_rows };
 
 void BM_DecodeMpeg4(benchmark::State& state, Packing packing) {
     Content& c = content(int(state.range(0)));
@@ -196,8 +170,8 @@ void BM_DecodeMpeg4(benchmark::State& state, Packing packing) {
         padded.push_back(p);
         padded.back().resize(p.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
     }
-    SwsContext* sws = sws_getContext(c.width, c.height, AV_PIX_FMT_YUV420P, c.width, c.height, AV_PIX_FMT_YUYV422,
-                                     SWS_POINT, nullptr, nullptr, nullptr);
+    SwsContext* sws = sws_getContext(c.width, c.height, AV_PIX_FMT_YUV420P, c.width, c.height,
+                                     AV_PIX_FMT_YUYV422, SWS_POINT, nullptr, nullptr, nullptr);
     std::vector<uint8_t> out(size_t(c.width) * c.height * 2);
     for (auto _ : state) {
         for (size_t i = 0; i < padded.size(); ++i) {
@@ -209,10 +183,11 @@ void BM_DecodeMpeg4(benchmark::State& state, Packing packing) {
                     uint8_t* planes[1] = {out.data()};
                     const int strides[1] = {c.width * 2};
                     sws_scale(sws, frame->data, frame->linesize, 0, c.height, planes, strides);
-                } else if (packing == Packing::sse2_rows) {
+                } else if (packing == Packing::our_rows) {
                     const c4321::RoutineSet& set = c4321::active_routines();
                     for (int y = 0; y < c.height; ++y) {
-                        set.yuy2_row(frame->data[0] + y * frame->linesize[0], frame->data[1] + (y / 2) * frame->linesize[1],
+                        set.yuy2_row(frame->data[0] + y * frame->linesize[0],
+                                     frame->data[1] + (y / 2) * frame->linesize[1],
                                      frame->data[2] + (y / 2) * frame->linesize[2], c.width / 2,
                                      out.data() + size_t(y) * c.width * 2);
                     }
@@ -235,9 +210,12 @@ void BM_Encode4321(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = 0; i < kFrames; ++i) {
             const Yuv& f = c.frames[size_t(i)];
-            const auto type = i % kIntraPeriod == 0 ? c4321::PictureType::intra : c4321::PictureType::inter;
-            benchmark::DoNotOptimize(
-                encoder.encode_planar(f.y.data(), c.width, f.u.data(), f.v.data(), c.width / 2, type, kQuantiserCode).data());
+            const auto type =
+                i % kIntraPeriod == 0 ? c4321::PictureType::intra : c4321::PictureType::inter;
+            benchmark::DoNotOptimize(encoder
+                                         .encode_planar(f.y.data(), c.width, f.u.data(), f.v.data(),
+                                                        c.width / 2, type, kQuantiserCode)
+                                         .data());
         }
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * kFrames);
@@ -245,15 +223,35 @@ void BM_Encode4321(benchmark::State& state) {
         benchmark::Counter(double(kFrames) / 25.0, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-BENCHMARK_CAPTURE(BM_Decode4321, plain, &c4321::plain_routines())->Arg(352)->Arg(1280)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode4321, sse2, c4321::sse2_routines())->Arg(352)->Arg(1280)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_DecodeMpeg4, decode_only, Packing::none)->Arg(352)->Arg(1280)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_DecodeMpeg4, with_swscale, Packing::swscale)->Arg(352)->Arg(1280)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_DecodeMpeg4, with_sse2_rows, Packing::sse2_rows)->Arg(352)->Arg(1280)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode4321, plain, &c4321::plain_routines())
+    ->Arg(352)
+    ->Arg(1280)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode4321, sse2, c4321::sse2_routines())
+    ->Arg(352)
+    ->Arg(1280)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode4321, avx2, c4321::avx2_routines())
+    ->Arg(352)
+    ->Arg(1280)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DecodeMpeg4, decode_only, Packing::none)
+    ->Arg(352)
+    ->Arg(1280)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DecodeMpeg4, with_swscale, Packing::swscale)
+    ->Arg(352)
+    ->Arg(1280)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DecodeMpeg4, with_our_rows, Packing::our_rows)
+    ->Arg(352)
+    ->Arg(1280)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Encode4321)->Arg(352)->Unit(benchmark::kMillisecond);
 
 // Collects every result's CPU time per iteration so that ratios can be printed after the run
-// (run with --benchmark_repetitions=N to take the fastest of N).
+// (run with --benchmark_repetitions=N --benchmark_enable_random_interleaving=true to take the
+// fastest of N, the repetitions of all benchmarks mixed in time).
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -294,15 +292,20 @@ int main(int argc, char** argv) {
     }
     for (const char* size : {"352", "1280"}) {
         const std::string s = size;
-        print_ratio(reporter, "libavcodec mpeg4 decode / 4321 sse2 decode+YUY2 @" + s,
-                    "BM_DecodeMpeg4/decode_only/" + s, "BM_Decode4321/sse2/" + s);
-        print_ratio(reporter, "libavcodec mpeg4 decode+swscale YUY2 / 4321 sse2 @" + s,
-                    "BM_DecodeMpeg4/with_swscale/" + s, "BM_Decode4321/sse2/" + s);
-        print_ratio(reporter, "libavcodec mpeg4 decode+same SSE2 YUY2 rows / 4321 sse2 @" + s,
-                    "BM_DecodeMpeg4/with_sse2_rows/" + s, "BM_Decode4321/sse2/" + s);
-        print_ratio(reporter, "4321 plain / 4321 sse2 (speed-up) @" + s, "BM_Decode4321/plain/" + s,
-                    "BM_Decode4321/sse2/" + s);
+        for (const char* set_name : {"sse2", "avx2"}) {
+            const std::string set = set_name;
+            const std::string ours = "BM_Decode4321/" + set + "/" + s;
+            print_ratio(reporter, "libavcodec mpeg4 decode / 4321 " + set + " decode+YUY2 @" + s,
+                        "BM_DecodeMpeg4/decode_only/" + s, ours);
+            print_ratio(reporter, "libavcodec mpeg4 decode+swscale YUY2 / 4321 " + set + " @" + s,
+                        "BM_DecodeMpeg4/with_swscale/" + s, ours);
+            print_ratio(reporter, "libavcodec mpeg4 decode+same YUY2 rows / 4321 " + set + " @" + s,
+                        "BM_DecodeMpeg4/with_our_rows/" + s, ours);
+            print_ratio(reporter, "4321 plain / 4321 " + set + " (speed-up) @" + s,
+                        "BM_Decode4321/plain/" + s, ours);
+        }
     }
+    std::printf("(the set this processor gets: %s)\n", c4321::active_routines().name);
     benchmark::Shutdown();
     return 0;
 }

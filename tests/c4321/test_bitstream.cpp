@@ -10,7 +10,10 @@
 #include "codec/c4321/codec4321_decoder.h"
 #include "codec/c4321/coefficients.h"
 #include "codec/c4321/encoder.h"
+#include "codec/c4321/picture.h"
 #include "codec/c4321/picture_decoder.h"
+#include "codec/c4321/prediction.h"
+#include "codec/c4321/routines.h"
 #include "codec/c4321/tables.h"
 #include "synthetic.h"
 
@@ -64,7 +67,7 @@ TEST(PictureHeader, FirstThreeBitsGivePictureKindAndQuantiser) {
 }
 
 TEST(Dequantisation, InterLevelThreeAtQuantiserFourIs27AndResultsClamp) {
-    for (const RoutineSet* set : {&plain_routines(), sse2_routines()}) {
+    for (const RoutineSet* set : {&plain_routines(), sse2_routines(), avx2_routines()}) {
         if (set == nullptr) continue;
         alignas(16) int16_t block[64] = {};
         block[0] = 3;
@@ -143,10 +146,123 @@ TEST(InterPicture, VectorComponentTakenTo32WrapsToMinus32) {
     EXPECT_EQ(v.at(2, 0, 3).y, 31);
 }
 
+TEST(InterPicture, EveryVectorDifferenceDecodes) {
+    // Short differences are read with their sign in one look, long ones from the full table.
+    for (int d = -32; d <= 32; ++d) {
+        PictureDecoder decoder(16, 16, active_routines());
+        std::vector<uint8_t> bytes;
+        BitWriter w(bytes);
+        w.put(0b100, 3);
+        put_vector_macroblock(w, d, -d);
+        w.flush();
+        ASSERT_GT(decoder.decode(bytes.data(), bytes.size()), 0);
+        EXPECT_FALSE(decoder.last_picture_damaged()) << d;
+        EXPECT_EQ(decoder.vectors().at(0, 0, 0).x, wrap_component(d)) << d;
+        EXPECT_EQ(decoder.vectors().at(0, 0, 0).y, wrap_component(-d)) << d;
+    }
+}
+
+// A pixel of the reference with its outermost pixels repeated beyond every edge.
+int edge_pixel(const Plane& plane, int x, int y) {
+    x = x < 0 ? 0 : (x >= plane.width ? plane.width - 1 : x);
+    y = y < 0 ? 0 : (y >= plane.height ? plane.height - 1 : y);
+    return plane.row(y)[x];
+}
+
+// Half-pixel prediction of one pixel at (x, y) + vector (half pixels), from the definition.
+int predicted_pixel(const Plane& ref, int x, int y, int vx, int vy) {
+    const int ix = x + (vx >> 1);
+    const int iy = y + (vy >> 1);
+    const int a = edge_pixel(ref, ix, iy);
+    const int b = edge_pixel(ref, ix + 1, iy);
+    const int c = edge_pixel(ref, ix, iy + 1);
+    const int d = edge_pixel(ref, ix + 1, iy + 1);
+    if ((vx & 1) != 0 && (vy & 1) != 0) return (a + b + c + d + 2) >> 2;
+    if ((vx & 1) != 0) return (a + b + 1) >> 1;
+    if ((vy & 1) != 0) return (a + c + 1) >> 1;
+    return a;
+}
+
+TEST(InterPicture, VectorsReachingFarthestPastTheEdgesSeeRepeatedEdgePixels) {
+    // Every macroblock of a 3 x 3 picture points as far outside as vectors go (and to half
+    // pixels there), so each edge and corner is read at its greatest distance.
+    const int size = 48;
+    Encoder encoder(size, size);
+    for (const RoutineSet* set : {&plain_routines(), sse2_routines(), avx2_routines()}) {
+        if (set == nullptr) continue;
+        PictureDecoder decoder(size, size, *set);
+        const auto intra = textured_intra(size, size, encoder);
+        ASSERT_GT(decoder.decode(intra.data(), intra.size()), 0);
+        Picture reference;
+        ASSERT_TRUE(reference.allocate(size, size));
+        const Plane* from[3] = {&decoder.picture().y, &decoder.picture().u, &decoder.picture().v};
+        const Plane* to[3] = {&reference.y, &reference.u, &reference.v};
+        for (int p = 0; p < 3; ++p) {
+            for (int y = 0; y < to[p]->height; ++y)
+                std::memcpy(to[p]->row(y), from[p]->row(y), to[p]->width);
+        }
+        const int components[3] = {-32, 31, -31};
+        VectorField predictor;
+        predictor.reset(3, 3);
+        std::vector<uint8_t> bytes;
+        BitWriter w(bytes);
+        w.put(0b100, 3);
+        MotionVector chosen[3][3];
+        for (int mby = 0; mby < 3; ++mby) {
+            for (int mbx = 0; mbx < 3; ++mbx) {
+                MotionVector v;
+                v.x = static_cast<int8_t>(mbx == 1 ? components[2] : components[mbx / 2]);
+                v.y = static_cast<int8_t>(mby == 1 ? 31 : components[mby / 2]);
+                const MotionVector p = predictor.predict(mbx, mby, 0);
+                int dx = v.x - p.x;
+                int dy = v.y - p.y;
+                dx = dx > 32 ? dx - 64 : (dx < -32 ? dx + 64 : dx);
+                dy = dy > 32 ? dy - 64 : (dy < -32 ? dy + 64 : dy);
+                put_vector_macroblock(w, dx, dy);
+                predictor.set_all(mbx, mby, v);
+                chosen[mby][mbx] = v;
+            }
+        }
+        w.flush();
+        ASSERT_GT(decoder.decode(bytes.data(), bytes.size()), 0);
+        ASSERT_FALSE(decoder.last_picture_damaged());
+        const Picture& out = decoder.picture();
+        for (int mby = 0; mby < 3; ++mby) {
+            for (int mbx = 0; mbx < 3; ++mbx) {
+                const MotionVector v = chosen[mby][mbx];
+                ASSERT_EQ(decoder.vectors().at(mbx, mby, 0).x, v.x);
+                ASSERT_EQ(decoder.vectors().at(mbx, mby, 0).y, v.y);
+                for (int y = 0; y < 16; ++y) {
+                    for (int x = 0; x < 16; ++x) {
+                        const int px = mbx * 16 + x;
+                        const int py = mby * 16 + y;
+                        ASSERT_EQ(out.y.row(py)[px], predicted_pixel(reference.y, px, py, v.x, v.y))
+                            << set->name << " luma " << px << "," << py;
+                    }
+                }
+                const int cx = chroma_from_one(v.x);
+                const int cy = chroma_from_one(v.y);
+                for (int y = 0; y < 8; ++y) {
+                    for (int x = 0; x < 8; ++x) {
+                        const int px = mbx * 8 + x;
+                        const int py = mby * 8 + y;
+                        ASSERT_EQ(out.u.row(py)[px], predicted_pixel(reference.u, px, py, cx, cy))
+                            << set->name << " Cb " << px << "," << py;
+                        ASSERT_EQ(out.v.row(py)[px], predicted_pixel(reference.v, px, py, cx, cy))
+                            << set->name << " Cr " << px << "," << py;
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(VectorPrediction, MedianOfNeighboursWithPictureEdges) {
     VectorField field;
     field.reset(3, 2);
-    auto set = [&](int x, int y, int vx, int vy) { field.set_all(x, y, MotionVector{int8_t(vx), int8_t(vy)}); };
+    auto set = [&](int x, int y, int vx, int vy) {
+        field.set_all(x, y, MotionVector{int8_t(vx), int8_t(vy)});
+    };
     set(0, 0, 2, 2);
     set(1, 0, 4, -6);
     set(2, 0, 10, 8);
@@ -159,8 +275,8 @@ TEST(VectorPrediction, MedianOfNeighboursWithPictureEdges) {
     EXPECT_EQ(field.predict(1, 1, 0).y, 0);
     // Right-hand column: upper-right outside counts as zero: median((x,y)=left (4..), ...).
     set(1, 1, 6, 6);
-    EXPECT_EQ(field.predict(2, 1, 0).x, 6);   // median(6, 10, 0)
-    EXPECT_EQ(field.predict(2, 1, 0).y, 6);   // median(6, 8, 0)
+    EXPECT_EQ(field.predict(2, 1, 0).x, 6);  // median(6, 10, 0)
+    EXPECT_EQ(field.predict(2, 1, 0).y, 6);  // median(6, 8, 0)
     // Left column: left outside counts as zero: median(0, 2, 4) and median(0, 2, -6).
     EXPECT_EQ(field.predict(0, 1, 0).x, 2);
     EXPECT_EQ(field.predict(0, 1, 0).y, 0);
@@ -190,10 +306,10 @@ TEST(Coefficients, EscapeElevenCarriesRun63AndLevel255) {
     BitWriter w(bytes);
     put_word(w, codec_tables().escape);
     w.put(0b11, 2);
-    w.put(1, 1);     // last
-    w.put(63, 6);    // run
-    w.put(255, 8);   // level
-    w.put(1, 1);     // negative
+    w.put(1, 1);    // last
+    w.put(63, 6);   // run
+    w.put(255, 8);  // level
+    w.put(1, 1);    // negative
     w.flush();
     BitReader r(bytes.data(), bytes.size());
     alignas(16) int16_t block[64] = {};
@@ -208,10 +324,10 @@ TEST(Coefficients, EveryEscapeFormRoundTrips) {
     // Levels and runs chosen so that plain codes and all three escape forms are needed.
     for (const CoefTable& table : {intra_coef_table(), inter_coef_table()}) {
         alignas(16) int16_t levels[64] = {};
-        levels[kZigzagScan[1]] = 40;    // beyond every table's largest level: escape 0 or 11
+        levels[kZigzagScan[1]] = 40;  // beyond every table's largest level: escape 0 or 11
         levels[kZigzagScan[2]] = -1;
-        levels[kZigzagScan[30]] = 2;    // long run of level 2: escape 10 or 11
-        levels[kZigzagScan[31]] = -200; // only the 11 form
+        levels[kZigzagScan[30]] = 2;     // long run of level 2: escape 10 or 11
+        levels[kZigzagScan[31]] = -200;  // only the 11 form
         levels[kZigzagScan[33]] = 13;
         levels[kZigzagScan[63]] = 1;
         std::vector<uint8_t> bytes;
@@ -225,6 +341,55 @@ TEST(Coefficients, EveryEscapeFormRoundTrips) {
         EXPECT_EQ(highest, 63);
         EXPECT_EQ(std::memcmp(levels, decoded, sizeof levels), 0);
         EXPECT_EQ(r.bytes_used(), bytes.size());
+    }
+}
+
+TEST(Coefficients, RandomBlocksRoundTripAndTheInterReaderDequantisesAsThePlainRoutine) {
+    // Short codes (one look with their sign), long codes and escapes, then the same streams cut
+    // short: the inter reader that dequantises while reading must agree with reading the levels
+    // and dequantising afterwards, including where the stream is damaged.
+    std::mt19937 rng(17);
+    for (int trial = 0; trial < 3000; ++trial) {
+        const bool intra = trial % 3 == 0;
+        const CoefTable table = intra ? intra_coef_table() : inter_coef_table();
+        const int first = intra ? 1 : 0;
+        alignas(16) int16_t levels[64] = {};
+        const int count = 1 + trial % 12;
+        for (int i = 0; i < count; ++i) {
+            const int magnitude = trial % 4 == 0 ? 1 + static_cast<int>(rng() % 255)
+                                                 : 1 + static_cast<int>(rng() % 3);
+            const int position = first + static_cast<int>(rng() % (64 - first));
+            levels[kZigzagScan[position]] =
+                static_cast<int16_t>(rng() % 2 != 0 ? -magnitude : magnitude);
+        }
+        std::vector<uint8_t> bytes;
+        BitWriter w(bytes);
+        ASSERT_TRUE(write_coefficients(w, table, kZigzagScan, first, levels));
+        w.flush();
+        BitReader r(bytes.data(), bytes.size());
+        alignas(16) int16_t decoded[64] = {};
+        int highest = -1;
+        ASSERT_TRUE(read_coefficients(r, table, kZigzagScan, first, decoded, highest));
+        ASSERT_EQ(std::memcmp(levels, decoded, sizeof levels), 0) << "trial " << trial;
+        if (intra) continue;
+        const int q = 4 + 2 * (trial % 4);
+        for (size_t cut : {bytes.size(), bytes.size() / 2, size_t{1}}) {
+            const std::vector<uint8_t> part(bytes.begin(), bytes.begin() + static_cast<long>(cut));
+            BitReader plain_reader(part.data(), part.size());
+            BitReader fused_reader(part.data(), part.size());
+            alignas(16) int16_t expected[64] = {};
+            alignas(16) int16_t fused[64] = {};
+            int expected_highest = -2;
+            int fused_highest = -2;
+            const bool expected_ok =
+                read_coefficients(plain_reader, table, kZigzagScan, 0, expected, expected_highest);
+            plain_routines().dequant_inter(expected, q);
+            EXPECT_EQ(read_inter_coefficients(fused_reader, q, fused, fused_highest), expected_ok);
+            EXPECT_EQ(fused_highest, expected_highest);
+            EXPECT_EQ(fused_reader.position_bits(), plain_reader.position_bits());
+            ASSERT_EQ(std::memcmp(expected, fused, sizeof fused), 0)
+                << "trial " << trial << " cut " << cut;
+        }
     }
 }
 
@@ -263,8 +428,9 @@ TEST(DamagedInput, TruncatedAndCorruptedPicturesDecodeSafely) {
     std::vector<std::vector<uint8_t>> pictures;
     for (int i = 0; i < 4; ++i) {
         testing::render_scene(frame, i * 5, 2.0, rng);
-        pictures.push_back(encoder.encode_planar(frame.y.data(), width, frame.u.data(), frame.v.data(), width / 2,
-                                                 i == 0 ? PictureType::intra : PictureType::inter, 0));
+        pictures.push_back(
+            encoder.encode_planar(frame.y.data(), width, frame.u.data(), frame.v.data(), width / 2,
+                                  i == 0 ? PictureType::intra : PictureType::inter, 0));
     }
     PictureDecoder decoder(width, height, active_routines());
     std::vector<uint8_t> output(width * height * 2);

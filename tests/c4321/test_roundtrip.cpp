@@ -17,25 +17,36 @@ using testing::PlanarFrame;
 using testing::run_sequence;
 
 TEST(RoundTrip, EveryRoutineSetGivesTheSameStreamAndPictures) {
-    const RoutineSet* sse2 = sse2_routines();
-    if (sse2 == nullptr) GTEST_SKIP() << "no accelerated set on this target";
+    std::vector<const RoutineSet*> fast_sets;
+    for (const RoutineSet* set : {sse2_routines(), avx2_routines()}) {
+        if (set != nullptr) fast_sets.push_back(set);
+    }
+    if (fast_sets.empty()) GTEST_SKIP() << "no accelerated set on this target";
     std::vector<std::vector<uint8_t>> plain_stream;
-    std::vector<std::vector<uint8_t>> fast_stream;
-    EXPECT_EQ(run_sequence(176, 144, 60, 0, 3.0, plain_routines(), &plain_stream).mismatched_pictures, 0);
-    EXPECT_EQ(run_sequence(176, 144, 60, 0, 3.0, *sse2, &fast_stream).mismatched_pictures, 0);
-    ASSERT_EQ(plain_stream.size(), fast_stream.size());
-    for (size_t i = 0; i < plain_stream.size(); ++i) EXPECT_EQ(plain_stream[i], fast_stream[i]) << "picture " << i;
-    // Decode the same stream with both sets.
-    PictureDecoder plain(176, 144, plain_routines());
-    PictureDecoder fast(176, 144, *sse2);
-    std::vector<uint8_t> out_plain(176 * 144 * 2);
-    std::vector<uint8_t> out_fast(176 * 144 * 2);
-    for (const auto& bytes : plain_stream) {
-        plain.decode(bytes.data(), bytes.size());
-        fast.decode(bytes.data(), bytes.size());
-        plain.write_yuy2(out_plain.data());
-        fast.write_yuy2(out_fast.data());
-        ASSERT_EQ(out_plain, out_fast);
+    EXPECT_EQ(run_sequence(176, 144, 60, 0, 3.0, plain_routines(), &plain_stream).mismatched_pictures,
+              0);
+    for (const RoutineSet* set : fast_sets) {
+        std::vector<std::vector<uint8_t>> fast_stream;
+        EXPECT_EQ(run_sequence(176, 144, 60, 0, 3.0, *set, &fast_stream).mismatched_pictures, 0)
+            << set->name;
+        ASSERT_EQ(plain_stream.size(), fast_stream.size());
+        for (size_t i = 0; i < plain_stream.size(); ++i) {
+            EXPECT_EQ(plain_stream[i], fast_stream[i]) << set->name << " picture " << i;
+        }
+        // Decode the same stream with both sets, with and without row-by-row packed output.
+        PictureDecoder plain(176, 144, plain_routines());
+        PictureDecoder fast(176, 144, *set);
+        std::vector<uint8_t> out_plain(176 * 144 * 2);
+        std::vector<uint8_t> out_fast(176 * 144 * 2);
+        std::vector<uint8_t> streamed(176 * 144 * 2);
+        for (const auto& bytes : plain_stream) {
+            plain.decode(bytes.data(), bytes.size());
+            fast.decode(bytes.data(), bytes.size(), streamed.data());
+            plain.write_yuy2(out_plain.data());
+            fast.write_yuy2(out_fast.data());
+            ASSERT_EQ(out_plain, out_fast) << set->name;
+            ASSERT_EQ(out_plain, streamed) << set->name;
+        }
     }
 }
 

@@ -14,6 +14,7 @@ namespace {
 std::vector<const RoutineSet*> accelerated_sets() {
     std::vector<const RoutineSet*> sets;
     if (sse2_routines() != nullptr) sets.push_back(sse2_routines());
+    if (avx2_routines() != nullptr) sets.push_back(avx2_routines());
     return sets;
 }
 
@@ -44,13 +45,52 @@ TEST(RoutineSets, InverseDctPutAndAddMatchPlainOnRandomBlocks) {
                 plain_routines().idct_add(block, expected, 12);
                 set->idct_add(copy, actual, 12);
             }
-            ASSERT_EQ(std::memcmp(expected, actual, sizeof expected), 0) << set->name << " trial " << trial;
+            ASSERT_EQ(std::memcmp(expected, actual, sizeof expected), 0)
+                << set->name << " trial " << trial;
+        }
+    }
+}
+
+TEST(RoutineSets, InverseDctMatchesPlainWhereTheColumnPassSaturates) {
+    // Blocks whose signs follow the basis drive the column sums far past 16 bits (the
+    // intermediate rows saturate) and the pixels past 0..255.
+    for (const RoutineSet* set : accelerated_sets()) {
+        for (int pattern = 0; pattern < 8 * 8 * 2; ++pattern) {
+            const int y = pattern % 8;
+            const int x = (pattern / 8) % 8;
+            const int sign = pattern < 64 ? 1 : -1;
+            alignas(16) int16_t block[64];
+            for (int v = 0; v < 8; ++v) {
+                for (int u = 0; u < 8; ++u) {
+                    const int product_sign =
+                        (kIdctBasis[v][y] < 0) != (kIdctBasis[u][x] < 0) ? -1 : 1;
+                    block[v * 8 + u] = static_cast<int16_t>(sign * product_sign > 0 ? 2047 : -2048);
+                }
+            }
+            for (int add = 0; add < 2; ++add) {
+                alignas(16) int16_t a[64];
+                alignas(16) int16_t b[64];
+                std::memcpy(a, block, sizeof a);
+                std::memcpy(b, block, sizeof b);
+                uint8_t expected[8 * 9];
+                uint8_t actual[8 * 9];
+                for (int i = 0; i < 72; ++i) expected[i] = actual[i] = static_cast<uint8_t>(i * 7);
+                if (add != 0) {
+                    plain_routines().idct_add(a, expected, 9);
+                    set->idct_add(b, actual, 9);
+                } else {
+                    plain_routines().idct_put(a, expected, 9);
+                    set->idct_put(b, actual, 9);
+                }
+                ASSERT_EQ(std::memcmp(expected, actual, sizeof expected), 0)
+                    << set->name << " pattern " << pattern << " add " << add;
+            }
         }
     }
 }
 
 TEST(RoutineSets, DcOnlyShortcutEqualsTheFullTransform) {
-    for (const RoutineSet* set : {&plain_routines(), sse2_routines()}) {
+    for (const RoutineSet* set : {&plain_routines(), sse2_routines(), avx2_routines()}) {
         if (set == nullptr) continue;
         for (int dc = -2048; dc <= 2047; dc += 7) {
             alignas(16) int16_t block[64] = {};
@@ -97,18 +137,39 @@ TEST(RoutineSets, HalfPixelPredictionMatchesPlain) {
     std::mt19937 rng(3);
     std::vector<uint8_t> source(40 * 40);
     for (auto& p : source) p = static_cast<uint8_t>(rng());
-    for (const RoutineSet* set : accelerated_sets()) {
-        for (int size : {8, 16}) {
-            for (int half = 0; half < 4; ++half) {
-                for (int offset = 0; offset < 5; ++offset) {
+    // Rows of extremes as well, where a wrong rounding or an overflow shows.
+    for (int i = 0; i < 40 * 8; ++i)
+        source[40 * 24 + i] = (i / 3) % 2 != 0 ? 255 : (i % 5 == 0 ? 1 : 0);
+    std::vector<const RoutineSet*> sets = accelerated_sets();
+    sets.push_back(&plain_routines());
+    for (const RoutineSet* set : sets) {
+        for (int half = 0; half < 4; ++half) {
+            for (int offset : {0, 1, 7, 41, 40 * 15 + 3, 40 * 22 + 1}) {
+                const uint8_t* src = source.data() + offset;
+                for (int size : {8, 16}) {
                     uint8_t expected[16 * 20] = {};
                     uint8_t actual[16 * 20] = {};
-                    const uint8_t* src = source.data() + offset * 41;
+                    uint8_t per_case[16 * 20] = {};
                     plain_routines().predict(expected, 20, src, 40, size, half & 1, half >> 1);
                     set->predict(actual, 20, src, 40, size, half & 1, half >> 1);
+                    (size == 16 ? set->predict16 : set->predict8)[half](per_case, 20, src, 40);
                     ASSERT_EQ(std::memcmp(expected, actual, sizeof expected), 0)
                         << set->name << " size " << size << " half " << half;
+                    ASSERT_EQ(std::memcmp(expected, per_case, sizeof expected), 0)
+                        << set->name << " size " << size << " half " << half << " per case";
                 }
+                // Both chroma planes at once: the second plane 9 rows further down.
+                uint8_t expected_u[8 * 12] = {};
+                uint8_t expected_v[8 * 12] = {};
+                uint8_t u[8 * 12] = {};
+                uint8_t v[8 * 12] = {};
+                plain_routines().predict(expected_u, 12, src, 40, 8, half & 1, half >> 1);
+                plain_routines().predict(expected_v, 12, src + 9 * 40, 40, 8, half & 1, half >> 1);
+                set->predict_chroma[half](u, v, 12, src, src + 9 * 40, 40);
+                ASSERT_EQ(std::memcmp(expected_u, u, sizeof u), 0)
+                    << set->name << " chroma " << half;
+                ASSERT_EQ(std::memcmp(expected_v, v, sizeof v), 0)
+                    << set->name << " chroma " << half;
             }
         }
     }
@@ -166,7 +227,8 @@ Accuracy measure_idct(int low, int high, int sign, int blocks) {
     const double pi = std::acos(-1.0);
     double basis[8][8];
     for (int u = 0; u < 8; ++u) {
-        for (int x = 0; x < 8; ++x) basis[u][x] = (u == 0 ? std::sqrt(0.125) : 0.5) * std::cos((2 * x + 1) * u * pi / 16);
+        for (int x = 0; x < 8; ++x)
+            basis[u][x] = (u == 0 ? std::sqrt(0.125) : 0.5) * std::cos((2 * x + 1) * u * pi / 16);
     }
     // L = 2^31 - 1 linear congruential generator as in the procedure.
     long long seed = 1;

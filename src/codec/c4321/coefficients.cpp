@@ -1,5 +1,7 @@
 #include "codec/c4321/coefficients.h"
 
+#include "codec/c4321/routines.h"
+
 namespace orvel::codec::c4321 {
 namespace {
 
@@ -98,28 +100,57 @@ void write_event(BitWriter& writer, const CoefTable& table, int last, int run, i
 
 CoefTable intra_coef_table() {
     const CodecTables& t = codec_tables();
-    return CoefTable{t.intra_coef.data(), &t.intra_encode};
+    return CoefTable{t.intra_coef.data(), &t.intra_encode, t.intra_fast.data()};
 }
 
 CoefTable inter_coef_table() {
     const CodecTables& t = codec_tables();
-    return CoefTable{t.inter_coef.data(), &t.inter_encode};
+    return CoefTable{t.inter_coef.data(), &t.inter_encode, t.inter_fast.data()};
 }
 
-bool read_coefficients(BitReader& reader, const CoefTable& table, const uint8_t* scan, int first,
-                       int16_t* block, int& highest) {
+namespace {
+
+// The event loop of both readers; `level_of` maps a decoded (signed) level to the value stored.
+template <typename LevelOf>
+inline bool read_events(BitReader& reader, const CoefTable& table, const uint8_t* scan, int first,
+                        int16_t* block, int& highest, LevelOf level_of) {
     int position = first;
     highest = first - 1;
     for (;;) {
-        Event event{};
-        if (!read_event(reader, table, event)) return false;
-        position += event.run;
+        const FastCoef fast = table.fast[reader.peek(kFastCoefBits)];
+        int level;
+        int last;
+        if (fast.length != 0) {
+            reader.skip(fast.length);
+            level = fast.level;
+            position += fast.run_last & 0x7F;
+            last = fast.run_last >> 7;
+        } else {
+            Event event{};
+            if (!read_event(reader, table, event)) return false;
+            level = event.negative ? -event.level : event.level;
+            position += event.run;
+            last = event.last;
+        }
         if (position > 63) return false;
-        block[scan[position]] = static_cast<int16_t>(event.negative ? -event.level : event.level);
+        block[scan[position]] = level_of(level);
         highest = position;
         ++position;
-        if (event.last != 0) return true;
+        if (last != 0) return true;
     }
+}
+
+}  // namespace
+
+bool read_coefficients(BitReader& reader, const CoefTable& table, const uint8_t* scan, int first,
+                       int16_t* block, int& highest) {
+    return read_events(reader, table, scan, first, block, highest,
+                       [](int level) { return static_cast<int16_t>(level); });
+}
+
+bool read_inter_coefficients(BitReader& reader, int q, int16_t* block, int& highest) {
+    return read_events(reader, inter_coef_table(), kZigzagScan, 0, block, highest,
+                       [q](int level) { return dequantise_level(level, q); });
 }
 
 bool write_coefficients(BitWriter& writer, const CoefTable& table, const uint8_t* scan, int first,

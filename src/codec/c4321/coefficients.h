@@ -10,8 +10,9 @@
 namespace orvel::codec::c4321 {
 
 struct CoefTable {
-    const CoefLookup* lookup;        // 4096 entries on the next 12 bits
-    const CoefEncodeTable* encode;   // code words and escape offsets
+    const CoefLookup* lookup;       // 4096 entries on the next 12 bits
+    const CoefEncodeTable* encode;  // code words and escape offsets
+    const FastCoef* fast;           // short codes with their sign, on the next kFastCoefBits bits
 };
 
 CoefTable intra_coef_table();
@@ -23,6 +24,11 @@ CoefTable inter_coef_table();
 // written (first - 1 if none).
 bool read_coefficients(BitReader& reader, const CoefTable& table, const uint8_t* scan, int first,
                        int16_t* block, int& highest);
+
+// The same for an inter block (zigzag scan from position 0, inter table), each level stored
+// inverse-quantised with quantiser q (dequantise_level), as the routine sets' dequant_inter
+// would leave it.
+bool read_inter_coefficients(BitReader& reader, int q, int16_t* block, int& highest);
 
 // Writes the non-zero levels of block (in scan order from `first`) as events. Levels must lie
 // in -255..255. Returns false (nothing sensible written) when the block has no non-zero level.

@@ -6,6 +6,7 @@
 
 #include "codec/c4321/coefficients.h"
 #include "codec/c4321/picture_decoder.h"
+#include "codec/c4321/reconstruct.h"
 #include "codec/c4321/tables.h"
 
 #if defined(__SSE2__)
@@ -65,7 +66,8 @@ bool quantise_inter(const float* coefficients, int q, int16_t* levels) {
 // Copies a planar picture into a coded-size picture (only the coded area is read).
 void copy_plane(const uint8_t* src, int src_stride, const Plane& dst) {
     for (int y = 0; y < dst.height; ++y) {
-        std::memcpy(dst.row(y), src + static_cast<ptrdiff_t>(y) * src_stride, static_cast<size_t>(dst.width));
+        std::memcpy(dst.row(y), src + static_cast<ptrdiff_t>(y) * src_stride,
+                    static_cast<size_t>(dst.width));
     }
 }
 
@@ -101,8 +103,8 @@ Encoder::Encoder(int width, int height, const RoutineSet& routines)
 }
 
 const std::vector<uint8_t>& Encoder::encode_planar(const uint8_t* y, int y_stride, const uint8_t* u,
-                                                   const uint8_t* v, int chroma_stride, PictureType type,
-                                                   int q_code) {
+                                                   const uint8_t* v, int chroma_stride,
+                                                   PictureType type, int q_code) {
     output_.clear();
     if (!valid_ || y == nullptr || u == nullptr || v == nullptr) return output_;
     copy_plane(y, y_stride, source_.y);
@@ -118,7 +120,8 @@ const std::vector<uint8_t>& Encoder::encode_planar(const uint8_t* y, int y_strid
     return output_;
 }
 
-const std::vector<uint8_t>& Encoder::encode_yuy2(const uint8_t* yuy2, PictureType type, int q_code) {
+const std::vector<uint8_t>& Encoder::encode_yuy2(const uint8_t* yuy2, PictureType type,
+                                                 int q_code) {
     output_.clear();
     if (!valid_ || yuy2 == nullptr) return output_;
     const size_t stride = static_cast<size_t>(width_) * 2;
@@ -137,8 +140,8 @@ const std::vector<uint8_t>& Encoder::encode_yuy2(const uint8_t* yuy2, PictureTyp
             v[x] = static_cast<uint8_t>((top[4 * x + 3] + bottom[4 * x + 3] + 1) >> 1);
         }
     }
-    return encode_planar(source_.y.row(0), source_.y.stride, source_.u.row(0), source_.v.row(0), source_.u.stride,
-                         type, q_code);
+    return encode_planar(source_.y.row(0), source_.y.stride, source_.u.row(0), source_.v.row(0),
+                         source_.u.stride, type, q_code);
 }
 
 void Encoder::write_reconstruction_yuy2(uint8_t* output) const {
@@ -170,14 +173,16 @@ void Encoder::search_motion(int mbx, int mby, MotionChoice& choice) {
     const Plane& ref = reference_->y;
     const uint8_t* target = src.row(mby * 16) + mbx * 16;
     auto full_sad = [&](int vx, int vy) {
-        return sad(target, src.stride, ref.row(mby * 16 + (vy >> 1)) + mbx * 16 + (vx >> 1), ref.stride, 16);
+        return sad(target, src.stride, ref.row(mby * 16 + (vy >> 1)) + mbx * 16 + (vx >> 1),
+                   ref.stride, 16);
     };
     alignas(16) uint8_t predicted[16 * 16];
     auto half_sad = [&](int vx, int vy, int block) {
         const int size = block < 0 ? 16 : 8;
         const int x = mbx * 16 + (block > 0 ? (block & 1) * 8 : 0);
         const int y = mby * 16 + (block > 0 ? (block >> 1) * 8 : 0);
-        routines_.predict(predicted, 16, ref.row(y + (vy >> 1)) + x + (vx >> 1), ref.stride, size, vx & 1, vy & 1);
+        routines_.predict(predicted, 16, ref.row(y + (vy >> 1)) + x + (vx >> 1), ref.stride, size,
+                          vx & 1, vy & 1);
         return sad(src.row(y) + x, src.stride, predicted, 16, size);
     };
     choice.zero_sad = full_sad(0, 0);
@@ -193,7 +198,9 @@ void Encoder::search_motion(int mbx, int mby, MotionChoice& choice) {
             for (int dx = -range; dx <= range; ++dx) {
                 const int vx = centres[c][0] + 2 * dx;
                 const int vy = centres[c][1] + 2 * dy;
-                if (vx < kVectorMin || vx > kVectorMax - 1 || vy < kVectorMin || vy > kVectorMax - 1) continue;
+                if (vx < kVectorMin || vx > kVectorMax - 1 || vy < kVectorMin ||
+                    vy > kVectorMax - 1)
+                    continue;
                 const int s = full_sad(vx, vy);
                 if (s < best) {
                     best = s;
@@ -295,54 +302,18 @@ void Encoder::encode_inter_macroblock(BitWriter& writer, int mbx, int mby) {
         return;
     }
     intra_.current(mbx).intra = false;
-    const Plane& cy = current_->y;
-    const Plane& ry = reference_->y;
-    int chroma_x;
-    int chroma_y;
-    if (!choice.four) {
-        const MotionVector v = choice.one;
-        routines_.predict(cy.row(mby * 16) + mbx * 16, cy.stride, ry.row(mby * 16 + (v.y >> 1)) + mbx * 16 + (v.x >> 1),
-                          ry.stride, 16, v.x & 1, v.y & 1);
-        chroma_x = chroma_from_one(v.x);
-        chroma_y = chroma_from_one(v.y);
-    } else {
-        int sum_x = 0;
-        int sum_y = 0;
-        for (int b = 0; b < 4; ++b) {
-            const MotionVector v = choice.blocks[b];
-            sum_x += v.x;
-            sum_y += v.y;
-            const int x = mbx * 16 + (b & 1) * 8;
-            const int y = mby * 16 + (b >> 1) * 8;
-            routines_.predict(cy.row(y) + x, cy.stride, ry.row(y + (v.y >> 1)) + x + (v.x >> 1), ry.stride, 8, v.x & 1,
-                              v.y & 1);
-        }
-        chroma_x = chroma_from_four(sum_x);
-        chroma_y = chroma_from_four(sum_y);
-    }
-    const Plane* cur_chroma[2] = {&current_->u, &current_->v};
-    const Plane* ref_chroma[2] = {&reference_->u, &reference_->v};
-    for (int c = 0; c < 2; ++c) {
-        const uint8_t* src = ref_chroma[c]->row(mby * 8 + (chroma_y >> 1)) + mbx * 8 + (chroma_x >> 1);
-        routines_.predict(cur_chroma[c]->row(mby * 8) + mbx * 8, cur_chroma[c]->stride, src, ref_chroma[c]->stride, 8,
-                          chroma_x & 1, chroma_y & 1);
-    }
+    predict_macroblock(routines_, *reference_, *current_, mbx, mby,
+                       choice.four ? choice.blocks : &choice.one, choice.four);
     // Residual levels of the six blocks against the prediction.
     alignas(16) int16_t levels[6][64];
-    uint8_t* destinations[6];
-    int strides[6];
     int cbp = 0;
     for (int b = 0; b < 6; ++b) {
-        const Plane& src = b < 4 ? source_.y : (b == 4 ? source_.u : source_.v);
-        const Plane& dst = b < 4 ? cy : *cur_chroma[b - 4];
-        const int x = b < 4 ? mbx * 16 + (b & 1) * 8 : mbx * 8;
-        const int y = b < 4 ? mby * 16 + (b >> 1) * 8 : mby * 8;
-        destinations[b] = dst.row(y) + x;
-        strides[b] = dst.stride;
+        const BlockPlace target = block_place(source_, mbx, mby, b);
+        const BlockPlace predicted = block_place(*current_, mbx, mby, b);
         alignas(16) int16_t residual[64];
         for (int r = 0; r < 8; ++r) {
-            const uint8_t* s = src.row(y + r) + x;
-            const uint8_t* p = dst.row(y + r) + x;
+            const uint8_t* s = target.pixels + r * target.stride;
+            const uint8_t* p = predicted.pixels + r * predicted.stride;
             for (int i = 0; i < 8; ++i) residual[r * 8 + i] = static_cast<int16_t>(s[i] - p[i]);
         }
         float coefficients[64];
@@ -386,11 +357,7 @@ void Encoder::encode_inter_macroblock(BitWriter& writer, int mbx, int mby) {
             }
         }
         routines_.dequant_inter(levels[b], quantiser_);
-        if (highest == 0) {
-            routines_.dc_add(levels[b][0], destinations[b], strides[b]);
-        } else {
-            routines_.idct_add(levels[b], destinations[b], strides[b]);
-        }
+        add_residual(routines_, levels[b], highest == 0, block_place(*current_, mbx, mby, b));
     }
 }
 

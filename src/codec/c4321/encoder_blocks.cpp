@@ -4,6 +4,7 @@
 
 #include "codec/c4321/coefficients.h"
 #include "codec/c4321/encoder.h"
+#include "codec/c4321/reconstruct.h"
 #include "codec/c4321/tables.h"
 
 namespace orvel::codec::c4321 {
@@ -35,7 +36,8 @@ void forward_dct(const int16_t* input, float* output) {
     for (int y = 0; y < 8; ++y) {
         for (int u = 0; u < 8; ++u) {
             float sum = 0.0f;
-            for (int x = 0; x < 8; ++x) sum += b.values[u][x] * static_cast<float>(input[y * 8 + x]);
+            for (int x = 0; x < 8; ++x)
+                sum += b.values[u][x] * static_cast<float>(input[y * 8 + x]);
             rows[y * 8 + u] = sum;
         }
     }
@@ -61,7 +63,8 @@ void gather_block(const Plane& plane, int x, int y, int16_t* out) {
 
 // Intra levels: DC = round(F0 / 8) in 1..254; AC = F / (2q) with a small rounding offset.
 void quantise_intra(const float* coefficients, int q, int16_t* levels) {
-    levels[0] = static_cast<int16_t>(clamp_int(static_cast<int>(std::lround(coefficients[0] / 8.0f)), 1, 254));
+    levels[0] = static_cast<int16_t>(
+        clamp_int(static_cast<int>(std::lround(coefficients[0] / 8.0f)), 1, 254));
     const float inverse = 1.0f / static_cast<float>(2 * q);
     for (int i = 1; i < 64; ++i) {
         const float magnitude = std::fabs(coefficients[i]) * inverse + 0.25f;
@@ -85,7 +88,8 @@ void write_dc_differential(BitWriter& writer, int difference, bool chroma) {
 
 }  // namespace
 
-void Encoder::encode_intra_macroblock(BitWriter& writer, int mbx, int mby, bool in_inter, bool inter_picture) {
+void Encoder::encode_intra_macroblock(BitWriter& writer, int mbx, int mby, bool in_inter,
+                                      bool inter_picture) {
     (void)inter_picture;
     alignas(16) int16_t levels[6][64];
     IntraPrediction predictions[6];
@@ -135,7 +139,8 @@ void Encoder::encode_intra_macroblock(BitWriter& writer, int mbx, int mby, bool 
         const BlockRecord* source = predictions[b].source;
         if (ac_prediction && source != nullptr) {
             if (predictions[b].direction == PredictFrom::upper) {
-                for (int i = 1; i < 8; ++i) coded[b][i] = static_cast<int16_t>(levels[b][i] - source->row[i]);
+                for (int i = 1; i < 8; ++i)
+                    coded[b][i] = static_cast<int16_t>(levels[b][i] - source->row[i]);
             } else {
                 for (int i = 1; i < 8; ++i) {
                     coded[b][i * 8] = static_cast<int16_t>(levels[b][i * 8] - source->column[i]);
@@ -166,23 +171,9 @@ void Encoder::encode_intra_macroblock(BitWriter& writer, int mbx, int mby, bool 
         if ((cbp >> (5 - b)) & 1) write_coefficients(writer, table, scan, 1, coded[b]);
         alignas(16) int16_t block[64];
         for (int i = 0; i < 64; ++i) block[i] = coded[b][i];
-        const bool any_ac = reconstruct_intra_levels(block, prediction, ac_prediction, record.blocks[b]);
-        uint8_t* dst;
-        int stride;
-        if (b < 4) {
-            stride = current_->y.stride;
-            dst = current_->y.row(mby * 16 + (b >> 1) * 8) + mbx * 16 + (b & 1) * 8;
-        } else {
-            const Plane& plane = b == 4 ? current_->u : current_->v;
-            stride = plane.stride;
-            dst = plane.row(mby * 8) + mbx * 8;
-        }
-        if (any_ac) {
-            routines_.dequant_intra(block, quantiser_);
-            routines_.idct_put(block, dst, stride);
-        } else {
-            routines_.dc_put(block[0], dst, stride);
-        }
+        const bool any_ac =
+            reconstruct_intra_levels(block, prediction, ac_prediction, record.blocks[b]);
+        put_intra_block(routines_, block, any_ac, quantiser_, block_place(*current_, mbx, mby, b));
     }
     ++stats_.intra_macroblocks;
 }

@@ -17,28 +17,29 @@ void place(Plane& plane, uint8_t* base, int width, int height, int border) {
     plane.origin = base + static_cast<size_t>(border) * plane.stride + border;
 }
 
-void extend_rows(const Plane& plane, int border, int first, int count) {
+// Only the `reach` pixels next to each edge that prediction can read are replicated.
+void extend_rows(const Plane& plane, int reach, int first, int count) {
     if (plane.width == 0) return;
     for (int y = first; y < first + count && y < plane.height; ++y) {
         uint8_t* row = plane.row(y);
-        uint8_t* left = row - border;
+        uint8_t* left = row - reach;
         uint8_t* right = row + plane.width;
         const uint8_t left_value = row[0];
         const uint8_t right_value = row[plane.width - 1];
-        // Borders are 16 or 32 bytes: plain loops the compiler turns into a few vector stores.
-        for (int i = 0; i < border; ++i) left[i] = left_value;
-        for (int i = 0; i < border; ++i) right[i] = right_value;
+        // 8 or 16 bytes: plain loops the compiler turns into a vector store.
+        for (int i = 0; i < reach; ++i) left[i] = left_value;
+        for (int i = 0; i < reach; ++i) right[i] = right_value;
     }
 }
 
-void extend_ends(const Plane& plane, int border) {
+void extend_ends(const Plane& plane, int reach) {
     if (plane.width == 0 || plane.height == 0) return;
-    const size_t full = static_cast<size_t>(plane.stride);
-    uint8_t* first = plane.row(0) - border;
-    uint8_t* last = plane.row(plane.height - 1) - border;
-    for (int i = 1; i <= border; ++i) {
-        std::memcpy(first - static_cast<ptrdiff_t>(i) * plane.stride, first, full);
-        std::memcpy(last + static_cast<ptrdiff_t>(i) * plane.stride, last, full);
+    const size_t bytes = static_cast<size_t>(plane.width + 2 * reach);
+    uint8_t* first = plane.row(0) - reach;
+    uint8_t* last = plane.row(plane.height - 1) - reach;
+    for (int i = 1; i <= reach; ++i) {
+        std::memcpy(first - static_cast<ptrdiff_t>(i) * plane.stride, first, bytes);
+        std::memcpy(last + static_cast<ptrdiff_t>(i) * plane.stride, last, bytes);
     }
 }
 
@@ -70,15 +71,15 @@ void Picture::extend_edges() {
 }
 
 void Picture::extend_sides(int first_luma_row, int luma_rows) {
-    extend_rows(y, kLumaBorder, first_luma_row, luma_rows);
-    extend_rows(u, kChromaBorder, first_luma_row / 2, luma_rows / 2);
-    extend_rows(v, kChromaBorder, first_luma_row / 2, luma_rows / 2);
+    extend_rows(y, kLumaReach, first_luma_row, luma_rows);
+    extend_rows(u, kChromaReach, first_luma_row / 2, luma_rows / 2);
+    extend_rows(v, kChromaReach, first_luma_row / 2, luma_rows / 2);
 }
 
 void Picture::extend_top_bottom() {
-    extend_ends(y, kLumaBorder);
-    extend_ends(u, kChromaBorder);
-    extend_ends(v, kChromaBorder);
+    extend_ends(y, kLumaReach);
+    extend_ends(u, kChromaReach);
+    extend_ends(v, kChromaReach);
 }
 
 }  // namespace orvel::codec::c4321

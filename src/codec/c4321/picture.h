@@ -1,14 +1,20 @@
 #pragma once
 // Planar 4:2:0 picture with replicated borders, so that motion-compensated prediction can read
-// up to 32 luma (16 chroma) pixels beyond any edge without bounds checks.
+// beyond any edge without bounds checks.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace orvel::codec::c4321 {
 
+// Border allocated around each plane (32 keeps luma rows on whole cache lines) and the part of
+// it that is replicated: vector components lie in -32..31 half pixels, so a 16 x 16 block reads
+// at most 16 pixels beyond an edge (15 whole pixels and a half-pixel neighbour), a chroma block
+// (vector -16..15 half pixels) at most 8.
 inline constexpr int kLumaBorder = 32;
 inline constexpr int kChromaBorder = 16;
+inline constexpr int kLumaReach = 16;
+inline constexpr int kChromaReach = 8;
 
 struct Plane {
     uint8_t* origin = nullptr;  // pixel (0, 0)

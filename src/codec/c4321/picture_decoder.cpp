@@ -1,8 +1,10 @@
 #include "codec/c4321/picture_decoder.h"
 
+#include <bit>
 #include <cstring>
 
 #include "codec/c4321/coefficients.h"
+#include "codec/c4321/reconstruct.h"
 #include "codec/c4321/tables.h"
 
 namespace orvel::codec::c4321 {
@@ -11,12 +13,13 @@ namespace {
 constexpr uint8_t kBlackLuma = 0;
 constexpr uint8_t kBlackChroma = 128;
 
-// Reads a code from a value lookup indexed by the next `bits` bits. An undefined code takes
-// all `bits` bits and gives `fallback`.
-int read_value(BitReader& reader, const ValueLookup* lookup, int bits, int fallback, bool& undefined) {
-    const ValueLookup& entry = lookup[reader.peek(bits)];
+// Reads a code from a value lookup indexed by the next Bits bits. An undefined code takes
+// all Bits bits and gives `fallback`.
+template <int Bits>
+inline int read_value(BitReader& reader, const ValueLookup* lookup, int fallback, bool& undefined) {
+    const ValueLookup& entry = lookup[reader.peek(Bits)];
     if (entry.length == 0) {
-        reader.skip(bits);
+        reader.skip(Bits);
         undefined = true;
         return fallback;
     }
@@ -29,7 +32,8 @@ int read_value(BitReader& reader, const ValueLookup* lookup, int bits, int fallb
 int read_dc_differential(BitReader& reader, bool chroma) {
     const CodecTables& t = codec_tables();
     bool undefined = false;
-    const int size = read_value(reader, chroma ? t.dc_chroma.data() : t.dc_luma.data(), 12, 0, undefined);
+    const int size =
+        read_value<12>(reader, chroma ? t.dc_chroma.data() : t.dc_luma.data(), 0, undefined);
     if (size == 0) return 0;
     const int raw = static_cast<int>(reader.read(size));
     const int value = (raw >> (size - 1)) != 0 ? raw : raw - (1 << size) + 1;
@@ -73,7 +77,7 @@ int PictureDecoder::decode(const uint8_t* data, size_t length, uint8_t* yuy2_out
                 continue;
             }
             bool undefined = false;
-            const int mcbpc = read_value(reader, tables_.mcbpc.data(), 6, 0, undefined);
+            const int mcbpc = read_value<6>(reader, tables_.mcbpc.data(), 0, undefined);
             const int kind = mcbpc >> 2;
             if (kind == 2) {
                 decode_intra_macroblock(reader, mbx, mby, mcbpc & 3, true);
@@ -101,7 +105,7 @@ void PictureDecoder::decode_intra_macroblock(BitReader& reader, int mbx, int mby
                                              bool in_inter) {
     const bool ac_prediction = reader.read_bit() != 0;
     bool undefined = false;
-    const int cbpy = read_value(reader, tables_.cbpy.data(), 6, 0, undefined);
+    const int cbpy = read_value<6>(reader, tables_.cbpy.data(), 0, undefined);
     damaged_ = damaged_ || undefined;
     const int cbp = (cbpy << 2) | chroma_flags;
     if (in_inter) vectors_.set_all(mbx, mby, MotionVector{});
@@ -109,125 +113,109 @@ void PictureDecoder::decode_intra_macroblock(BitReader& reader, int mbx, int mby
     record.intra = true;
     const CoefTable table = intra_coef_table();
     for (int b = 0; b < 6; ++b) {
-        alignas(16) int16_t block[64] = {};
+        int16_t* block = coefficients_;
         const IntraPrediction prediction = intra_.predict(mbx, b);
         block[0] = static_cast<int16_t>(read_dc_differential(reader, b >= 4));
         if ((cbp >> (5 - b)) & 1) {
             int highest = 0;
-            if (!read_coefficients(reader, table, intra_scan(prediction, ac_prediction), 1, block, highest)) {
+            if (!read_coefficients(reader, table, intra_scan(prediction, ac_prediction), 1, block,
+                                   highest)) {
                 damaged_ = true;
             }
         }
-        const bool any_ac = reconstruct_intra_levels(block, prediction, ac_prediction, record.blocks[b]);
-        uint8_t* dst;
-        int stride;
-        if (b < 4) {
-            stride = current_->y.stride;
-            dst = current_->y.row(mby * 16 + (b >> 1) * 8) + mbx * 16 + (b & 1) * 8;
-        } else {
-            const Plane& plane = b == 4 ? current_->u : current_->v;
-            stride = plane.stride;
-            dst = plane.row(mby * 8) + mbx * 8;
-        }
-        if (any_ac) {
-            routines_.dequant_intra(block, quantiser_);
-            routines_.idct_put(block, dst, stride);
-        } else {
-            routines_.dc_put(block[0], dst, stride);
-        }
+        const bool any_ac =
+            reconstruct_intra_levels(block, prediction, ac_prediction, record.blocks[b]);
+        put_intra_block(routines_, block, any_ac, quantiser_, block_place(*current_, mbx, mby, b));
+        std::memset(block, 0, sizeof coefficients_);
     }
+}
+
+// Starts loading reference rows that the next macroblocks will most likely read: under the
+// current vector, 64 pixels to the right, a quarter of the luma rows (an eighth of the chroma
+// rows) per macroblock. Addresses are formed as integers: near the picture's end they may lie
+// past its planes, where a prefetch does nothing.
+void PictureDecoder::prefetch_reference(int mbx, int mby, MotionVector v) const {
+    const Plane& y = reference_->y;
+    const uintptr_t luma =
+        reinterpret_cast<uintptr_t>(y.origin) +
+        static_cast<uintptr_t>((mby * 16 + (v.y >> 1) + (mbx & 3) * 4) * y.stride + mbx * 16 +
+                               (v.x >> 1) + 64);
+    for (int i = 0; i < 4; ++i) {
+        __builtin_prefetch(
+            reinterpret_cast<const void*>(luma + static_cast<uintptr_t>(i * y.stride)));
+    }
+    const Plane& u = reference_->u;
+    const uintptr_t chroma = static_cast<uintptr_t>((mby * 8 + (v.y >> 2) + (mbx & 7)) * u.stride +
+                                                    mbx * 8 + (v.x >> 2) + 32);
+    __builtin_prefetch(
+        reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(u.origin) + chroma));
+    __builtin_prefetch(
+        reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(reference_->v.origin) + chroma));
 }
 
 void PictureDecoder::decode_not_coded(int mbx, int mby) {
     vectors_.set_all(mbx, mby, MotionVector{});
     intra_.current(mbx).intra = false;
-    const Plane& ry = reference_->y;
-    routines_.predict(current_->y.row(mby * 16) + mbx * 16, current_->y.stride, ry.row(mby * 16) + mbx * 16,
-                      ry.stride, 16, 0, 0);
-    const Plane* cur_chroma[2] = {&current_->u, &current_->v};
-    const Plane* ref_chroma[2] = {&reference_->u, &reference_->v};
-    for (int c = 0; c < 2; ++c) {
-        routines_.predict(cur_chroma[c]->row(mby * 8) + mbx * 8, cur_chroma[c]->stride,
-                          ref_chroma[c]->row(mby * 8) + mbx * 8, ref_chroma[c]->stride, 8, 0, 0);
-    }
+    const MotionVector zero{};
+    prefetch_reference(mbx, mby, zero);
+    predict_macroblock(routines_, *reference_, *current_, mbx, mby, &zero, false);
 }
 
 int PictureDecoder::read_vector_component(BitReader& reader, int predicted) {
+    // Short codes come with their sign from one look; the rest from the full lookup.
+    const ValueLookup& fast = tables_.mvd_fast[reader.peek(kFastMvdBits)];
+    if (fast.length != 0) {
+        reader.skip(fast.length);
+        return wrap_component(predicted + fast.value);
+    }
     bool undefined = false;
-    int difference = read_value(reader, tables_.mvd.data(), 12, 0, undefined);
+    int difference = read_value<12>(reader, tables_.mvd.data(), 0, undefined);
     damaged_ = damaged_ || undefined;
     if (difference != 0 && reader.read_bit() != 0) difference = -difference;
     return wrap_component(predicted + difference);
 }
 
-void PictureDecoder::read_residual(BitReader& reader, uint8_t* dst, int stride) {
-    alignas(16) int16_t block[64] = {};
+void PictureDecoder::read_residual(BitReader& reader, BlockPlace place) {
+    int16_t* block = coefficients_;
     int highest = -1;
-    if (!read_coefficients(reader, inter_coef_table(), kZigzagScan, 0, block, highest)) damaged_ = true;
+    if (!read_inter_coefficients(reader, quantiser_, block, highest)) damaged_ = true;
     if (highest < 0) return;
+    add_residual(routines_, block, highest == 0, place);
+    // Only what was written needs clearing for the next block.
     if (highest == 0) {
-        routines_.dequant_inter(block, quantiser_);
-        routines_.dc_add(block[0], dst, stride);
-        return;
+        block[0] = 0;
+    } else {
+        std::memset(block, 0, sizeof coefficients_);
     }
-    routines_.dequant_inter(block, quantiser_);
-    routines_.idct_add(block, dst, stride);
 }
 
-void PictureDecoder::decode_inter_macroblock(BitReader& reader, int mbx, int mby, int kind, int chroma_flags) {
+void PictureDecoder::decode_inter_macroblock(BitReader& reader, int mbx, int mby, int kind,
+                                             int chroma_flags) {
     intra_.current(mbx).intra = false;
     bool undefined = false;
-    const int cbpy = 15 - read_value(reader, tables_.cbpy.data(), 6, 15, undefined);
+    const int cbpy = 15 - read_value<6>(reader, tables_.cbpy.data(), 15, undefined);
     damaged_ = damaged_ || undefined;
     const int cbp = (cbpy << 2) | chroma_flags;
-    const Plane& cy = current_->y;
-    const Plane& ry = reference_->y;
-    int chroma_x;
-    int chroma_y;
-    if (kind == 0) {
-        const MotionVector predicted = vectors_.predict(mbx, mby, 0);
-        MotionVector v;
+    MotionVector vectors[4];
+    const bool four = kind != 0;
+    for (int b = 0; b < (four ? 4 : 1); ++b) {
+        const MotionVector predicted = vectors_.predict(mbx, mby, b);
+        MotionVector& v = vectors[b];
         v.x = static_cast<int8_t>(read_vector_component(reader, predicted.x));
         v.y = static_cast<int8_t>(read_vector_component(reader, predicted.y));
-        vectors_.set_all(mbx, mby, v);
-        const uint8_t* src = ry.row(mby * 16 + (v.y >> 1)) + mbx * 16 + (v.x >> 1);
-        routines_.predict(cy.row(mby * 16) + mbx * 16, cy.stride, src, ry.stride, 16, v.x & 1, v.y & 1);
-        chroma_x = chroma_from_one(v.x);
-        chroma_y = chroma_from_one(v.y);
-    } else {
-        int sum_x = 0;
-        int sum_y = 0;
-        for (int b = 0; b < 4; ++b) {
-            const MotionVector predicted = vectors_.predict(mbx, mby, b);
-            MotionVector v;
-            v.x = static_cast<int8_t>(read_vector_component(reader, predicted.x));
-            v.y = static_cast<int8_t>(read_vector_component(reader, predicted.y));
+        if (four) {
             vectors_.at(mbx, mby, b) = v;
-            sum_x += v.x;
-            sum_y += v.y;
-            const int x = mbx * 16 + (b & 1) * 8;
-            const int y = mby * 16 + (b >> 1) * 8;
-            routines_.predict(cy.row(y) + x, cy.stride, ry.row(y + (v.y >> 1)) + x + (v.x >> 1), ry.stride, 8,
-                              v.x & 1, v.y & 1);
-        }
-        chroma_x = chroma_from_four(sum_x);
-        chroma_y = chroma_from_four(sum_y);
-    }
-    const Plane* cur_chroma[2] = {&current_->u, &current_->v};
-    const Plane* ref_chroma[2] = {&reference_->u, &reference_->v};
-    for (int c = 0; c < 2; ++c) {
-        const uint8_t* src = ref_chroma[c]->row(mby * 8 + (chroma_y >> 1)) + mbx * 8 + (chroma_x >> 1);
-        routines_.predict(cur_chroma[c]->row(mby * 8) + mbx * 8, cur_chroma[c]->stride, src, ref_chroma[c]->stride,
-                          8, chroma_x & 1, chroma_y & 1);
-    }
-    for (int b = 0; b < 6; ++b) {
-        if (((cbp >> (5 - b)) & 1) == 0) continue;
-        if (b < 4) {
-            read_residual(reader, cy.row(mby * 16 + (b >> 1) * 8) + mbx * 16 + (b & 1) * 8, cy.stride);
         } else {
-            const Plane& plane = b == 4 ? current_->u : current_->v;
-            read_residual(reader, plane.row(mby * 8) + mbx * 8, plane.stride);
+            vectors_.set_all(mbx, mby, v);
         }
+    }
+    prefetch_reference(mbx, mby, vectors[0]);
+    predict_macroblock(routines_, *reference_, *current_, mbx, mby, vectors, four);
+    // Coded blocks in order: block b is bit 5 - b, so the highest set bit comes first.
+    for (unsigned coded = static_cast<unsigned>(cbp); coded != 0;) {
+        const int bit = std::bit_width(coded) - 1;
+        coded &= ~(1u << bit);
+        read_residual(reader, block_place(*current_, mbx, mby, 5 - bit));
     }
 }
 
@@ -248,15 +236,16 @@ void write_yuy2_picture(const Picture& picture, int width, int height, const Rou
     write_yuy2_rows(picture, width, 0, height, routines, output);
 }
 
-void write_yuy2_rows(const Picture& picture, int width, int first_row, int end_row, const RoutineSet& routines,
-                     uint8_t* output) {
+void write_yuy2_rows(const Picture& picture, int width, int first_row, int end_row,
+                     const RoutineSet& routines, uint8_t* output) {
     const size_t stride = static_cast<size_t>(width) * 2;
     const int coded_pairs = picture.y.width / 2;
     for (int y = first_row; y < end_row; ++y) {
         uint8_t* out = output + stride * static_cast<size_t>(y);
         int written_bytes = 0;
         if (y < picture.y.height && coded_pairs > 0) {
-            routines.yuy2_row(picture.y.row(y), picture.u.row(y / 2), picture.v.row(y / 2), coded_pairs, out);
+            routines.yuy2_row(picture.y.row(y), picture.u.row(y / 2), picture.v.row(y / 2),
+                              coded_pairs, out);
             written_bytes = coded_pairs * 4;
         }
         for (size_t i = static_cast<size_t>(written_bytes); i < stride; ++i) {

@@ -9,6 +9,7 @@
 #include "codec/c4321/bit_reader.h"
 #include "codec/c4321/picture.h"
 #include "codec/c4321/prediction.h"
+#include "codec/c4321/reconstruct.h"
 #include "codec/c4321/routines.h"
 #include "codec/c4321/tables.h"
 
@@ -53,11 +54,13 @@ public:
     const VectorField& vectors() const { return vectors_; }
 
 private:
-    void decode_intra_macroblock(BitReader& reader, int mbx, int mby, int chroma_flags, bool in_inter);
+    void decode_intra_macroblock(BitReader& reader, int mbx, int mby, int chroma_flags,
+                                 bool in_inter);
     void decode_inter_macroblock(BitReader& reader, int mbx, int mby, int kind, int chroma_flags);
     void decode_not_coded(int mbx, int mby);
+    void prefetch_reference(int mbx, int mby, MotionVector v) const;
     int read_vector_component(BitReader& reader, int predicted);
-    void read_residual(BitReader& reader, uint8_t* dst, int stride);
+    void read_residual(BitReader& reader, BlockPlace place);
     void finish_row(int mby, uint8_t* yuy2_output);
 
     const RoutineSet& routines_;
@@ -75,14 +78,16 @@ private:
     Picture* reference_ = &pictures_[1];
     IntraPredictor intra_;
     VectorField vectors_;
+    // Work block of one block's coefficients; all zero between blocks.
+    alignas(16) int16_t coefficients_[64] = {};
 };
 
 // Writes a planar picture as packed YUY2 of the given output size; rows and columns outside
 // the picture's planes are black. The second form writes only rows [first_row, end_row).
 void write_yuy2_picture(const Picture& picture, int width, int height, const RoutineSet& routines,
                         uint8_t* output);
-void write_yuy2_rows(const Picture& picture, int width, int first_row, int end_row, const RoutineSet& routines,
-                     uint8_t* output);
+void write_yuy2_rows(const Picture& picture, int width, int first_row, int end_row,
+                     const RoutineSet& routines, uint8_t* output);
 
 // Decodes an intra block's DC size and differential. `chroma` selects the table.
 int read_dc_differential(BitReader& reader, bool chroma);

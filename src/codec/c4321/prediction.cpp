@@ -1,22 +1,23 @@
 #include "codec/c4321/prediction.h"
 
 #include <cstdlib>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "codec/c4321/tables.h"
 
 namespace orvel::codec::c4321 {
 namespace {
 
-inline int16_t clamp_level(int v) { return static_cast<int16_t>(v < -2048 ? -2048 : (v > 2047 ? 2047 : v)); }
+inline int16_t clamp_level(int v) {
+    return static_cast<int16_t>(v < -2048 ? -2048 : (v > 2047 ? 2047 : v));
+}
 
 // Division by 8 rounded away from zero, as for the predicted DC.
 inline int dc_divide(int v) { return v > 0 ? (v + 4) / 8 : (v - 4) / 8; }
-
-inline int median3(int a, int b, int c) {
-    const int lo = a < b ? a : b;
-    const int hi = a < b ? b : a;
-    return c < lo ? lo : (c > hi ? hi : c);
-}
 
 const BlockRecord kAbsent{};
 
@@ -98,21 +99,41 @@ bool reconstruct_intra_levels(int16_t* block, const IntraPrediction& prediction,
                               BlockRecord& record) {
     const int dc_level = prediction.dc_level + block[0];
     block[0] = clamp_level(dc_level * 8);
-    if (ac_prediction && prediction.source != nullptr) {
-        if (prediction.direction == PredictFrom::upper) {
-            for (int i = 1; i < 8; ++i) block[i] = clamp_level(block[i] + prediction.source->row[i]);
-        } else {
-            for (int i = 1; i < 8; ++i) block[i * 8] = clamp_level(block[i * 8] + prediction.source->column[i]);
-        }
+    const BlockRecord* source = ac_prediction ? prediction.source : nullptr;
+    if (source != nullptr && prediction.direction == PredictFrom::left) {
+        for (int i = 1; i < 8; ++i) block[i * 8] = clamp_level(block[i * 8] + source->column[i]);
     }
     record.dc = block[0];
-    for (int i = 1; i < 8; ++i) {
-        record.row[i] = block[i];
-        record.column[i] = block[i * 8];
+    for (int i = 1; i < 8; ++i) record.column[i] = block[i * 8];
+#if defined(__SSE2__)
+    // The first row eight levels at a time. A record's row[0] is always zero, so adding a whole
+    // row leaves the DC as it is; the stored row gets a zero in place of the DC.
+    const __m128i not_dc = _mm_setr_epi16(0, -1, -1, -1, -1, -1, -1, -1);
+    __m128i first = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
+    if (source != nullptr && prediction.direction == PredictFrom::upper) {
+        const __m128i sum =
+            _mm_add_epi16(first, _mm_loadu_si128(reinterpret_cast<const __m128i*>(source->row)));
+        first = _mm_max_epi16(_mm_min_epi16(sum, _mm_set1_epi16(2047)), _mm_set1_epi16(-2048));
+        _mm_store_si128(reinterpret_cast<__m128i*>(block), first);
+    }
+    const __m128i first_ac = _mm_and_si128(first, not_dc);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(record.row), first_ac);
+    __m128i any = first_ac;
+    for (int r = 1; r < 8; ++r)
+        any = _mm_or_si128(any, _mm_load_si128(reinterpret_cast<const __m128i*>(block + 8 * r)));
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(any, _mm_setzero_si128())) != 0xFFFF;
+#else
+    if (source != nullptr && prediction.direction == PredictFrom::upper) {
+        for (int i = 1; i < 8; ++i) block[i] = clamp_level(block[i] + source->row[i]);
     }
     int any_ac = 0;
-    for (int i = 1; i < 64; ++i) any_ac |= block[i];
+    for (int i = 1; i < 8; ++i) {
+        record.row[i] = block[i];
+        any_ac |= block[i];
+    }
+    for (int i = 8; i < 64; ++i) any_ac |= block[i];
     return any_ac != 0;
+#endif
 }
 
 const uint8_t* intra_scan(const IntraPrediction& prediction, bool ac_prediction) {
@@ -123,14 +144,15 @@ const uint8_t* intra_scan(const IntraPrediction& prediction, bool ac_prediction)
 void VectorField::reset(int mb_columns, int mb_rows) {
     mb_columns_ = mb_columns;
     mb_rows_ = mb_rows;
-    vectors_.assign(static_cast<size_t>(mb_columns) * static_cast<size_t>(mb_rows) * 4, MotionVector{});
+    vectors_.assign(static_cast<size_t>(mb_columns) * static_cast<size_t>(mb_rows) * 4,
+                    MotionVector{});
 }
 
 void VectorField::clear() {
     for (auto& v : vectors_) v = MotionVector{};
 }
 
-MotionVector VectorField::predict(int mbx, int mby, int block) const {
+MotionVector VectorField::predict_at_edge(int mbx, int mby, int block) const {
     struct Candidate {
         int dx, dy, block;
     };
@@ -140,24 +162,6 @@ MotionVector VectorField::predict(int mbx, int mby, int block) const {
         {{-1, 0, 3}, {0, 0, 0}, {0, 0, 1}},
         {{0, 0, 2}, {0, 0, 0}, {0, 0, 1}},
     };
-    const size_t here = (static_cast<size_t>(mby) * mb_columns_ + mbx) * 4;
-    if (mbx > 0 && mby > 0 && mbx + 1 < mb_columns_) {
-        // Inside the picture every candidate exists.
-        const size_t row = static_cast<size_t>(mb_columns_) * 4;
-        const size_t at[4][3] = {
-            {here - 4 + 1, here - row + 2, here - row + 4 + 2},
-            {here + 0, here - row + 3, here - row + 4 + 2},
-            {here - 4 + 3, here + 0, here + 1},
-            {here + 2, here + 0, here + 1},
-        };
-        const MotionVector& a = vectors_[at[block][0]];
-        const MotionVector& b = vectors_[at[block][1]];
-        const MotionVector& c = vectors_[at[block][2]];
-        MotionVector result;
-        result.x = static_cast<int8_t>(median3(a.x, b.x, c.x));
-        result.y = static_cast<int8_t>(median3(a.y, b.y, c.y));
-        return result;
-    }
     MotionVector found[3];
     bool valid[3];
     int valid_count = 0;
@@ -166,7 +170,8 @@ MotionVector VectorField::predict(int mbx, int mby, int block) const {
         const int x = mbx + c.dx;
         const int y = mby + c.dy;
         valid[i] = x >= 0 && x < mb_columns_ && y >= 0 && y < mb_rows_;
-        found[i] = valid[i] ? vectors_[(static_cast<size_t>(y) * mb_columns_ + x) * 4 + c.block] : MotionVector{};
+        found[i] = valid[i] ? vectors_[(static_cast<size_t>(y) * mb_columns_ + x) * 4 + c.block]
+                            : MotionVector{};
         valid_count += valid[i] ? 1 : 0;
     }
     if (valid_count == 1) {
@@ -180,9 +185,5 @@ MotionVector VectorField::predict(int mbx, int mby, int block) const {
     result.y = static_cast<int8_t>(median3(found[0].y, found[1].y, found[2].y));
     return result;
 }
-
-int chroma_from_one(int v) { return (v >> 1) + kChromaRound2[v & 3]; }
-
-int chroma_from_four(int sum) { return (sum >> 3) + kChromaRound4[sum & 15]; }
 
 }  // namespace orvel::codec::c4321

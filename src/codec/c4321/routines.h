@@ -4,6 +4,7 @@
 // exist; every set computes exactly the same results as the plain set. One set is chosen
 // per process by codec4321_global_init; decoders and encoders may also be given a set
 // explicitly (tests compare them).
+#include <cstddef>
 #include <cstdint>
 
 #include "codec/cpu_features.h"
@@ -16,7 +17,26 @@ namespace orvel::codec::c4321 {
 // lie in -2048..2047 (the codec clamps every coefficient to that range).
 inline constexpr int kIdctShift1 = 10;
 inline constexpr int kIdctShift2 = 18;
-extern const int16_t kIdctBasis[8][8];
+inline constexpr int16_t kIdctBasis[8][8] = {
+    {5793, 5793, 5793, 5793, 5793, 5793, 5793, 5793},
+    {8035, 6811, 4551, 1598, -1598, -4551, -6811, -8035},
+    {7568, 3135, -3135, -7568, -7568, -3135, 3135, 7568},
+    {6811, -1598, -8035, -4551, 4551, 8035, 1598, -6811},
+    {5793, -5793, -5793, 5793, 5793, -5793, -5793, 5793},
+    {4551, -8035, 1598, 6811, -6811, -1598, 8035, -4551},
+    {3135, -7568, 7568, -3135, -3135, 7568, -7568, 3135},
+    {1598, -4551, 6811, -8035, 8035, -6811, 4551, -1598},
+};
+
+// Inverse quantisation of one level: sign(c) * (q * (2|c| + 1) - 1), clamped to -2048..2047;
+// zero stays zero. Every set's dequantisation and the decoder's coefficient reader compute
+// exactly this.
+inline int16_t dequantise_level(int c, int q) {
+    if (c == 0) return 0;
+    const int magnitude = q * (2 * (c < 0 ? -c : c) + 1) - 1;
+    if (c < 0) return static_cast<int16_t>(magnitude > 2048 ? -2048 : -magnitude);
+    return static_cast<int16_t>(magnitude > 2047 ? 2047 : magnitude);
+}
 
 // Value of every pixel of the inverse DCT of a block whose only non-zero coefficient is the DC.
 inline int idct_dc_only_value(int dc) {
@@ -43,6 +63,17 @@ struct RoutineSet {
     // (0 or 1): (a+b+1)>>1 for one half offset, (a+b+c+d+2)>>2 for both.
     void (*predict)(uint8_t* dst, int dst_stride, const uint8_t* src, int src_stride, int size,
                     int half_x, int half_y);
+    // The same per case, for the macroblock loop: index half_x | half_y << 1.
+    using BlockPredictor = void (*)(uint8_t* dst, ptrdiff_t dst_stride, const uint8_t* src,
+                                    ptrdiff_t src_stride);
+    BlockPredictor predict16[4];
+    BlockPredictor predict8[4];
+    // The two 8 x 8 chroma predictions of a macroblock at once (same offsets, same strides in
+    // both planes), index half_x | half_y << 1.
+    using ChromaPredictor = void (*)(uint8_t* dst_u, uint8_t* dst_v, ptrdiff_t dst_stride,
+                                     const uint8_t* src_u, const uint8_t* src_v,
+                                     ptrdiff_t src_stride);
+    ChromaPredictor predict_chroma[4];
     // One output row of packed Y0 U Y1 V for `pairs` pixel pairs.
     void (*yuy2_row)(const uint8_t* y, const uint8_t* u, const uint8_t* v, int pairs, uint8_t* out);
 };
@@ -50,6 +81,9 @@ struct RoutineSet {
 const RoutineSet& plain_routines();
 // The SSE2 set, or nullptr where it is not built (non-x86 targets).
 const RoutineSet* sse2_routines();
+// The AVX2 set (SSE2 routines where AVX2 gains nothing), or nullptr where it is not built or
+// the processor (with its operating system) cannot run it.
+const RoutineSet* avx2_routines();
 
 // The set chosen for the process (plain until select_routines runs). Any thread.
 const RoutineSet& active_routines();

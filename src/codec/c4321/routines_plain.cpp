@@ -4,34 +4,17 @@
 
 namespace orvel::codec::c4321 {
 
-const int16_t kIdctBasis[8][8] = {
-    {5793, 5793, 5793, 5793, 5793, 5793, 5793, 5793},
-    {8035, 6811, 4551, 1598, -1598, -4551, -6811, -8035},
-    {7568, 3135, -3135, -7568, -7568, -3135, 3135, 7568},
-    {6811, -1598, -8035, -4551, 4551, 8035, 1598, -6811},
-    {5793, -5793, -5793, 5793, 5793, -5793, -5793, 5793},
-    {4551, -8035, 1598, 6811, -6811, -1598, 8035, -4551},
-    {3135, -7568, 7568, -3135, -3135, 7568, -7568, 3135},
-    {1598, -4551, 6811, -8035, 8035, -6811, 4551, -1598},
-};
-
 namespace {
 
 inline int clamp_int(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 inline uint8_t clamp_pixel(int v) { return static_cast<uint8_t>(clamp_int(v, 0, 255)); }
 
-inline int16_t dequant_one(int c, int q) {
-    if (c == 0) return 0;
-    const int magnitude = q * (2 * (c < 0 ? -c : c) + 1) - 1;
-    return static_cast<int16_t>(c < 0 ? clamp_int(-magnitude, -2048, 2047) : clamp_int(magnitude, -2048, 2047));
-}
-
 void dequant_intra_plain(int16_t* block, int q) {
-    for (int i = 1; i < 64; ++i) block[i] = dequant_one(block[i], q);
+    for (int i = 1; i < 64; ++i) block[i] = dequantise_level(block[i], q);
 }
 
 void dequant_inter_plain(int16_t* block, int q) {
-    for (int i = 0; i < 64; ++i) block[i] = dequant_one(block[i], q);
+    for (int i = 0; i < 64; ++i) block[i] = dequantise_level(block[i], q);
 }
 
 // One 8-point pass of the inverse DCT over `in` (stride in_step between the 8 inputs),
@@ -81,7 +64,8 @@ void idct_add_plain(int16_t* block, uint8_t* dst, int stride) {
     int result[64];
     idct_plain(block, result);
     for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 8; ++x) dst[y * stride + x] = clamp_pixel(dst[y * stride + x] + result[y * 8 + x]);
+        for (int x = 0; x < 8; ++x)
+            dst[y * stride + x] = clamp_pixel(dst[y * stride + x] + result[y * 8 + x]);
     }
 }
 
@@ -99,20 +83,46 @@ void dc_add_plain(int dc, uint8_t* dst, int stride) {
     }
 }
 
-void predict_plain(uint8_t* dst, int dst_stride, const uint8_t* src, int src_stride, int size, int half_x,
-                   int half_y) {
+template <int Size, int Half>
+void predict_case(uint8_t* dst, ptrdiff_t dst_stride, const uint8_t* src, ptrdiff_t src_stride) {
+    for (int y = 0; y < Size; ++y, dst += dst_stride, src += src_stride) {
+        const uint8_t* a = src;
+        const uint8_t* b = src + src_stride;
+        for (int x = 0; x < Size; ++x) {
+            if constexpr (Half == 0) {
+                dst[x] = a[x];
+            } else if constexpr (Half == 1) {
+                dst[x] = static_cast<uint8_t>((a[x] + a[x + 1] + 1) >> 1);
+            } else if constexpr (Half == 2) {
+                dst[x] = static_cast<uint8_t>((a[x] + b[x] + 1) >> 1);
+            } else {
+                dst[x] = static_cast<uint8_t>((a[x] + a[x + 1] + b[x] + b[x + 1] + 2) >> 2);
+            }
+        }
+    }
+}
+
+template <int Half>
+void predict_chroma_case(uint8_t* dst_u, uint8_t* dst_v, ptrdiff_t dst_stride, const uint8_t* src_u,
+                         const uint8_t* src_v, ptrdiff_t src_stride) {
+    predict_case<8, Half>(dst_u, dst_stride, src_u, src_stride);
+    predict_case<8, Half>(dst_v, dst_stride, src_v, src_stride);
+}
+
+void predict_plain(uint8_t* dst, int dst_stride, const uint8_t* src, int src_stride, int size,
+                   int half_x, int half_y) {
     for (int y = 0; y < size; ++y) {
         const uint8_t* a = src + y * src_stride;
         const uint8_t* b = a + src_stride;
         uint8_t* d = dst + y * dst_stride;
-        if (half_x == 0 && half_y == 0) {
-            for (int x = 0; x < size; ++x) d[x] = a[x];
-        } else if (half_y == 0) {
-            for (int x = 0; x < size; ++x) d[x] = static_cast<uint8_t>((a[x] + a[x + 1] + 1) >> 1);
-        } else if (half_x == 0) {
-            for (int x = 0; x < size; ++x) d[x] = static_cast<uint8_t>((a[x] + b[x] + 1) >> 1);
-        } else {
-            for (int x = 0; x < size; ++x) {
+        for (int x = 0; x < size; ++x) {
+            if (half_x == 0 && half_y == 0) {
+                d[x] = a[x];
+            } else if (half_y == 0) {
+                d[x] = static_cast<uint8_t>((a[x] + a[x + 1] + 1) >> 1);
+            } else if (half_x == 0) {
+                d[x] = static_cast<uint8_t>((a[x] + b[x] + 1) >> 1);
+            } else {
                 d[x] = static_cast<uint8_t>((a[x] + a[x + 1] + b[x] + b[x + 1] + 2) >> 2);
             }
         }
@@ -129,8 +139,19 @@ void yuy2_row_plain(const uint8_t* y, const uint8_t* u, const uint8_t* v, int pa
 }
 
 const RoutineSet kPlainSet = {
-    "plain",        dequant_intra_plain, dequant_inter_plain, idct_put_plain, idct_add_plain,
-    dc_put_plain,   dc_add_plain,        predict_plain,       yuy2_row_plain,
+    "plain",
+    dequant_intra_plain,
+    dequant_inter_plain,
+    idct_put_plain,
+    idct_add_plain,
+    dc_put_plain,
+    dc_add_plain,
+    predict_plain,
+    {predict_case<16, 0>, predict_case<16, 1>, predict_case<16, 2>, predict_case<16, 3>},
+    {predict_case<8, 0>, predict_case<8, 1>, predict_case<8, 2>, predict_case<8, 3>},
+    {predict_chroma_case<0>, predict_chroma_case<1>, predict_chroma_case<2>,
+     predict_chroma_case<3>},
+    yuy2_row_plain,
 };
 
 std::atomic<const RoutineSet*> g_active{&kPlainSet};
@@ -144,6 +165,7 @@ const RoutineSet& active_routines() { return *g_active.load(std::memory_order_ac
 void select_routines(const CpuFeatures& features) {
     const RoutineSet* chosen = &kPlainSet;
     if (features.sse2 && sse2_routines() != nullptr) chosen = sse2_routines();
+    if (features.sse2 && avx2_routines() != nullptr) chosen = avx2_routines();
     g_active.store(chosen, std::memory_order_release);
 }
 

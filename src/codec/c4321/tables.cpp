@@ -84,9 +84,6 @@ const uint8_t kAltVerticalScan[64] = {
     53, 61, 22, 30, 7,  15, 23, 31, 38, 46, 54, 62, 39, 47, 55, 63,
 };
 
-const int8_t kChromaRound2[4] = {0, 1, 0, 0};
-const int8_t kChromaRound4[16] = {0, 0, 0, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 1, 1};
-
 CodeWord parse_code_bits(const char* bits) {
     CodeWord word;
     if (bits == nullptr) return word;
@@ -106,8 +103,8 @@ CodeWord parse_code_bits(const char* bits) {
 namespace {
 
 template <size_t N>
-void fill_value_lookup(std::array<ValueLookup, N>& lookup, int lookup_bits, const ValueCodeDef* defs,
-                       int count, CodeWord* words) {
+void fill_value_lookup(std::array<ValueLookup, N>& lookup, int lookup_bits,
+                       const ValueCodeDef* defs, int count, CodeWord* words) {
     for (auto& entry : lookup) entry = ValueLookup{0, 0};
     for (int i = 0; i < count; ++i) {
         const CodeWord word = parse_code_bits(defs[i].bits);
@@ -131,7 +128,8 @@ void fill_coef_tables(std::array<CoefLookup, 1 << kCoefLookupBits>& lookup, Coef
         const CoefCodeDef& def = defs[i];
         const CodeWord word = parse_code_bits(def.bits);
         encode.words[def.last][def.run][def.level] = word;
-        if (def.level > encode.max_level[def.last][def.run]) encode.max_level[def.last][def.run] = def.level;
+        if (def.level > encode.max_level[def.last][def.run])
+            encode.max_level[def.last][def.run] = def.level;
         uint8_t& max_run = encode.max_run[def.last][def.level];
         if (max_run == 0xFF || def.run > max_run) max_run = def.run;
         const int spare = kCoefLookupBits - word.length;
@@ -143,7 +141,42 @@ void fill_coef_tables(std::array<CoefLookup, 1 << kCoefLookupBits>& lookup, Coef
     const CodeWord escape = parse_code_bits(kEscapeBits);
     const int spare = kCoefLookupBits - escape.length;
     for (unsigned j = 0; j < (1u << spare); ++j) {
-        lookup[(static_cast<unsigned>(escape.code) << spare) + j] = CoefLookup{escape.length, 0, 0, 0};
+        lookup[(static_cast<unsigned>(escape.code) << spare) + j] =
+            CoefLookup{escape.length, 0, 0, 0};
+    }
+}
+
+// Entries of the short-code lookup: the full lookup's code at the same leading bits, when that
+// code and its sign bit fit in kFastCoefBits bits.
+void fill_fast_coef(std::array<FastCoef, 1 << kFastCoefBits>& fast,
+                    const std::array<CoefLookup, 1 << kCoefLookupBits>& full) {
+    constexpr int kSpare = kCoefLookupBits - kFastCoefBits;
+    for (unsigned i = 0; i < fast.size(); ++i) {
+        const CoefLookup& code = full[static_cast<size_t>(i) << kSpare];
+        fast[i] = FastCoef{0, 0, 0};
+        if (code.length == 0 || code.level == 0 || code.length + 1 > kFastCoefBits) continue;
+        const bool negative = ((i >> (kFastCoefBits - 1 - code.length)) & 1u) != 0;
+        fast[i] = FastCoef{static_cast<int16_t>(negative ? -code.level : code.level),
+                           static_cast<uint8_t>(code.run | (code.last << 7)),
+                           static_cast<uint8_t>(code.length + 1)};
+    }
+}
+
+void fill_fast_mvd(std::array<ValueLookup, 1 << kFastMvdBits>& fast,
+                   const std::array<ValueLookup, 1 << 12>& full) {
+    constexpr int kSpare = 12 - kFastMvdBits;
+    for (unsigned i = 0; i < fast.size(); ++i) {
+        const ValueLookup& code = full[static_cast<size_t>(i) << kSpare];
+        fast[i] = ValueLookup{0, 0};
+        if (code.length == 0) continue;
+        if (code.value == 0) {
+            fast[i] = code;
+            continue;
+        }
+        if (code.length + 1 > kFastMvdBits) continue;
+        const bool negative = ((i >> (kFastMvdBits - 1 - code.length)) & 1u) != 0;
+        fast[i] = ValueLookup{static_cast<int8_t>(negative ? -code.value : code.value),
+                              static_cast<uint8_t>(code.length + 1)};
     }
 }
 
@@ -156,6 +189,9 @@ CodecTables* build_tables() {
     fill_value_lookup(t->dc_chroma, 12, kDcSizeChromaCodes, 13, t->dc_chroma_words);
     fill_value_lookup(t->mvd, 12, kMvdMagnitudeCodes, 33, t->mvd_words);
     fill_value_lookup(t->mcbpc, 6, kMcbpcCodes, 12, t->mcbpc_words);
+    fill_fast_coef(t->intra_fast, t->intra_coef);
+    fill_fast_coef(t->inter_fast, t->inter_coef);
+    fill_fast_mvd(t->mvd_fast, t->mvd);
     t->escape = parse_code_bits(kEscapeBits);
     return t;
 }

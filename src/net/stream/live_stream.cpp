@@ -10,6 +10,7 @@
 #include "codec/decoder_table.h"
 #include "net/stream/stream_header.h"
 #include "net/stream/stream_socket.h"
+#include "platform/log.h"
 #include "view/app_state.h"
 #include "view/display/live_display.h"
 #include "view/render/stamp.h"
@@ -36,33 +37,43 @@ void replace_decoder(int32_t& handle, int type, int width, int height) {
     handle = codec::decoder_create(type, width, height);
 }
 
+static_assert(kStreamPictureBufferBytes == view::kPictureBytes);
+
 // Picture size, decoders and (GPU path) the pane's picture buffer from the stream header.
-// Runs before any display thread of the slot exists, so replacing decoders is safe.
+// Runs before any display thread of the slot exists, so replacing decoders is safe. A header
+// whose picture the buffer cannot hold gets no decoder and no stamp: the pane stays blank.
 void apply_stream_header(LiveSlot& slot, const LiveStreamEnv& env) {
     const StreamHeaderFields h = parse_stream_header(slot.stream_header.data());
-    slot.picture_width = static_cast<int32_t>(h.width);
-    slot.picture_height = static_cast<int32_t>(h.height);
-    const int w = static_cast<int>(h.width), ht = static_cast<int>(h.height);
-    if (h.codec_marker == kMarkerDual) {
+    const StreamDecoders d = decoders_for_header(h);
+    if (!d.usable) {
+        ORVEL_LOG_WARN("stream %s channel %d: picture size %u x %u refused",
+                       peer_of(slot).c_str(), slot.channel, h.width, h.height);
+        for (int32_t& handle : slot.decoders) {
+            if (handle != kNoDecoder) codec::decoder_destroy(handle);
+            handle = kNoDecoder;
+        }
+    }
+    slot.picture_width = d.width;
+    slot.picture_height = d.height;
+    const int w = d.width, ht = d.height;
+    if (d.dual) {
         slot.dual_stream = 1;
-        replace_decoder(slot.decoders[kDecoderDualSub], 0, w, ht);
-        slot.main_stream_width = main_stream_width_for(h.width);
-        slot.main_stream_height = kMainStreamHeight;
-        replace_decoder(slot.decoders[kDecoderDualMain], 0, slot.main_stream_width,
-                        slot.main_stream_height);
+        if (d.usable) {
+            replace_decoder(slot.decoders[kDecoderDualSub], d.type, w, ht);
+            replace_decoder(slot.decoders[kDecoderDualMain], d.type, d.main_width, d.main_height);
+        }
+        slot.main_stream_width = d.main_width;
+        slot.main_stream_height = d.main_height;
         if (env.display.gpu != nullptr) env.display.gpu->use_narrow_high_res(h.width == 320);
         slot.stream_id = h.stream_id;
-    } else if (h.codec_marker == kMarker4321) {
-        slot.dual_stream = 0;
-        if (slot.decoders[kDecoderType2] == kNoDecoder)
-            slot.decoders[kDecoderType2] = codec::decoder_create(2, w, ht);
     } else {
         slot.dual_stream = 0;
-        if (slot.decoders[kDecoderType1] == kNoDecoder)
-            slot.decoders[kDecoderType1] = codec::decoder_create(1, w, ht);
+        const int index = d.type == 2 ? kDecoderType2 : kDecoderType1;
+        if (d.usable && slot.decoders[index] == kNoDecoder)
+            slot.decoders[index] = codec::decoder_create(d.type, w, ht);
     }
     const bool gpu_mode = env.display.state->display_gdi.load() == 0;
-    if (gpu_mode && env.display.gpu != nullptr) {
+    if (gpu_mode && env.display.gpu != nullptr && d.usable) {
         env.display.gpu->set_pane_picture_size(w, ht, slot.pane);
         env.display.gpu->create_pane_surface(slot.pane);
     }

@@ -55,4 +55,22 @@ int decoder_type_for_marker(int32_t codec_marker) {
     return 1;
 }
 
+StreamDecoders decoders_for_header(const StreamHeaderFields& h) {
+    StreamDecoders d;
+    d.dual = h.codec_marker == kMarkerDual;
+    d.type = decoder_type_for_marker(h.codec_marker);
+    const uint64_t yuy2_bytes = uint64_t{h.width} * h.height * 2;  // cannot overflow 64 bits
+    if (h.width == 0 || h.height == 0 ||
+        yuy2_bytes > static_cast<uint64_t>(kStreamPictureBufferBytes))
+        return d;
+    d.usable = true;
+    d.width = static_cast<int>(h.width);
+    d.height = static_cast<int>(h.height);
+    if (d.dual) {
+        d.main_width = main_stream_width_for(h.width);
+        d.main_height = kMainStreamHeight;
+    }
+    return d;
+}
+
 }  // namespace orvel::net

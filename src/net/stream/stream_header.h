@@ -41,6 +41,26 @@ StreamHeaderFields parse_stream_header(const uint8_t* header28);
 // Decoder type a codec marker selects: 1234 -> 0 (dual streams), 4321 -> 2, else 1.
 int decoder_type_for_marker(int32_t codec_marker);
 
+// Bytes of a pane's picture buffer (1280 x 720 BGRX). A decoder writes width x height x 2 bytes
+// of YUY2 into it, so no header may ask for a larger picture.
+inline constexpr int64_t kStreamPictureBufferBytes = int64_t{1280} * 720 * 4;
+
+// The decoders a stream header asks for. A standard stream has one (`type`, `width` x
+// `height`); a dual stream a type-0 sub-stream decoder of the header's size and a type-0
+// main-stream decoder of `main_width` x `main_height`. A header whose picture is empty or
+// larger than the picture buffer asks for none (`usable` false): the pane stays blank instead
+// of letting a decoder or the stamp write past the buffer.
+struct StreamDecoders {
+    bool usable = false;
+    bool dual = false;
+    int type = 1;
+    int width = 0;
+    int height = 0;
+    int main_width = 0;
+    int main_height = 0;
+};
+StreamDecoders decoders_for_header(const StreamHeaderFields& header);
+
 // Main-stream size of a dual-stream channel: 960 x 720 when the sub stream is 320 wide,
 // else 1280 x 720.
 inline int main_stream_width_for(uint32_t sub_width) { return sub_width == 320 ? 960 : 1280; }

@@ -9,6 +9,7 @@
 #include "net/day_index.h"
 #include "net/net_session.h"
 #include "net/reply_assembler.h"
+#include "net/stream/stream_header.h"
 
 namespace orvel::net {
 namespace {
@@ -270,4 +271,30 @@ TEST(TreeTexts, CameraAndSiteTextsAndItemData) {
 }
 
 }  // namespace
+// A stream header asks for decoders only when its picture fits the pane's picture buffer
+// (1280 x 720 x 4 bytes): larger sizes, and products that overflow 32 bits, get none.
+TEST(StreamHeader, DecodersOnlyForPicturesTheBufferHolds) {
+    auto plan = [](uint32_t w, uint32_t h, int32_t marker) {
+        StreamHeaderFields f;
+        f.width = w;
+        f.height = h;
+        f.codec_marker = marker;
+        return decoders_for_header(f);
+    };
+    const StreamDecoders cif = plan(352, 288, 0);
+    EXPECT_TRUE(cif.usable);
+    EXPECT_EQ(cif.type, 1);
+    EXPECT_EQ(cif.width, 352);
+    const StreamDecoders dual = plan(320, 240, kMarkerDual);
+    EXPECT_TRUE(dual.usable && dual.dual);
+    EXPECT_EQ(dual.main_width, 960);
+    EXPECT_EQ(dual.main_height, 720);
+    EXPECT_TRUE(plan(1280, 1440, kMarker4321).usable);   // exactly the buffer in YUY2
+    EXPECT_FALSE(plan(1280, 1441, kMarker4321).usable);
+    EXPECT_FALSE(plan(2000, 2000, 0).usable);
+    EXPECT_FALSE(plan(0xFF000000u, 0xFF000000u, 0).usable);
+    EXPECT_FALSE(plan(0, 288, 0).usable);
+    EXPECT_FALSE(plan(352, 0, kMarkerDual).usable);
+}
+
 }  // namespace orvel::net

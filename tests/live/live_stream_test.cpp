@@ -130,9 +130,13 @@ TEST_F(LiveStreamTest, DroppedConnectionReconnectsAndPlaysAgain) {
 }
 
 TEST_F(LiveStreamTest, OversizedFrameIsALostConnection) {
-    auto config = config_of(dvrsim::StreamKind::mpeg4);
+    // Only the dual form's 32-bit length can announce a frame larger than a ring entry.
+    auto config = config_of(dvrsim::StreamKind::dual);
     config.faults.oversize_after_ms = 300;
     LoopbackStreamServer server(config);
+    // The server keeps the connection after the oversized frame: only the client's own
+    // verdict on that frame makes it connect again.
+    server.hold_open = true;
     auto slot = view::make_live_slot();
     ASSERT_TRUE(net::stream_open(*slot, "127.0.0.1", server.port(), 1, env_));
     ASSERT_TRUE(eventually([&] { return server.connections() >= 2; }));

@@ -61,9 +61,9 @@ for t in "${targets[@]}"; do
   "$bin" -fork=1 -ignore_crashes=1 -ignore_ooms=1 -ignore_timeouts=1 \
     -max_total_time="$seconds" -max_len="$len" -rss_limit_mb=2048 -timeout=30 \
     -artifact_prefix="$findings/" "$work" "$seeds" >"$log" 2>&1 || true
-  # The corpus kept: only the units that add coverage.
+  # The corpus kept: the units of the seeds and of this run that add coverage.
   merged=$(mktemp -d)
-  "$bin" -merge=1 -max_len="$len" -rss_limit_mb=4096 "$merged" "$work" >>"$log" 2>&1 || true
+  "$bin" -merge=1 -max_len="$len" -rss_limit_mb=4096 "$merged" "$work" "$seeds" >>"$log" 2>&1 || true
   if [ -n "$(ls -A "$merged")" ]; then
     rm -rf "$work"
     mv "$merged" "$work"

@@ -48,6 +48,10 @@ function(orvel_test name)
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 300)
   endif()
+  # The ThreadSanitizer stage builds only these (target threads_tests).
+  if("threads" IN_LIST A_LABELS)
+    set_property(GLOBAL APPEND PROPERTY ORVEL_THREAD_TESTS ${name})
+  endif()
   list(LENGTH A_LABELS label_count)
   if(label_count GREATER 1)
     # Properties given to gtest_discover_tests reach the tests through a script that splits

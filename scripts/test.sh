@@ -6,7 +6,7 @@
 #   3. tsan: the threaded tests, the Qt cross-thread code included, under ThreadSanitizer;
 #   4. fuzz: every target of fuzz/targets.txt for a short time on its seed corpus.
 # ORVEL_STAGES picks stages (default "normal asan tsan fuzz"); ORVEL_JOBS sets parallelism;
-# ORVEL_FUZZ_SECONDS the time per fuzz target (default 20). Full logs: out/ci/.
+# ORVEL_FUZZ_SECONDS the time per fuzz target (default 15). Full logs: out/ci/.
 #
 # Each stage runs as a process of its own with `set -e` in force, so any failing step fails
 # its stage (in a function called as an `if` condition, bash would ignore `set -e`).
@@ -73,7 +73,7 @@ stage_asan() {
 stage_tsan() {
   cmake -S . -B build-tsan -DORVEL_WERROR=ON -DORVEL_SANITIZE=thread \
     -DORVEL_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
-  cmake --build build-tsan -j"$jobs"
+  cmake --build build-tsan -j"$jobs" --target threads_tests
   TSAN_OPTIONS=halt_on_error=1 QT_QPA_PLATFORM=offscreen \
     run_ctest build-tsan -j"$jobs" -L threads
 }
@@ -100,7 +100,7 @@ stage_fuzz() {
     local seeds=()
     [ -d "fuzz/corpus/$name" ] && seeds=("fuzz/corpus/$name")
     # New units go to a scratch folder; the seeds are read only.
-    "$bin" -max_total_time="${ORVEL_FUZZ_SECONDS:-20}" -max_len="$len" -rss_limit_mb=2048 \
+    "$bin" -max_total_time="${ORVEL_FUZZ_SECONDS:-15}" -max_len="$len" -rss_limit_mb=2048 \
       -timeout=30 -print_final_stats=1 -artifact_prefix="$work/$name-" \
       "$work/$name" "${seeds[@]}" >"$log" 2>&1 || rc=$?
     local runs

@@ -1,5 +1,6 @@
-// dvrtool's three commands on an arbitrary file: `info`, `frames` (a decoder made from the
-// header's size, every picture written) and `audio`. The file is written to a folder of this
+// dvrtool's commands on an arbitrary file: `info`, `frames` (a decoder made from the header's
+// size, every picture written), `audio` and `verify` (`export`, an encoder run per input, is
+// left to its own tests). The file is written to a folder of this
 // process; the outputs go to /dev/null.
 #include <unistd.h>
 
@@ -45,5 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     run(4, frames);
     const char* audio[] = {"dvrtool", "audio", path.c_str(), "/dev/null"};
     run(4, audio);
+    const char* verify[] = {"dvrtool", "verify", path.c_str()};
+    run(3, verify);
     return 0;
 }

@@ -35,13 +35,22 @@ function(orvel_core_library name)
   target_link_libraries(${name} PUBLIC orvel_flags ${A_DEPS})
 endfunction()
 
-# orvel_test(NAME SOURCES ... LIBS ... [LABELS ...]): one GoogleTest executable registered with CTest.
+# orvel_test(NAME SOURCES ... LIBS ... LABELS ... [TIMEOUT S]): one GoogleTest executable
+# registered with CTest. Every test needs at least one label (an empty list would shift the
+# properties after it: "TIMEOUT" would become a label and the timeout would be lost).
 function(orvel_test name)
   cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT A_LABELS)
+    message(FATAL_ERROR "orvel_test(${name}): LABELS is required")
+  endif()
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE orvel_flags GTest::gtest GTest::gtest_main ${A_LIBS})
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 300)
+  endif()
+  # The ThreadSanitizer stage builds only these (target threads_tests).
+  if("threads" IN_LIST A_LABELS)
+    set_property(GLOBAL APPEND PROPERTY ORVEL_THREAD_TESTS ${name})
   endif()
   list(LENGTH A_LABELS label_count)
   if(label_count GREATER 1)
@@ -57,14 +66,21 @@ function(orvel_test name)
 endfunction()
 
 if(ORVEL_FUZZ)
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  # Undefined behaviour stops the run like any other finding (a recoverable report would
+  # scroll past and the run would pass).
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# orvel_fuzz_target(NAME SOURCES ... LIBS ...): a libFuzzer executable named fuzz_NAME.
+# orvel_fuzz_target(NAME SOURCES ... LIBS ...): a libFuzzer executable named fuzz_NAME in
+# <build>/fuzz/bin. Every target must be listed in fuzz/targets.txt with its longest useful
+# input (checked when the fuzz tree is configured); the CI and campaign scripts run that list.
 function(orvel_fuzz_target name)
   cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(fuzz_${name} ${A_SOURCES})
   target_link_libraries(fuzz_${name} PRIVATE orvel_flags ${A_LIBS})
   target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  set_target_properties(fuzz_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz/bin)
+  set_property(GLOBAL APPEND PROPERTY ORVEL_FUZZ_TARGETS ${name})
 endfunction()

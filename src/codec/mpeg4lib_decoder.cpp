@@ -10,6 +10,8 @@ extern "C" {
 #include <cstring>
 #include <mutex>
 
+#include "codec/mpeg4_vol.h"
+
 namespace orvel::codec {
 
 Mpeg4LibDecoder::Mpeg4LibDecoder(int width, int height) : width_(width), height_(height) {}
@@ -37,6 +39,8 @@ bool Mpeg4LibDecoder::open() {
         return false;
     }
     context_->thread_count = 1;
+    // Pictures above the limit are refused before the library allocates for them.
+    context_->max_pixels = kMaxStreamPixels;
     return avcodec_open2(context_, codec, nullptr) == 0;
 }
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <new>
 
+#include "codec/mpeg4_vol.h"
+
 namespace orvel::codec {
 
 void xvid_priming_header(int width, int height, uint8_t out[kXvidPrimingBytes]) {
@@ -47,8 +49,10 @@ bool XvidDecoder::open() {
         return false;
     }
 
-    // The header's size fields are 13 bits wide: other sizes would corrupt it.
-    if (width_ > 0 && width_ < 8192 && height_ > 0 && height_ < 8192) {
+    // The header's size fields are 13 bits wide: other sizes would corrupt it. Sizes above the
+    // stream limit are not primed (the library would allocate for them at once).
+    if (width_ > 0 && width_ < 8192 && height_ > 0 && height_ < 8192 &&
+        int64_t{width_} * height_ <= kMaxStreamPixels) {
         uint8_t header[kXvidPrimingBytes];
         xvid_priming_header(width_, height_, header);
         decode(header, nullptr, kXvidPrimingBytes);
@@ -57,7 +61,8 @@ bool XvidDecoder::open() {
 }
 
 bool XvidDecoder::prepare_planes() {
-    if (stream_width_ <= 0 || stream_height_ <= 0) {
+    if (stream_width_ <= 0 || stream_height_ <= 0 ||
+        int64_t{stream_width_} * stream_height_ > kMaxStreamPixels) {
         planes_.clear();
         return true;  // no size known yet: the library has nothing to output either
     }
@@ -82,6 +87,11 @@ int XvidDecoder::decode(const uint8_t* data, uint8_t* output, int length) {
         return XVID_ERR_FAIL;
     }
     if (length <= 0) {
+        return 0;
+    }
+    // A header announcing a picture above the limit never reaches the library, which would
+    // allocate its reference pictures for it; the stream goes on at its previous size.
+    if (largest_vol_pixels(data, static_cast<std::size_t>(length)) > kMaxStreamPixels) {
         return 0;
     }
     const uint8_t* bytes = input_.copy(data, static_cast<std::size_t>(length));

@@ -264,14 +264,19 @@ void DvrBuilder::add_record_header(int frame_class, bool key, uint32_t length, u
     bytes_.insert(bytes_.end(), head, head + header_.record_header_bytes());
 }
 
-void DvrBuilder::add_video(const uint8_t* payload, uint32_t length, uint32_t time_ms,
+bool DvrBuilder::add_video(const uint8_t* payload, uint32_t length, uint32_t time_ms,
                            bool key_frame, uint32_t packed_datetime) {
+    // The 16-bit length field would keep only the low bits: the file would be misread.
+    if (!header_.dual() && length > 0xFFFF) {
+        return false;
+    }
     if (key_frame && index_.size() < header_.index_entries()) {
         index_.push_back(DvrIndexEntry{static_cast<uint32_t>(bytes_.size()), time_ms});
     }
     add_record_header(0, key_frame, length, time_ms, packed_datetime);
     bytes_.insert(bytes_.end(), payload, payload + length);
     header_.duration_ms = time_ms;
+    return true;
 }
 
 void DvrBuilder::add_audio(const uint8_t* block, uint32_t time_ms, uint32_t packed_datetime) {

@@ -123,8 +123,10 @@ public:
     explicit DvrBuilder(const DvrHeader& header);
 
     // Appends a video record (class 0 in dual files). Key frames get an index entry while
-    // there is room; the duration follows the last video record.
-    void add_video(const uint8_t* payload, uint32_t length, uint32_t time_ms, bool key_frame,
+    // there is room; the duration follows the last video record. A length the record form
+    // cannot carry (above 65,535 bytes in the standard form's 16-bit field) is refused: false,
+    // and nothing is written.
+    bool add_video(const uint8_t* payload, uint32_t length, uint32_t time_ms, bool key_frame,
                    uint32_t packed_datetime = 0);
     // Appends one audio record of 512 bytes.
     void add_audio(const uint8_t* block, uint32_t time_ms, uint32_t packed_datetime = 0);

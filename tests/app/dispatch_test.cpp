@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 #include <set>
 
 #include "app/command_ids.h"
@@ -100,7 +105,22 @@ TEST(Lifecycle, AFailedStartEndsWithCodeZeroWithoutTheLoop) {
     EXPECT_EQ(life.run(), 0);
     EXPECT_FALSE(looped);
     EXPECT_TRUE(audio_closed);
+}
+
+TEST(Lifecycle, StartSocketsMakesAWriteToAClosedPeerAnErrorInsteadOfTheEnd) {
+    struct sigaction previous {};
+    ::sigaction(SIGPIPE, nullptr, &previous);
+    std::signal(SIGPIPE, SIG_DFL);
     EXPECT_TRUE(Lifecycle::start_sockets());
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);
+    const char byte = 1;
+    // With the default action the process would end here.
+    EXPECT_EQ(::write(fds[1], &byte, 1), -1);
+    EXPECT_EQ(errno, EPIPE);
+    ::close(fds[1]);
+    ::sigaction(SIGPIPE, &previous, nullptr);
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "../support/temp_dir.h"
+
 namespace orvel::platform {
 namespace {
 
@@ -25,7 +27,8 @@ struct CountingSink final : AudioDeviceSink {
 TEST(AlsaAudioDevice, ReportsEachBufferOrFailsCleanly) {
     // A configuration whose default device is ALSA's null plugin, so the playing path runs on
     // machines without sound; set before the library reads any configuration.
-    const std::string config = ::testing::TempDir() + "/orvel_alsa_null.conf";
+    const orvel::test::TempDir dir;
+    const std::string config = dir.file("alsa_null.conf").string();
     std::ofstream(config) << "pcm.!default { type null }\n";
     ::setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
     CountingSink sink;

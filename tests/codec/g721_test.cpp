@@ -16,6 +16,7 @@ extern "C" {
 }
 
 #include "codec/g721.h"
+#include "../support/temp_dir.h"
 
 namespace orvel::codec {
 namespace {
@@ -84,8 +85,8 @@ void put_be32(std::vector<uint8_t>& v, uint32_t x) {
 
 // Decodes the codes with sox through a Sun .au file of encoding 23 (G.721, 4 bits).
 bool sox_reference(const std::vector<uint8_t>& codes, std::vector<int16_t>& samples) {
-    const std::string dir = ::testing::TempDir();
-    const std::string au = dir + "/orvel_g721.au", raw = dir + "/orvel_g721.raw";
+    const orvel::test::TempDir dir;
+    const std::string au = dir.file("g721.au").string(), raw = dir.file("g721.raw").string();
     std::vector<uint8_t> file;
     put_be32(file, 0x2e736e64);  // ".snd"
     put_be32(file, 24);
@@ -106,8 +107,6 @@ bool sox_reference(const std::vector<uint8_t>& codes, std::vector<int16_t>& samp
     for (std::size_t i = 0; i < samples.size(); ++i)
         samples[i] = static_cast<int16_t>(static_cast<uint8_t>(bytes[2 * i]) |
                                           (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
-    std::remove(au.c_str());
-    std::remove(raw.c_str());
     return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include "clip_tools.h"
 #include "codec/decoder_table.h"
+#include "codec/mpeg4_vol.h"
 #include "codec/xvid_decoder.h"
 
 namespace orvel::codec {
@@ -180,6 +181,32 @@ TEST_F(TableFixture, LargerStreamThanCreatedIsCroppedNotOverrun) {
         EXPECT_LE(max_difference(Picture(row, row + 704), Picture(full, full + 704)), 2);
         decoder_destroy(handle);
     }
+}
+
+// Stream headers are read for their size before a library sees them: the two encoders'
+// headers give their picture sizes, and a header above the limit never reaches the library,
+// which would allocate its reference pictures for it (hundreds of megabytes at 8191 x 8191).
+TEST(StreamSizeLimit, OversizedHeadersNeverReachTheLibrary) {
+    const std::vector<Packet> lavc = testing::encode_lavc(352, 288, 1, 1);
+    ASSERT_FALSE(lavc.empty());
+    EXPECT_EQ(largest_vol_pixels(lavc[0].data(), lavc[0].size()), 352 * 288);
+    const std::vector<Packet> xvid = testing::encode_xvid(176, 144, 1, 1);
+    ASSERT_FALSE(xvid.empty());
+    EXPECT_EQ(largest_vol_pixels(xvid[0].data(), xvid[0].size()), 176 * 144);
+
+    uint8_t huge[kXvidPrimingBytes];
+    xvid_priming_header(2049, 2048, huge);
+    EXPECT_EQ(largest_vol_pixels(huge, sizeof huge), 2049 * 2048);
+    XvidDecoder decoder(0, 0);
+    ASSERT_TRUE(decoder.open());
+    std::vector<uint8_t> output(kUnknownSizeOutputBytes);
+    EXPECT_EQ(decoder.decode(huge, output.data(), sizeof huge), 0);
+    EXPECT_EQ(decoder.stream_width(), 0);
+    // A header at the limit is taken.
+    uint8_t largest[kXvidPrimingBytes];
+    xvid_priming_header(2048, 2048, largest);
+    decoder.decode(largest, output.data(), sizeof largest);
+    EXPECT_EQ(decoder.stream_width(), 2048);
 }
 
 TEST_F(TableFixture, EmptyAndGarbageBuffersAreHarmless) {

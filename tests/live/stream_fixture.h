@@ -63,6 +63,9 @@ public:
     int connections() const { return connections_.load(); }
     dvrsim::StreamSelectBoard& board() { return board_; }
     dvrsim::StreamConfig& config() { return config_; }
+    // When set, a connection the service has finished with stays open until the client closes
+    // it, so a reconnect can only be the client's own decision.
+    std::atomic<bool> hold_open{false};
 
 private:
     struct Client {
@@ -77,8 +80,11 @@ private:
             std::lock_guard lock(mutex_);
             clients_.push_back({fd, std::thread([this, fd] {
                                     dvrsim::serve_stream_connection(fd, config_, library_, board_,
-                                                                    stopping_,
-                                                                    [](const std::string&) {});
+                                                                    stopping_, [](const std::string&) {});
+                                    // Held open: only the client (or the server's end) closes.
+                                    char byte;
+                                    while (hold_open && ::recv(fd, &byte, 1, 0) > 0) {
+                                    }
                                     ::shutdown(fd, SHUT_RDWR);
                                 })});
         }

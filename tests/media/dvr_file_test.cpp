@@ -104,6 +104,22 @@ TEST(DvrFile, DualFileUsesLongBlockSixteenByteRecordsAndSkipsOtherClasses) {
     EXPECT_EQ(roomy.end_status, DvrStatus::end_of_file);
 }
 
+TEST(DvrFile, StandardFormRefusesARecordItsLengthFieldCannotCarry) {
+    DvrBuilder b(header_for(0));
+    const std::vector<uint8_t> video(0x10000, 0x42);
+    const std::size_t before = b.bytes().size();
+    EXPECT_FALSE(b.add_video(video.data(), 0x10000, 0, true));
+    EXPECT_EQ(b.bytes().size(), before);
+    EXPECT_TRUE(b.add_video(video.data(), 0xFFFF, 40, true));
+    b.finish();
+    const Parsed p = parse(b.bytes());
+    ASSERT_EQ(p.records.size(), 1u);
+    EXPECT_EQ(p.records[0].payload_bytes, 0xFFFFu);
+    EXPECT_EQ(p.index_count, 1u);
+    EXPECT_EQ(p.header.duration_ms, 40u);
+    EXPECT_EQ(p.end_status, DvrStatus::end_of_file);
+}
+
 TEST(DvrFile, ShortHeaderBlocksAreDamaged) {
     DvrBuilder standard(header_for(0));
     std::vector<uint8_t> bytes = standard.bytes();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -44,7 +45,9 @@ TEST(DvrsimScenario, ReadsEveryKindOfLineAndRejectsBadOnes) {
 
     for (const char* bad : {"bogus 1", "device 300", "preset 37 0 x", "preset 1 16 x", "mask",
                             "recording 1 2009-13-01 08:00:00 1 0",
-                            "recording 1 2009-01-01 25:00:00 1 0", "days 2009 1"}) {
+                            "recording 1 2009-01-01 25:00:00 1 0", "days 2009 1",
+                            "days 99999999-01 1", "days -1-01 1",
+                            "recording 1 99999999-01-01 08:00:00 1 0"}) {
         Scenario t;
         EXPECT_FALSE(load_scenario_text(std::string("user a b\n") + bad, t, error)) << bad;
         EXPECT_NE(error.find("line 2"), std::string::npos) << error;
@@ -62,6 +65,13 @@ int connect_to(int port) {
         return -1;
     }
     return fd;
+}
+
+// Receives up to `size` bytes, waiting at most 5 s; -1 on timeout, 0 when the peer closed.
+ssize_t receive_bounded(int fd, void* into, std::size_t size) {
+    timeval limit{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    return ::recv(fd, into, size, MSG_WAITALL);
 }
 
 bool wait_for_log(const Server& server, const std::string& needle) {
@@ -90,6 +100,15 @@ TEST(DvrsimServer, BadRequestsDropOnlyThatClient) {
     const std::uint8_t short_login[] = {0, 11, 0x21, 0x1C, 6, 0};
     ASSERT_EQ(::send(good, short_login, sizeof short_login, 0), 6);
     EXPECT_TRUE(wait_for_log(server, "unknown type=0 code=11"));
+    // The bad client's connection is closed...
+    std::uint8_t reply[6] = {};
+    EXPECT_EQ(receive_bounded(bad, reply, 1), 0);
+    // ...while the other one is still answered: a whole login gets its reply.
+    std::uint8_t login[22] = {0, 11, 0, 0, 22, 0, 'a', 'd', 'm', 'i', 'n'};
+    ASSERT_EQ(::send(good, login, sizeof login, 0), 22);
+    ASSERT_EQ(receive_bounded(good, reply, sizeof reply), 6);
+    EXPECT_EQ(reply[0], 0);
+    EXPECT_GE(reply[4] | reply[5] << 8, 9);
     // A file-port client that sends a bad request is dropped on its own.
     const int files = connect_to(server.command_port() + 2);
     EXPECT_GE(files, 0);

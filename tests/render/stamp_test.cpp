@@ -100,11 +100,24 @@ TEST(Stamp, OnlyChangedFieldsAreRedrawn) {
     StampState s;
     stamp_build(s, 352, 288, true);
     stamp_update(s, packed(9, 3, 7, 10, 59, 59));
-    const auto before = s.digits;
-    stamp_update(s, packed(9, 3, 7, 11, 0, 0));
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(s.digits[i], before[i]) << "date digit " << i;
+    // Empty every digit position's list: a position that is redrawn gets its glyph back.
+    auto clear_digits = [&] {
+        for (int p = 0; p < 12; ++p) s.positioned[static_cast<size_t>(p)].count = 0;
+    };
+    auto redrawn = [&](int p) { return s.positioned[static_cast<size_t>(p)].count > 0; };
+    clear_digits();
+    stamp_update(s, packed(9, 3, 7, 11, 0, 0));  // hour, minute and second change
+    for (int p = 0; p < 6; ++p) EXPECT_FALSE(redrawn(p)) << "date position " << p;
+    for (int p = 6; p < 12; ++p) EXPECT_TRUE(redrawn(p)) << "time position " << p;
     const uint8_t after[6] = {1, 1, 0, 0, 0, 0};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(s.digits[6 + i], after[i]) << "time digit " << i;
+
+    clear_digits();
+    stamp_update(s, packed(9, 3, 7, 11, 0, 1));  // the second only
+    for (int p = 0; p < 10; ++p) EXPECT_FALSE(redrawn(p)) << "position " << p;
+    EXPECT_TRUE(redrawn(10));
+    EXPECT_TRUE(redrawn(11));
+    EXPECT_EQ(s.digits[11], 1);
 }
 
 TEST(Stamp, DateFollowsMidnight) {

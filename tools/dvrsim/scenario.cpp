@@ -1,6 +1,7 @@
 #include "scenario.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <sstream>
@@ -24,6 +25,25 @@ std::string rest_of_line(std::istringstream& in) {
     return first == std::string::npos ? std::string() : rest.substr(first);
 }
 
+// "YYYY-MM" (count 2) or "YYYY-MM-DD" (count 3): decimal fields, a year 1..9999, a month
+// 1..12, a day 1..31. The bounds keep every derived key (year * 100 + month) inside an int.
+bool parse_date_fields(const std::string& text, int count, long fields[3]) {
+    static const long kMin[3] = {1, 1, 1}, kMax[3] = {9999, 12, 31};
+    std::size_t from = 0;
+    for (int i = 0; i < count; ++i) {
+        const std::size_t dash = i + 1 < count ? text.find('-', from) : text.size();
+        if (dash == std::string::npos) return false;
+        const std::string field = text.substr(from, dash - from);
+        if (field.empty() || field.size() > 4 ||
+            field.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        fields[i] = std::strtol(field.c_str(), nullptr, 10);  // decimal: "08" is August
+        if (fields[i] < kMin[i] || fields[i] > kMax[i]) return false;
+        from = dash + 1;
+    }
+    return true;
+}
+
 // "YYYY-MM-DD", or "today" / "today-N" (UTC, N days back) so demos stay current.
 bool parse_date(const std::string& text, int& y, int& m, int& d) {
     if (text.rfind("today", 0) == 0) {
@@ -39,8 +59,12 @@ bool parse_date(const std::string& text, int& y, int& m, int& d) {
         d = parts.tm_mday;
         return true;
     }
-    return std::sscanf(text.c_str(), "%d-%d-%d", &y, &m, &d) == 3 && m >= 1 && m <= 12 && d >= 1 &&
-           d <= 31;
+    long f[3] = {};
+    if (!parse_date_fields(text, 3, f)) return false;
+    y = static_cast<int>(f[0]);
+    m = static_cast<int>(f[1]);
+    d = static_cast<int>(f[2]);
+    return true;
 }
 
 // "WIDTHxHEIGHT": widths in whole macroblocks, heights in multiples of 8, at most 1920 x 1088
@@ -182,11 +206,10 @@ bool apply_scenario_line(const std::string& raw, Scenario& s, std::string& error
         if (list.size() < 16) list.resize(16);
         list[static_cast<std::size_t>(slot)] = rest_of_line(in);
     } else if (word == "days") {
-        int y = 0, m = 0;
-        if (!(in >> a >> b) || std::sscanf(a.c_str(), "%d-%d", &y, &m) != 2 || m < 1 || m > 12 ||
-            !parse_int(b, 0, 0xFFFFFFFFL, v))
-            return error = "days needs YYYY-MM MASK", false;
-        s.day_masks[y * 100 + m] = static_cast<std::uint32_t>(v);
+        long f[3] = {};
+        if (!(in >> a >> b) || !parse_date_fields(a, 2, f) || !parse_int(b, 0, 0xFFFFFFFFL, v))
+            return error = "days needs YYYY-MM MASK (year 1..9999)", false;
+        s.day_masks[static_cast<int>(f[0] * 100 + f[1])] = static_cast<std::uint32_t>(v);
     } else if (word == "recording") {
         SimRecording r;
         if (!(in >> a >> b >> c) || !parse_int(a, 1, 65535, v) ||

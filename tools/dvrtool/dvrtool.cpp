@@ -10,6 +10,7 @@
 
 #include "codec/decoder_table.h"
 #include "codec/g721.h"
+#include "codec/mpeg4_vol.h"
 #include "media/dvr_file.h"
 #include "media/dvr_verify.h"
 #include "media/export/dvr_export.h"
@@ -164,7 +165,8 @@ int command_frames(const std::string& path, const std::string& out_path, long fi
     }
     const media::DvrHeader& h = reader.header();
     if (h.width == 0 || h.height == 0 || h.width >= kMaxPictureSide ||
-        h.height >= kMaxPictureSide) {
+        h.height >= kMaxPictureSide ||
+        static_cast<int64_t>(h.width) * h.height > codec::kMaxStreamPixels) {
         err << "dvrtool: " << path << ": picture size " << h.width << " x " << h.height
             << " in the header is not usable\n";
         return kExitDecoder;

@@ -92,6 +92,8 @@ void stamp_build(StampState& s, int picture_width, int picture_height, bool gpu_
     s.bytes_per_pixel = gpu_layout ? 2 : 4;
     // A picture smaller than the stamp would put offsets before the buffer: no stamp at all.
     if (picture_width < kStampMinWidth || picture_height < kStampMinHeight) return;
+    // No buffer holds a larger picture; the bound also keeps the offsets inside 32 bits.
+    if (picture_width > kStampMaxSide || picture_height > kStampMaxSide) return;
     const int bpp = s.bytes_per_pixel;
     const int stride = bpp * picture_width;
     const int32_t origin = stride * (picture_height - 10) + bpp * (picture_width - 136);

@@ -19,6 +19,7 @@ constexpr int kStampPositions = 16;  // 12 digits, then "-", "-", ":", ":"
 // The stamp occupies the last 136 pixels (GPU layout) of the last 10 rows.
 constexpr int kStampMinWidth = 136;
 constexpr int kStampMinHeight = 10;
+constexpr int kStampMaxSide = 8192;
 
 // Cell values: 0 empty, 1 stroke, 2 edge. Rows top to bottom, 8 cells each.
 using StampGlyph = std::array<std::array<uint8_t, kStampGlyphWidth>, kStampGlyphHeight>;
@@ -45,7 +46,8 @@ struct StampState {
 };
 
 // gpu_layout: true for the GPU path (2 bytes per pixel, YUY2), false for the software path
-// (4 bytes per pixel, BGRX). A picture narrower than 136 or lower than 10 pixels gets no stamp.
+// (4 bytes per pixel, BGRX). A picture narrower than 136 or lower than 10 pixels, or with a side
+// above 8192, gets no stamp.
 void stamp_build(StampState& stamp, int picture_width, int picture_height, bool gpu_layout);
 
 // Refreshes the digits that changed since the last call. `packed` is a PackedDateTime.

@@ -160,6 +160,26 @@ std::shared_ptr<const std::vector<uint8_t>> StreamLibrary::audio(std::string& er
     return audio_;
 }
 
+int32_t requested_channel(const uint8_t* request) {
+    return static_cast<int32_t>(request[4] | request[5] << 8 | request[6] << 16 |
+                                static_cast<uint32_t>(request[7]) << 24);
+}
+
+int32_t marker_for(const StreamSettings& s) {
+    return s.kind == StreamKind::dual ? 1234 : s.kind == StreamKind::c4321 ? 4321 : s.codec_marker;
+}
+
+StreamHeaderBytes stream_header_for(const StreamSettings& s, int channel) {
+    StreamHeaderBytes header{};
+    // A header may announce another size than the pictures have (a lying DVR).
+    put32(header.data() + 8, static_cast<uint32_t>(s.header_width > 0 ? s.header_width : s.width));
+    put32(header.data() + 12,
+          static_cast<uint32_t>(s.header_height > 0 ? s.header_height : s.height));
+    put32(header.data() + 16, s.kind == StreamKind::dual ? stream_id_for(channel) : 0);
+    put32(header.data() + 24, static_cast<uint32_t>(marker_for(s)));
+    return header;
+}
+
 void serve_stream_connection(int fd, const StreamConfig& config, StreamLibrary& library,
                              const StreamSelectBoard& board, const std::atomic<bool>& stopping,
                              const StreamLog& log) {
@@ -168,8 +188,7 @@ void serve_stream_connection(int fd, const StreamConfig& config, StreamLibrary& 
         log("stream: no request");
         return;
     }
-    const int32_t channel = static_cast<int32_t>(request[4] | request[5] << 8 | request[6] << 16 |
-                                                 static_cast<uint32_t>(request[7]) << 24);
+    const int32_t channel = requested_channel(request);
     if (channel < 1 || channel > config.camera_count) {
         log("stream: request for unknown channel " + std::to_string(channel));
         return;
@@ -192,15 +211,9 @@ void serve_stream_connection(int fd, const StreamConfig& config, StreamLibrary& 
         !sleep_until(Clock::now() + std::chrono::milliseconds(config.faults.header_delay_ms),
                      stopping))
         return;
-    uint8_t header[28] = {};
-    put32(header + 8, static_cast<uint32_t>(s.header_width > 0 ? s.header_width : s.width));
-    put32(header + 12, static_cast<uint32_t>(s.header_height > 0 ? s.header_height : s.height));
-    put32(header + 16, dual ? stream_id_for(channel) : 0);
-    const int32_t marker = s.kind == StreamKind::dual    ? 1234
-                           : s.kind == StreamKind::c4321 ? 4321
-                                                         : s.codec_marker;
-    put32(header + 24, static_cast<uint32_t>(marker));
-    if (!send_all(fd, header, sizeof header)) return;
+    const StreamHeaderBytes header = stream_header_for(s, channel);
+    const int32_t marker = marker_for(s);
+    if (!send_all(fd, header.data(), header.size())) return;
     log("stream: channel " + std::to_string(channel) + " started, marker " +
         std::to_string(marker));
 

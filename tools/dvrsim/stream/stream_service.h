@@ -4,6 +4,7 @@
 // connection, so dozens of cameras cost little.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -35,7 +36,9 @@ struct StreamSettings {
 struct StreamFaults {
     int drop_after_ms = 0;      // close the connection
     int stall_after_ms = 0;     // keep the connection but send nothing more
-    int oversize_after_ms = 0;  // send one frame larger than a client's ring entry, then close
+    // Send one frame larger than a client's ring entry, then close. Only a dual stream can
+    // announce it: the standard form's 16-bit length field keeps the low bits only.
+    int oversize_after_ms = 0;
     int garbage_after_ms = 0;   // send random bytes instead of frames, then close
     int header_delay_ms = 0;    // wait this long after the request before the header (a slow DVR)
 };
@@ -90,6 +93,14 @@ private:
 };
 
 using StreamLog = std::function<void(const std::string&)>;
+
+// The channel a 12-byte stream request names (bytes 4-7), not yet checked.
+int32_t requested_channel(const uint8_t* request);
+// Codec marker a camera's header carries: 1234 dual, 4321 codec 4321, else the settings' own.
+int32_t marker_for(const StreamSettings& settings);
+// The 28-byte stream header a camera's connection starts with.
+using StreamHeaderBytes = std::array<uint8_t, 28>;
+StreamHeaderBytes stream_header_for(const StreamSettings& settings, int channel);
 
 // Serves one accepted stream connection until the client goes away, a fault ends it or
 // `stopping` is set; never trusts the request. Closes nothing: the caller owns `fd`.

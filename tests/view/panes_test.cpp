@@ -132,7 +132,9 @@ TEST_F(PaneFixture, PipelinesDrawWhereThePublishedLayoutSays) {
     const GridLayout layout = state->layout.read();
     EXPECT_EQ(software_dest_rect(layout, 7, false, false), (platform::Rect{323, 132, 483, 262}))
         << "pane 7 of 25 on 808 x 657, less a pixel right and bottom";
-    EXPECT_EQ(software_dest_rect(layout, 7, true, false), (platform::Rect{0, 0, 1074, 879}));
+    EXPECT_EQ(software_dest_rect(layout, 7, true, false),
+              (platform::Rect{0, 0, kScreenMode1280.picture_width, kScreenMode1280.picture_height}))
+        << "the full view fills the picture area";
     EXPECT_EQ(software_dest_rect(layout, 7, true, true), (platform::Rect{0, 0, 1280, 1024}));
 }
 

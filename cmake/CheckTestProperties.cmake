@@ -2,7 +2,7 @@
 # Fails when a registered test has no timeout, no label, or a label outside the known set
 # (a label list that lost an element can shift "TIMEOUT" into the labels), or when the build
 # registers no test at all.
-set(known_labels app codec gl gui media net slow threads view)
+set(known_labels app codec gl gui media net slow threads timeline view)
 execute_process(COMMAND ${CMAKE_CTEST_COMMAND} --show-only=json-v1
                 WORKING_DIRECTORY ${BUILD_DIR} OUTPUT_VARIABLE json RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)

@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "net/stream/stream_header.h"
+#include "codec/picture_limits.h"
+#include "media/stream_format.h"
 #include "scenario.h"
 #include "stream/stream_service.h"
 
@@ -34,14 +35,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (channel < 1 || channel > scenario.camera_count()) return 0;
     const dvrsim::StreamSettings& settings = scenario.stream.settings_for(channel);
     const dvrsim::StreamHeaderBytes header = header_of(settings, channel);
-    const orvel::net::StreamHeaderFields read = orvel::net::parse_stream_header(header.data());
-    if (read.width != static_cast<uint32_t>(settings.width) ||
-        read.height != static_cast<uint32_t>(settings.height) ||
+    const orvel::media::DvrHeader read = orvel::media::parse_stream_header(header.data());
+    // A scenario may make the header lie about the size on purpose ("header WxH").
+    const bool lying = settings.header_width > 0;
+    const int sent_width = lying ? settings.header_width : settings.width;
+    const int sent_height = lying ? settings.header_height : settings.height;
+    if (read.width != static_cast<uint32_t>(sent_width) ||
+        read.height != static_cast<uint32_t>(sent_height) ||
         read.codec_marker != dvrsim::marker_for(settings))
         __builtin_trap();
     const bool dual = settings.kind == dvrsim::StreamKind::dual;
     if (dual && read.stream_id != dvrsim::stream_id_for(channel)) __builtin_trap();
-    const orvel::net::StreamDecoders plan = orvel::net::decoders_for_header(read);
-    if (!plan.usable || plan.dual != dual) __builtin_trap();
+    // The client picks its decoder from the marker and sizes its buffers from the header.
+    if (read.dual() != dual) __builtin_trap();
+    if (read.decoder_type() != (dual ? 0 : read.codec_marker == orvel::media::kMarker4321 ? 2 : 1))
+        __builtin_trap();
+    if (!lying && !orvel::codec::picture_size_supported(read.width, read.height))
+        __builtin_trap();
     return 0;
 }

@@ -16,14 +16,6 @@ struct UiInvoker::Request {
     State state = State::queued;
 };
 
-namespace {
-class CallEvent : public QEvent {
-public:
-    explicit CallEvent(std::weak_ptr<void> req) : QEvent(kCallEvent), request(std::move(req)) {}
-    std::weak_ptr<void> request;
-};
-}  // namespace
-
 UiInvoker::UiInvoker(QObject* parent) : QObject(parent) {}
 
 UiInvoker::~UiInvoker() { close(); }
@@ -41,9 +33,11 @@ bool UiInvoker::enqueue(const std::shared_ptr<Request>& req) {
         if (closed_) return false;
         pending_.push_back(req);
     }
-    // The pending list holds the request; the event only names it, so a request withdrawn
-    // by close() is freed with the list and its event finds nothing.
-    QCoreApplication::postEvent(this, new CallEvent(std::static_pointer_cast<void>(req)));
+    // The pending list holds the request; the event carries nothing and only wakes the UI
+    // thread, which takes the oldest queued request under the mutex. A request withdrawn by
+    // close() leaves the list, so its event finds nothing. (The event object is never read
+    // here: Qt's own queue locking is invisible to ThreadSanitizer, our mutex is not.)
+    QCoreApplication::postEvent(this, new QEvent(kCallEvent));
     return true;
 }
 
@@ -87,11 +81,19 @@ void UiInvoker::execute(const std::shared_ptr<Request>& req) {
     cv_.notify_all();
 }
 
-bool UiInvoker::event(QEvent* e) {
-    if (e->type() != kCallEvent) return QObject::event(e);
-    auto req = std::static_pointer_cast<Request>(static_cast<CallEvent*>(e)->request.lock());
+void UiInvoker::customEvent(QEvent* /*e*/) {
+    // Only call events are posted to this object: one per request, oldest first.
+    std::shared_ptr<Request> req;
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& r : pending_) {
+            if (r->state == Request::State::queued) {
+                req = r;
+                break;
+            }
+        }
+    }
     if (req) execute(req);
-    return true;
 }
 
 void UiInvoker::close() {

@@ -56,7 +56,7 @@ public:
     bool on_ui_thread() const;
 
 protected:
-    bool event(QEvent* e) override;
+    void customEvent(QEvent* e) override;
 
 private:
     struct Request;

@@ -132,6 +132,10 @@ void LiveView::show_selection_frame(const QRect& frame, QRgb rgb) {
     if (gpu_) gpu_->set_selection_frame(frame, rgb);
 }
 
+QRegion LiveView::pictures_region() const {
+    return software_ ? software_->covered_region() : QRegion();
+}
+
 view::RenderStats* LiveView::render_stats() {
     if (gpu_) return gpu_.get();
     return software_.get();

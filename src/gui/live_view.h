@@ -78,6 +78,9 @@ public:
     int open_pane_count() override;
     void select_pane(int pane) override;
 
+    // What the software path's pictures cover of the video window now (empty on the GPU
+    // path, whose widget lies above the window). Thread: UI thread.
+    QRegion pictures_region() const;
     // The renderer that draws now (null before install or when it could not be made).
     view::RenderStats* render_stats();
     // Writes the live view's running totals to `path` every second (benchmarks read it from

@@ -76,6 +76,8 @@ Program::Program(view::AppState& state, app::Config& config, view::ScreenModeKin
         [this](int x, int y, QPoint) { on_pane_context(x, y); });
     window_->video_area()->video_window()->set_selection_listener(
         [this](const QRect& frame) { live_->show_selection_frame(frame, kSelectionFrameColour); });
+    window_->video_area()->video_window()->set_covered_source(
+        [this] { return live_->pictures_region(); });
     window_->video_area()->video_window()->set_view_source([this] {
         return VideoGridView{state_.grid_side, state_.full_view_active.load() != 0,
                              state_.last_click_x, state_.last_click_y};

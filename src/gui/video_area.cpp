@@ -8,7 +8,8 @@ namespace orvel::gui {
 
 VideoWindow::VideoWindow(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("VIEWCLASS"));
-    setAutoFillBackground(true);
+    // The window fills its own background, and only where no picture covers it.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(kVideoBackground));
     setPalette(pal);
@@ -27,10 +28,14 @@ QRect VideoWindow::selection_frame(const VideoGridView& v, int w, int h) {
 
 void VideoWindow::paintEvent(QPaintEvent* event) {
     const VideoGridView v = source_ ? source_() : VideoGridView{};
-    QPainter p(this);
     const int w = width(), h = height();
     const QRect frame = selection_frame(v, w, h);
     if (on_selection_) on_selection_(frame);
+    const QRegion todo = covered_ ? event->region() - covered_() : event->region();
+    if (todo.isEmpty()) return;
+    QPainter p(this);
+    p.setClipRegion(todo);
+    p.fillRect(todo.boundingRect(), QColor(kVideoBackground));
     // Border of the child-with-border window.
     p.setPen(QColor(44, 48, 56));
     p.drawRect(0, 0, w - 1, h - 1);
@@ -50,7 +55,7 @@ void VideoWindow::paintEvent(QPaintEvent* event) {
     p.setFont(f);
     p.setPen(QColor(60, 62, 84));
     // Only the cells being repainted: pictures repaint their panes many times a second.
-    const QRect area = event->rect().translated(-1, -1);
+    const QRect area = todo.boundingRect().translated(-1, -1);
     for (int pane = 0; pane < n * n; ++pane) {
         const QRect cell((pane % n) * cw, (pane / n) * ch, cw, ch);
         if (!cell.intersects(area)) continue;

@@ -4,6 +4,7 @@
 // the renderers.
 #pragma once
 
+#include <QRegion>
 #include <QWidget>
 #include <functional>
 
@@ -33,6 +34,10 @@ public:
     void set_selection_listener(std::function<void(const QRect&)> fn) {
         on_selection_ = std::move(fn);
     }
+    // The part of the window that pictures drawn over it cover completely right now; the
+    // window does not paint there (the pictures are repainted many times a second). Thread:
+    // UI thread.
+    void set_covered_source(std::function<QRegion()> source) { covered_ = std::move(source); }
     // The selection frame of a view on a w x h window (null: none). Thread: any.
     static QRect selection_frame(const VideoGridView& view, int w, int h);
 
@@ -46,6 +51,7 @@ private:
     std::function<void(int, int, bool)> on_click_;
     std::function<void(int, int, QPoint)> on_context_;
     std::function<void(const QRect&)> on_selection_;
+    std::function<QRegion()> covered_;
 };
 
 class VideoArea : public QWidget {

@@ -71,9 +71,12 @@ PictureOutcome HandOff::standard_picture(PictureStage& stage, view::ChannelSlot&
     }
     const int width = stage.width(), height = stage.height();
     const bool show = may_show && may_draw(slot);
-    // The GPU path takes the picture where it will upload it from.
+    // The GPU path takes the picture where it will upload it from (unless it takes BGRX
+    // pictures, which are converted from the work picture below).
+    const bool gpu_bgrx = !software && env_.gpu != nullptr && env_.gpu->takes_bgrx_pictures();
     uint8_t* direct = nullptr;
-    if (show && !software && env_.gpu != nullptr && codec::picture_size_supported(width, height))
+    if (show && !software && !gpu_bgrx && env_.gpu != nullptr &&
+        codec::picture_size_supported(width, height))
         direct = env_.gpu->begin_pane_picture(slot.pane, width, height);
     uint8_t* target = direct != nullptr ? direct : stage.work_picture();
     const int result = codec::decoder_decode(handle, in.payload_bytes, in.payload, target);
@@ -91,6 +94,17 @@ PictureOutcome HandOff::standard_picture(PictureStage& stage, view::ChannelSlot&
     if (software) {
         if (!software_fit(target, width, height, slot, &stage.stamp, in.received_ns))
             return PictureOutcome::not_shown;
+    } else if (gpu_bgrx) {
+        // The stamp as the GPU path shows it (luma set in the YUY2 picture), then one
+        // conversion into the renderer's buffer.
+        view::stamp_apply(stage.stamp, target);
+        uint8_t* out = env_.gpu->begin_pane_picture(slot.pane, width, height);
+        if (out != nullptr) {
+            yuy2_to_bgrx_fit(target, width, height, out, width, height, nullptr, nullptr);
+            env_.gpu->commit_pane_picture(slot.pane, caption(slot), in.rec, in.received_ns);
+        } else {
+            env_.gpu->draw_pane(target, slot.pane, caption(slot), in.rec, in.received_ns);
+        }
     } else if (direct != nullptr) {
         view::stamp_apply(stage.stamp, direct);
         env_.gpu->commit_pane_picture(slot.pane, caption(slot), in.rec, in.received_ns);

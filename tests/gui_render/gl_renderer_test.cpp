@@ -45,6 +45,8 @@ protected:
         ASSERT_TRUE(renderer_->renderer_build_panes(n * n, rects_.data()));
     }
 
+    void colour_bars_in_pane_zero();
+
     QImage frame() {
         renderer_->refresh();
         auto* gl = static_cast<QOpenGLWidget*>(renderer_->widget());
@@ -63,6 +65,17 @@ std::vector<uint8_t> grey_picture(int width, int height) {
 }
 
 TEST_F(GlRendererTest, ColourBarsFillPaneZeroAndNothingElse) {
+    // The device's own choice of upload form first, then the other one.
+    const bool chosen = renderer_->takes_bgrx_pictures();
+    for (const bool bgrx : {chosen, !chosen}) {
+        SCOPED_TRACE(bgrx ? "BGRX upload" : "YUY2 upload");
+        renderer_->use_bgrx_pictures(bgrx);
+        renderer_->reset_stats();
+        colour_bars_in_pane_zero();
+    }
+}
+
+void GlRendererTest::colour_bars_in_pane_zero() {
     build(2);
     const auto bars = test::yuy2_colour_bars(352, 288);
     renderer_->draw_pane(bars.data(), 0, "", false, steady_now_ns());

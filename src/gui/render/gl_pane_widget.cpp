@@ -68,6 +68,7 @@ void GlPaneWidget::release_gl() {
     if (vertex_buffer_ != 0) glDeleteBuffers(1, &vertex_buffer_);
     vertex_buffer_ = 0;
     program_.reset();
+    bgrx_program_.reset();
 }
 
 void GlPaneWidget::forget_pictures() {
@@ -97,14 +98,20 @@ void GlPaneWidget::initializeGL() {
         release_gl();
         doneCurrent();
     });
-    program_ = std::make_unique<QOpenGLShaderProgram>();
-    bool ok = program_->addShaderFromSourceCode(QOpenGLShader::Vertex, kYuy2VertexShader) &&
-              program_->addShaderFromSourceCode(QOpenGLShader::Fragment, kYuy2FragmentShader);
-    program_->bindAttributeLocation("a_position", kPositionAttribute);
-    program_->bindAttributeLocation("a_uv", kUvAttribute);
-    ok = ok && program_->link();
-    if (!ok) {
+    auto build = [](const char* fragment) {
+        auto program = std::make_unique<QOpenGLShaderProgram>();
+        bool ok = program->addShaderFromSourceCode(QOpenGLShader::Vertex, kYuy2VertexShader) &&
+                  program->addShaderFromSourceCode(QOpenGLShader::Fragment, fragment);
+        program->bindAttributeLocation("a_position", kPositionAttribute);
+        program->bindAttributeLocation("a_uv", kUvAttribute);
+        if (!ok || !program->link()) program.reset();
+        return program;
+    };
+    program_ = build(kYuy2FragmentShader);
+    bgrx_program_ = build(kBgrxFragmentShader);
+    if (!program_ || !bgrx_program_) {
         program_.reset();
+        bgrx_program_.reset();
         init_failed_ = true;
         renderer_.report_failure(view::kCreateDeviceFailed);
         return;
@@ -125,22 +132,26 @@ bool GlPaneWidget::take_and_upload(int slot) {
     const uint8_t* pixels = store.begin_present(slot, &info);
     if (!pixels) return false;
     PaneTexture& t = textures_[static_cast<size_t>(slot)];
-    const int texels = info.width / 2;
+    // YUY2: one RGBA texel per pixel pair, converted and filtered in the shader; BGRX: one
+    // texel per pixel, filtered by the sampler.
+    const int texels = info.bgrx ? info.width : info.width / 2;
     for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
     }
     if (t.id == 0) glGenTextures(1, &t.id);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, t.id);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    if (t.width != info.width || t.height != info.height) {
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    if (t.width != info.width || t.height != info.height || t.bgrx != info.bgrx) {
+        const GLint filter = info.bgrx ? GL_LINEAR : GL_NEAREST;
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, texels, info.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                      pixels);
         t.width = info.width;
         t.height = info.height;
+        t.bgrx = info.bgrx;
     } else {
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, texels, info.height, GL_RGBA, GL_UNSIGNED_BYTE,
                         pixels);
@@ -171,9 +182,12 @@ void GlPaneWidget::draw_picture(int slot, const QRect& target) {
                static_cast<int>(target.height() * dpr));
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, t.id);
-    program_->setUniformValue("u_picture", 0);
-    program_->setUniformValue(
-        "u_size", QVector2D(static_cast<float>(t.width & ~1), static_cast<float>(t.height)));
+    QOpenGLShaderProgram& program = t.bgrx ? *bgrx_program_ : *program_;
+    program.bind();
+    program.setUniformValue("u_picture", 0);
+    if (!t.bgrx)
+        program.setUniformValue(
+            "u_size", QVector2D(static_cast<float>(t.width & ~1), static_cast<float>(t.height)));
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
 }
 

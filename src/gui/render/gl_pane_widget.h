@@ -41,8 +41,9 @@ protected:
 private:
     struct PaneTexture {
         unsigned id = 0;
-        int width = 0;  // picture pixels (the texture is width / 2 texels wide)
+        int width = 0;  // picture pixels (width / 2 texels of YUY2, or width texels of BGRX)
         int height = 0;
+        bool bgrx = false;
         bool has_picture = false;
         FrameInfo info;
         QString caption;
@@ -63,6 +64,7 @@ private:
     std::array<PaneTexture, PaneStore::kSlots> textures_{};
     std::array<QString, view::kMaxRenderPanes> notices_;  // as of the last full redraw
     std::unique_ptr<QOpenGLShaderProgram> program_;
+    std::unique_ptr<QOpenGLShaderProgram> bgrx_program_;
     unsigned vertex_buffer_ = 0;
     bool full_redraw_ = true;
     bool init_failed_ = false;

@@ -6,9 +6,12 @@
 #include <QOpenGLFunctions>
 #include <QThread>
 #include <cstring>
+#include <string>
 
 #include "codec/picture_limits.h"
 #include "gui/render/gl_pane_widget.h"
+#include "platform/log.h"
+#include "view/render/yuy2_convert.h"
 
 namespace orvel::gui::render {
 
@@ -24,14 +27,35 @@ int failure_index(std::string_view text) {
     return 0;
 }
 
+// Renderers that run on the processor (Mesa's llvmpipe, softpipe and swrast, and others that
+// say so in their name).
+bool is_software_rasteriser(const char* renderer) {
+    if (renderer == nullptr) return false;
+    const std::string name(renderer);
+    for (const char* marker : {"llvmpipe", "softpipe", "swrast", "SwiftShader", "Software"})
+        if (name.find(marker) != std::string::npos) return true;
+    return false;
+}
+
 // Pixel rows are copied whole; an odd width loses its last column (a pair is two pixels).
 int even_width(int width) { return width & ~1; }
 
-size_t surface_bytes(int width, int height) {
-    return static_cast<size_t>(even_width(width)) * 2 * static_cast<size_t>(height);
+// Converts YUY2 rows into BGRX rows (opaque), for a renderer whose buffers take BGRX.
+void yuy2_rows_to_bgrx(const uint8_t* yuy2, int src_width, int width, int height, uint8_t* out) {
+    for (int row = 0; row < height; ++row) {
+        uint8_t* dst = out + static_cast<size_t>(row) * static_cast<size_t>(width) * 4;
+        view::yuy2_to_bgrx_copy(
+            yuy2 + static_cast<size_t>(row) * static_cast<size_t>(src_width) * 2, dst, width, 1);
+        for (int x = 0; x < width; ++x) dst[x * 4 + 3] = 0xFF;
+    }
 }
 
 }  // namespace
+
+size_t GlRenderer::picture_bytes(int width, int height) const {
+    return static_cast<size_t>(even_width(width)) * (bgrx_.load() ? 4 : 2) *
+           static_cast<size_t>(height);
+}
 
 GlRenderer::GlRenderer(QWidget* video_window, platform::MessageBoxPort& boxes, QObject* parent)
     : QObject(parent), boxes_(boxes), video_window_(video_window) {
@@ -102,6 +126,20 @@ bool GlRenderer::renderer_create() {
             gl->glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture);
             gl->glGetIntegerv(GL_MAX_VIEWPORT_DIMS, max_viewport);
             max_texture_size_ = max_texture;
+            const auto* renderer_name = reinterpret_cast<const char*>(gl->glGetString(GL_RENDERER));
+            software_rasteriser_ = is_software_rasteriser(renderer_name);
+            bgrx_ = software_rasteriser_;
+            if (software_rasteriser_) {
+                // Every present recomposes the window on the processor: once per camera
+                // frame period is enough, and far cheaper than once per 10 ms.
+                ORVEL_LOG_WARN(
+                    "OpenGL: %s is a software rasteriser; pictures are converted "
+                    "before they are uploaded and presented at most every %d ms",
+                    renderer_name, kSoftwarePresentMs);
+                timer_.start(kSoftwarePresentMs);
+            } else {
+                ORVEL_LOG_INFO("OpenGL: %s", renderer_name != nullptr ? renderer_name : "?");
+            }
             max_viewport_side_ = std::min(max_viewport[0], max_viewport[1]);
             probe.doneCurrent();
             ok = max_texture >= 640 && max_viewport[0] > 0;
@@ -123,8 +161,8 @@ bool GlRenderer::renderer_create() {
     widget_->show();
     widget_->raise();
     // The high-resolution set: one buffer each for 960 x 720 and 1280 x 720 pictures.
-    if (!store_.reserve(kNarrowHighResSlot, surface_bytes(960, 720)) ||
-        !store_.reserve(kWideHighResSlot, surface_bytes(1280, 720))) {
+    if (!store_.reserve(kNarrowHighResSlot, picture_bytes(960, 720)) ||
+        !store_.reserve(kWideHighResSlot, picture_bytes(1280, 720))) {
         boxes_.show_message(view::kCreateSurfaceFailed, "");
         return false;
     }
@@ -163,7 +201,7 @@ bool GlRenderer::prepare_pane_surface(int pane) {
     if (max_texture <= 0 || width < 2 || !codec::picture_size_supported(width, height) ||
         even_width(width) / 2 > max_texture || height > max_texture)
         return false;
-    if (!store_.reserve(pane, surface_bytes(width, height))) return false;
+    if (!store_.reserve(pane, picture_bytes(width, height))) return false;
     surface_width_[i] = width;
     surface_height_[i] = height;
     return true;
@@ -307,12 +345,15 @@ void GlRenderer::draw_pane(const uint8_t* yuy2, int pane, std::string_view capti
     const int width = surface_width_[i].load();
     const int height = surface_height_[i].load();
     if (!pane_takes(pane, width, height)) return;
-    const size_t row_bytes = static_cast<size_t>(even_width(width)) * 2;
-    uint8_t* dst = store_.begin_write(pane, row_bytes * static_cast<size_t>(height));
+    const size_t bytes = picture_bytes(width, height);
+    uint8_t* dst = store_.begin_write(pane, bytes);
     if (!dst) return;
-    if (even_width(width) == width) {
-        std::memcpy(dst, yuy2, row_bytes * static_cast<size_t>(height));
+    if (bgrx_.load()) {
+        yuy2_rows_to_bgrx(yuy2, width, even_width(width), height, dst);
+    } else if (even_width(width) == width) {
+        std::memcpy(dst, yuy2, bytes);
     } else {
+        const size_t row_bytes = static_cast<size_t>(even_width(width)) * 2;
         const size_t src_stride = static_cast<size_t>(width) * 2;
         for (int row = 0; row < height; ++row)
             std::memcpy(dst + row_bytes * static_cast<size_t>(row),
@@ -324,7 +365,7 @@ void GlRenderer::draw_pane(const uint8_t* yuy2, int pane, std::string_view capti
 uint8_t* GlRenderer::begin_pane_picture(int pane, int width, int height) {
     // Rows are handed over whole: an odd width goes through draw_pane's row copy instead.
     if (width != even_width(width) || !pane_takes(pane, width, height)) return nullptr;
-    return store_.begin_write(pane, surface_bytes(width, height));
+    return store_.begin_write(pane, picture_bytes(width, height));
 }
 
 void GlRenderer::commit_pane_picture(int pane, std::string_view caption, bool rec,
@@ -334,6 +375,7 @@ void GlRenderer::commit_pane_picture(int pane, std::string_view caption, bool re
     info.width = even_width(surface_width_[i].load());
     info.height = surface_height_[i].load();
     info.rec = rec;
+    info.bgrx = bgrx_.load();
     info.received_at = received_at;
     info.set_caption(caption);
     store_.end_write(pane, info);
@@ -377,8 +419,16 @@ void GlRenderer::draw_high_res(const uint8_t* yuy2, int pane, int width, int hei
     info.height = height;
     info.packed_time = packed_time;
     info.received_at = received_at;
+    info.bgrx = bgrx_.load();
     info.set_caption(caption);
-    store_.write(slot, yuy2, surface_bytes(width, height), info);
+    if (!info.bgrx) {
+        store_.write(slot, yuy2, picture_bytes(width, height), info);
+        return;
+    }
+    uint8_t* dst = store_.begin_write(slot, picture_bytes(width, height));
+    if (!dst) return;
+    yuy2_rows_to_bgrx(yuy2, width, width, height, dst);
+    store_.end_write(slot, info);
 }
 
 view::PaneFrameCounts GlRenderer::pane_counts(int pane) const {

@@ -56,6 +56,13 @@ public:
     // Thread: UI thread, after the pane's pipeline has stopped. Takes the pane's picture
     // off the screen (its pane was closed), so no stale picture stays behind.
     void clear_pane(int pane);
+    // Present period when the GL driver is a software rasteriser (the camera frame period).
+    static constexpr int kSoftwarePresentMs = 40;
+    // Thread: UI thread, before renderer_build_panes. Chooses the upload form the device
+    // chose by itself: BGRX pictures (on software rasterisers) or YUY2 (tests try both).
+    void use_bgrx_pictures(bool bgrx) { bgrx_ = bgrx; }
+    // Thread: UI thread. True when the device draws on the processor (logged when made).
+    bool software_rasteriser() const { return software_rasteriser_; }
     // Thread: any. GL_MAX_TEXTURE_SIZE of the device (0 without one).
     int max_texture_size() const { return max_texture_size_.load(); }
 
@@ -75,6 +82,7 @@ public:
                    view::ReceivedAtNs received_at) override;
     void draw_high_res(const uint8_t* yuy2, int pane, int width, int height, uint32_t packed_time,
                        std::string_view caption, view::ReceivedAtNs received_at) override;
+    bool takes_bgrx_pictures() const override { return bgrx_.load(); }
     uint8_t* begin_pane_picture(int pane, int width, int height) override;
     void commit_pane_picture(int pane, std::string_view caption, bool rec,
                              view::ReceivedAtNs received_at) override;
@@ -121,6 +129,10 @@ private:
     std::atomic<int> max_viewport_side_{0};
     std::atomic<int> pending_failure_{-1};  // index into the failure texts
     bool showing_failure_ = false;          // UI thread
+    bool software_rasteriser_ = false;      // UI thread
+    // Pane buffers hold BGRX pictures (set with the device, before any pane draws).
+    std::atomic<bool> bgrx_{false};
+    size_t picture_bytes(int width, int height) const;
 
     std::array<std::atomic<int>, view::kMaxRenderPanes> picture_width_{};
     std::array<std::atomic<int>, view::kMaxRenderPanes> picture_height_{};

@@ -25,12 +25,13 @@ inline constexpr size_t kCaptionMaxBytes = 95;
 
 // What goes with one picture to the screen.
 struct FrameInfo {
-    int width = 0;   // picture size in pixels
+    int width = 0;  // picture size in pixels
     int height = 0;
     platform::Rect dest{};     // software path: destination rectangle
     platform::Rect rec_box{};  // software path: "REC" box (empty: none)
     bool full_screen_target = false;
     bool rec = false;
+    bool bgrx = false;  // GPU path: 4-byte BGRX pixels instead of YUY2
     uint32_t packed_time = 0;
     view::ReceivedAtNs received_at = 0;
     uint64_t seq = 0;  // publication order across all slots

@@ -204,6 +204,13 @@ void SoftwareRenderer::set_pane_notice(int pane, std::string_view text, const pl
     notices_changed_ = true;
 }
 
+QRegion SoftwareRenderer::covered_region() const {
+    QRegion covered;
+    for (const Shown& s : shown_)
+        if (s.visible && !s.info.full_screen_target) covered += to_qrect(s.info.dest);
+    return covered;
+}
+
 std::string SoftwareRenderer::pane_notice(int pane) const {
     if (pane < 0 || pane >= view::kMaxRenderPanes) return {};
     return shown_[static_cast<size_t>(pane)].notice.toStdString();

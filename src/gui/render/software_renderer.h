@@ -13,6 +13,7 @@
 // view), or the panes are cleared.
 #include <QObject>
 #include <QPointer>
+#include <QRegion>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -58,6 +59,8 @@ public:
     void set_refresh_interval_ms(int interval_ms);
     // Thread: UI thread. Takes marked panes and schedules their repaint at once.
     void refresh();
+    // Thread: UI thread. What the pictures on the video window cover completely now.
+    QRegion covered_region() const;
     // Thread: UI thread. The notice a pane shows as of the last refresh ("" when none).
     std::string pane_notice(int pane) const;
     // Thread: UI thread. The overlay of the video window (tests grab it).

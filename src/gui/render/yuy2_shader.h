@@ -48,4 +48,18 @@ void main() {
 }
 )";
 
+// Pictures converted before upload (a driver that draws on the processor): the texture holds
+// B, G, R, X bytes per pixel and is filtered linearly by the sampler itself.
+inline constexpr const char* kBgrxFragmentShader = R"(
+#ifdef GL_ES
+precision mediump float;
+#endif
+uniform sampler2D u_picture;
+varying vec2 v_uv;
+void main() {
+    vec4 t = texture2D(u_picture, v_uv);
+    gl_FragColor = vec4(t.b, t.g, t.r, 1.0);
+}
+)";
+
 }  // namespace orvel::gui::render

@@ -85,7 +85,13 @@ public:
                                ReceivedAtNs received_at) = 0;
 
     // --- Pane pipelines: the picture is decoded straight into the renderer's buffer ---
-    // A buffer of width x height YUY2 pixels (stride width * 2) for the pane's next picture;
+    // True when pane buffers take BGRX pictures (4 bytes per pixel, converted by the
+    // pipeline) instead of YUY2: on a driver that draws on the processor, the pipeline's
+    // exact vector conversion is cheaper than converting every displayed pixel in a shader.
+    // Any thread.
+    virtual bool takes_bgrx_pictures() const { return false; }
+    // A buffer of width x height YUY2 pixels (stride width * 2; BGRX, stride width * 4, when
+    // takes_bgrx_pictures()) for the pane's next picture;
     // null when the pane cannot take one now (not ready, no surface of that size, or the full
     // view shows another pane). A non-null result is followed, on the same thread, by
     // commit_pane_picture (the picture is presented as draw_pane would) or

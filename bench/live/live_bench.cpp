@@ -25,20 +25,19 @@
 #include <thread>
 #include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
-
 #include "codec/decoder_table.h"
 #include "pane/live_panes.h"
 #include "pane/pipelines.h"
 #include "platform/memory_tuning.h"
+#include "bare_decode.h"
 #include "stream/encoders.h"
 #include "stream/stream_service.h"
 #include "view/panes.h"
 #include "view/render/yuy2_convert.h"
 
 namespace {
+
+using namespace orvel::bench;
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -214,66 +213,6 @@ long resident_kib() {
         std::fclose(f);
     }
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-// The cameras' loops, encoded as the simulator encodes them (padded for the decoders).
-std::vector<std::vector<std::vector<uint8_t>>> camera_loops(int cameras) {
-    std::vector<std::vector<std::vector<uint8_t>>> loops(static_cast<size_t>(cameras));
-    for (int cam = 1; cam <= cameras; ++cam) {
-        std::string error;
-        const auto frames = dvrsim::encode_mpeg4_lavc(
-            kCameraWidth, kCameraHeight, 50, 25,
-            [cam](dvrsim::PlanarPicture& p, int i) {
-                dvrsim::draw_scene(p, kCameraWidth, kCameraHeight, cam, i);
-            },
-            error);
-        auto& loop = loops[static_cast<size_t>(cam - 1)];
-        for (const auto& f : frames) {
-            loop.emplace_back(f.bytes.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
-            std::memcpy(loop.back().data(), f.bytes.data(), f.bytes.size());
-            loop.back().resize(f.bytes.size());
-        }
-    }
-    return loops;
-}
-
-double thread_cpu_seconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-// Bare libavcodec decode of the same streams to their native 4:2:0 output, seconds per frame:
-// one decoder per camera, frames taken round-robin as the panes receive them, one thread.
-double bare_decode_seconds_per_frame(const std::vector<std::vector<std::vector<uint8_t>>>& loops) {
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MPEG4);
-    std::vector<AVCodecContext*> contexts;
-    for (size_t i = 0; i < loops.size(); ++i) {
-        AVCodecContext* ctx = avcodec_alloc_context3(codec);
-        ctx->thread_count = 1;
-        avcodec_open2(ctx, codec, nullptr);
-        contexts.push_back(ctx);
-    }
-    AVFrame* frame = av_frame_alloc();
-    AVPacket* pkt = av_packet_alloc();
-    int decoded = 0;
-    const double start = thread_cpu_seconds();
-    for (int round = 0; round < 4; ++round) {
-        for (size_t i = 0; i < 50; ++i) {
-            for (size_t cam = 0; cam < loops.size(); ++cam) {
-                if (i >= loops[cam].size()) continue;
-                pkt->data = const_cast<uint8_t*>(loops[cam][i].data());
-                pkt->size = static_cast<int>(loops[cam][i].size());
-                avcodec_send_packet(contexts[cam], pkt);
-                while (avcodec_receive_frame(contexts[cam], frame) == 0) ++decoded;
-            }
-        }
-    }
-    const double secs = thread_cpu_seconds() - start;
-    av_packet_free(&pkt);
-    av_frame_free(&frame);
-    for (AVCodecContext*& ctx : contexts) avcodec_free_context(&ctx);
-    return decoded > 0 ? secs / decoded : 0;
 }
 
 // The client's per-frame work without its threads: the decoder table's decode to YUY2, the

@@ -24,19 +24,15 @@
 #include <thread>
 #include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
-
-#include "stream/encoders.h"
-#include "stream/scene.h"
+#include "bare_decode.h"
 
 namespace {
+
+using namespace orvel::bench;
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kWidth = 352, kHeight = 288, kLoopFrames = 50, kGop = 25;
 
 // --- child processes ---
 
@@ -179,65 +175,6 @@ double quantile_ms(const std::vector<unsigned long long>& counts, int bucket_us,
     return static_cast<double>(counts.size() * static_cast<size_t>(bucket_us)) / 1000.0;
 }
 
-// --- the baseline: libavcodec's own decode of the simulator's pictures ---
-
-std::vector<std::vector<std::vector<uint8_t>>> camera_loops(int cameras) {
-    std::vector<std::vector<std::vector<uint8_t>>> loops(static_cast<size_t>(cameras));
-    for (int cam = 1; cam <= cameras; ++cam) {
-        std::string error;
-        const auto frames = dvrsim::encode_mpeg4_lavc(
-            kWidth, kHeight, kLoopFrames, kGop,
-            [cam](dvrsim::PlanarPicture& p, int i) {
-                dvrsim::draw_scene(p, kWidth, kHeight, cam, i);
-            },
-            error);
-        for (const auto& f : frames) {
-            auto& bytes = loops[static_cast<size_t>(cam - 1)].emplace_back(
-                f.bytes.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
-            std::memcpy(bytes.data(), f.bytes.data(), f.bytes.size());
-            bytes.resize(f.bytes.size());
-        }
-    }
-    return loops;
-}
-
-double thread_cpu_seconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-// One decoder per camera, frames round-robin as the panes receive them, one thread: CPU
-// seconds per decoded picture.
-double bare_decode_seconds(const std::vector<std::vector<std::vector<uint8_t>>>& loops) {
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MPEG4);
-    std::vector<AVCodecContext*> contexts;
-    for (size_t i = 0; i < loops.size(); ++i) {
-        AVCodecContext* ctx = avcodec_alloc_context3(codec);
-        ctx->thread_count = 1;
-        avcodec_open2(ctx, codec, nullptr);
-        contexts.push_back(ctx);
-    }
-    AVFrame* frame = av_frame_alloc();
-    AVPacket* packet = av_packet_alloc();
-    long decoded = 0;
-    const double start = thread_cpu_seconds();
-    for (int round = 0; round < 4; ++round)
-        for (size_t i = 0; i < kLoopFrames; ++i)
-            for (size_t cam = 0; cam < loops.size(); ++cam) {
-                if (i >= loops[cam].size()) continue;
-                packet->data = const_cast<uint8_t*>(loops[cam][i].data());
-                packet->size = static_cast<int>(loops[cam][i].size());
-                avcodec_send_packet(contexts[cam], packet);
-                while (avcodec_receive_frame(contexts[cam], frame) == 0) ++decoded;
-            }
-    const double seconds = thread_cpu_seconds() - start;
-    av_packet_free(&packet);
-    av_frame_free(&frame);
-    for (AVCodecContext*& ctx : contexts) avcodec_free_context(&ctx);
-    return decoded > 0 ? seconds / static_cast<double>(decoded) : 0;
-}
-
 int free_display() {
     for (int n = 140; n < 200; ++n) {
         struct stat st {};
@@ -277,8 +214,8 @@ int main(int argc, char** argv) {
     for (const char* sub : {"/config", "/state", "/run"}) mkdir((dir + sub).c_str(), 0700);
 
     std::printf("encoding the %d cameras' loops for the baseline...\n", panes);
-    const auto loops = camera_loops(panes);
-    const double bare_before = bare_decode_seconds(loops);
+    const auto loops = orvel::bench::camera_loops(panes);
+    const double bare_before = bare_decode_seconds_per_frame(loops);
 
     const int display = free_display();
     if (display < 0) {
@@ -371,7 +308,7 @@ int main(int argc, char** argv) {
     stop(program);
     stop(sim);
     stop(xvfb);
-    const double bare_after = bare_decode_seconds(loops);
+    const double bare_after = bare_decode_seconds_per_frame(loops);
     const double bare = (bare_before + bare_after) / 2;
 
     const double window_s = static_cast<double>(last.time_ms - first.time_ms) / 1000.0;

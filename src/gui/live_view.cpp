@@ -13,6 +13,22 @@ LiveView::LiveView(view::AppState& state, Links links) : state_(state), links_(s
     pipelines_->env().ui = &ui_post_;
     panes_ = std::make_unique<pane::LivePanes>(state_, *links_.shell, *links_.messages,
                                                links_.controls, pipelines_->env());
+    if (links_.ini != nullptr && links_.drives != nullptr) {
+        media::RecorderEnv env;
+        env.ini = links_.ini;
+        env.drives = links_.drives;
+        env.clock = &clock_;
+        recordings_ = std::make_unique<pane::LiveRecordings>(env, ui_post_);
+        recordings_->on_fault = [this](int pane, media::RecordFault fault,
+                                       const std::string& label) {
+            recording_fault(pane, fault, label);
+        };
+        panes_->recorder_for = [this](const view::LiveSlot& slot) {
+            fault_shown_[static_cast<std::size_t>(slot.pane)] = false;
+            return recordings_->start(slot);
+        };
+        panes_->on_closed = [this](int pane) { recordings_->finish(pane); };
+    }
     panes_->on_open_failed = [this](int pane) {
         if (gpu_) gpu_->clear_pane(pane);
         if (software_) software_->clear_pane(pane);
@@ -21,9 +37,11 @@ LiveView::LiveView(view::AppState& state, Links links) : state_(state), links_(s
 }
 
 LiveView::~LiveView() {
-    // Every pane has closed and every pipeline thread has ended before a renderer goes.
+    // Every pane has closed and every pipeline thread has ended before a renderer goes; the
+    // recordings finish their files once no connection feeds them.
     panes_.reset();
     pipelines_.reset();
+    recordings_.reset();
     state_.renderer = nullptr;
 }
 
@@ -82,7 +100,21 @@ int LiveView::open_live_pane(const net::LiveCameraTarget& target, bool record) {
         item != platform::kNoTreeItem ? links_.tree->item_text(item) : std::string();
     // Without a recorder a pane only plays (never "REC" with no file behind it).
     return panes_->open_live_pane(target.address, target.command_port, target.camera, item_text,
-                                  record);
+                                  record || record_every_pane_);
+}
+
+void LiveView::recording_fault(int pane, media::RecordFault fault, const std::string& label) {
+    const bool faulted = fault != media::RecordFault::none;
+    if (gpu_) gpu_->set_pane_rec_fault(pane, faulted);
+    if (software_) software_->set_pane_rec_fault(pane, faulted);
+    bool& shown = fault_shown_[static_cast<std::size_t>(pane)];
+    // One message per episode; the writer's log has every change.
+    if (faulted && !shown && links_.messages != nullptr) {
+        shown = true;
+        const std::string text = "REC " + label + ": " + media::record_fault_text(fault);
+        links_.messages->show_message(text, "");
+    }
+    if (!faulted) shown = false;
 }
 
 void LiveView::close_live_pane(int pane) {

@@ -13,8 +13,10 @@
 #include "app/shell.h"
 #include "gui/render/gl_renderer.h"
 #include "gui/render/software_renderer.h"
+#include "media/wall_clock.h"
 #include "net/pane_hooks.h"
 #include "pane/live_panes.h"
+#include "pane/live_recordings.h"
 #include "pane/pipelines.h"
 #include "platform/ports/main_controls.h"
 #include "platform/ports/message_box.h"
@@ -47,6 +49,9 @@ public:
             stream_select;
         // A pane whose first connection failed was closed again (its camera stops playing).
         std::function<void(int pane)> open_failed;
+        // Recording disk and drive mapping of live recordings (null: panes only play).
+        const platform::IniFile* ini = nullptr;
+        const platform::DriveMap* drives = nullptr;
     };
 
     // Thread: UI thread. Nothing is created until install() runs.
@@ -88,6 +93,12 @@ public:
     // receive-to-presentation latency histogram. Thread: UI thread.
     void write_statistics_every_second(const std::string& path);
 
+    // Every live pane opened from now on records, as if opened with "paly &recode" (tests
+    // and benchmarks of the real program). Thread: UI thread.
+    void set_record_every_pane(bool on) { record_every_pane_ = on; }
+    // The live recordings (null without a recording disk). Thread: UI thread.
+    pane::LiveRecordings* recordings() { return recordings_.get(); }
+
     // The live panes and the threads they run on (tests and benchmarks look at them).
     pane::LivePanes& panes() { return *panes_; }
     pane::PanePipelines& pipelines() { return *pipelines_; }
@@ -95,6 +106,7 @@ public:
 private:
     void create_renderer();
     bool rebuild_panes(int pane_count);
+    void recording_fault(int pane, media::RecordFault fault, const std::string& label);
 
     view::AppState& state_;
     Links links_;
@@ -104,8 +116,14 @@ private:
     std::unique_ptr<render::GlRenderer> gpu_;
     std::unique_ptr<render::SoftwareRenderer> software_;
     QtUiPost ui_post_;
+    media::SystemWallClock clock_;
+    // Its writer thread posts to ui_post_, and it finishes the files of the panes closed
+    // before it.
+    std::unique_ptr<pane::LiveRecordings> recordings_;
     std::unique_ptr<pane::PanePipelines> pipelines_;
     std::unique_ptr<pane::LivePanes> panes_;
+    std::array<bool, view::kMaxPanes> fault_shown_{};  // a fault episode was reported
+    bool record_every_pane_ = false;
     std::array<platform::Rect, view::kMaxRenderPanes> rects_{};
     std::unique_ptr<QTimer> statistics_timer_;
 };

@@ -89,6 +89,9 @@ int main(int argc, char** argv) {
         // Benchmarks read the live view's figures from this file (bench/program).
         if (const char* stats = std::getenv("ORVEL_STATS_FILE"); stats != nullptr && *stats)
             program->live().write_statistics_every_second(stats);
+        // Tests and benchmarks of the real program record every camera it opens.
+        if (const char* rec = std::getenv("ORVEL_RECORD_EVERY_PANE"); rec && *rec == '1')
+            program->live().set_record_every_pane(true);
         program->start();
         return true;
     });

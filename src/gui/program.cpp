@@ -51,6 +51,8 @@ Program::Program(view::AppState& state, app::Config& config, view::ScreenModeKin
     live_links.open_failed = [this](int pane) {
         if (net_) net_->pane_closed(pane);
     };
+    live_links.ini = &config_.ini();
+    live_links.drives = &drives_;
     live_ = std::make_unique<LiveView>(state_, std::move(live_links));
     live_->install(shell_->hooks());
 

@@ -24,6 +24,7 @@
 #include "net/net_session.h"
 #include "net/pane_hooks.h"
 #include "net/remote_search.h"
+#include "platform/drives.h"
 #include "platform/logged_message_box.h"
 #include "platform/ports/sleeper.h"
 #include "view/app_state.h"
@@ -91,6 +92,7 @@ private:
     std::unique_ptr<QtTimers> timers_;
     std::unique_ptr<app::Shell> shell_;
     std::unique_ptr<app::ConfigSitePort> site_config_;
+    platform::DriveMap drives_{config_.ini()};  // recording and snapshot folders
     std::unique_ptr<LiveView> live_;  // the pane side of the site commands
     std::unique_ptr<net::NetSession> net_;
     std::unique_ptr<net::ConnectDialogLogic> connect_logic_;

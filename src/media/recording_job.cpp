@@ -188,6 +188,7 @@ void RecordingJob::fail(RecordFault fault, const char* what, int error, int64_t 
         ORVEL_LOG_ERROR("%s: %s: %s%s%s", log_label_.c_str(), record_fault_text(fault), what,
                         error ? ": " : "", error ? std::strerror(error) : "");
         fault_.store(static_cast<uint8_t>(fault), std::memory_order_release);
+        if (env_.events != nullptr) env_.events->fault_changed(*this, fault);
     }
     if (fault != RecordFault::queue_overflow) retry_at_ms_ = wall_ms + kRetryAfterMs;
 }
@@ -234,6 +235,7 @@ bool RecordingJob::open_file(char disk, const std::string& windows_folder, const
     if (previous != RecordFault::none) {
         ORVEL_LOG_INFO("%s: recording again in %s", log_label_.c_str(), path.c_str());
         fault_.store(static_cast<uint8_t>(RecordFault::none), std::memory_order_release);
+        if (env_.events != nullptr) env_.events->fault_changed(*this, RecordFault::none);
     } else {
         ORVEL_LOG_INFO("%s: file %s begun", log_label_.c_str(), path.c_str());
     }

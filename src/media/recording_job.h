@@ -8,10 +8,10 @@
 //   its status;
 // - the pane's network side, which gets the job from the UI through the pane's own
 //   synchronisation (a lock or an atomic shared pointer), hands it each new stream header,
-//   each whole received frame and the end of each stream. These calls copy into the job's bounded queue and return; when
-//   the queue is full (the disk is slower than the stream) the frame is counted as lost and
-//   the pane shows a fault, and video is dropped up to the next key frame so a file never
-//   holds pictures that cannot be decoded;
+//   each whole received frame and the end of each stream. These calls copy into the job's bounded
+//   queue and return; when the queue is full (the disk is slower than the stream) the frame is
+//   counted as lost and the pane shows a fault, and video is dropped up to the next key frame so a
+//   file never holds pictures that cannot be decoded;
 // - the one writer thread of the RecordWriter, shared by every job, writes the queued items.
 //   When files begin and end is the subclass's choice (its hooks below).
 //
@@ -55,15 +55,26 @@ struct RecordingStatus {
     bool finished = false;  // stopped (or ended), and everything queued has been written
 };
 
+struct WriterCore;
+class RecordingJob;
+
+// Told when a job's fault changes: a new fault (an episode begins, or its kind changes) and
+// the end of a fault (a file began cleanly). Writer thread; must return at once (post the
+// news to the UI thread).
+class RecordEventSink {
+public:
+    virtual ~RecordEventSink() = default;
+    virtual void fault_changed(const RecordingJob& job, RecordFault fault) = 0;
+};
+
 // Where and when: configuration (recording disk), drive mapping and clock. Must outlive the
 // RecordWriter.
 struct RecorderEnv {
     const platform::IniFile* ini = nullptr;
     const platform::DriveMap* drives = nullptr;
     const WallClock* clock = nullptr;
+    RecordEventSink* events = nullptr;  // may be null
 };
-
-struct WriterCore;
 
 class RecordingJob {
 public:

@@ -38,7 +38,7 @@ void HandOff::take_snapshot(view::ChannelSlot& slot, const uint8_t* yuy2, int wi
 }
 
 bool HandOff::software_fit(const uint8_t* yuy2, int width, int height, view::ChannelSlot& slot,
-                           const view::StampState* stamp, uint64_t received_ns) {
+                           const view::StampState* stamp, uint64_t received_ns, bool rec) {
     if (env_.blitter == nullptr || !codec::picture_size_supported(width, height)) return false;
     const view::GridLayout layout = env_.state->layout.read();
     const bool full_screen_target = slot.full_screen_target.load() != 0;
@@ -55,8 +55,15 @@ bool HandOff::software_fit(const uint8_t* yuy2, int width, int height, view::Cha
     if (out == nullptr) return false;
     yuy2_to_bgrx_fit(yuy2, width, height, out, stored.width, stored.height, stamp,
                      row_scratch_.get());
-    env_.blitter->commit_blit(slot.pane, stored, dest, full_screen_target, platform::Rect{},
-                              received_ns);
+    // "REC" sits at the top right: of the pane, or of the whole picture in the full view.
+    platform::Rect rec_box{};
+    if (rec) {
+        rec_box =
+            env_.state->full_view_active.load() != 0
+                ? platform::Rect{dest.right - 60, 5, dest.right - 10, 25}
+                : platform::Rect{dest.right + 1 - 60, dest.top, dest.right + 1 - 10, dest.top + 25};
+    }
+    env_.blitter->commit_blit(slot.pane, stored, dest, full_screen_target, rec_box, received_ns);
     return true;
 }
 
@@ -92,7 +99,7 @@ PictureOutcome HandOff::standard_picture(PictureStage& stage, view::ChannelSlot&
         return PictureOutcome::not_shown;
     }
     if (software) {
-        if (!software_fit(target, width, height, slot, &stage.stamp, in.received_ns))
+        if (!software_fit(target, width, height, slot, &stage.stamp, in.received_ns, in.rec))
             return PictureOutcome::not_shown;
     } else if (gpu_bgrx) {
         // The stamp as the GPU path shows it (luma set in the YUY2 picture), then one
@@ -135,7 +142,7 @@ PictureOutcome HandOff::main_stream_picture(PictureStage& stage, view::ChannelSl
     take_snapshot(slot, picture, width, height);
     if (!may_draw(slot)) return PictureOutcome::not_shown;
     if (software_path()) {
-        if (!software_fit(picture, width, height, slot, nullptr, in.received_ns))
+        if (!software_fit(picture, width, height, slot, nullptr, in.received_ns, in.rec))
             return PictureOutcome::not_shown;
     } else if (env_.gpu != nullptr) {
         env_.gpu->draw_high_res(picture, slot.pane, width, height, in.packed_time, caption(slot),

@@ -30,7 +30,7 @@ struct PictureInput {
     int payload_bytes = 0;
     uint32_t packed_time = 0;  // PackedDateTime of the frame
     uint64_t received_ns = 0;  // when its last byte arrived
-    bool rec = false;          // draw "REC" (a remote pane saving its recording)
+    bool rec = false;          // draw "REC" (the pane's stream is being recorded)
 };
 
 // What a pane's hand-off keeps between pictures: the caption as the renderer takes it and a
@@ -57,7 +57,7 @@ public:
 
 private:
     bool software_fit(const uint8_t* yuy2, int width, int height, view::ChannelSlot& slot,
-                      const view::StampState* stamp, uint64_t received_ns);
+                      const view::StampState* stamp, uint64_t received_ns, bool rec);
     void take_snapshot(view::ChannelSlot& slot, const uint8_t* yuy2, int width, int height);
     std::string_view caption(const view::ChannelSlot& slot) const;
     bool size_matches(int handle, const PictureStage& stage) const;

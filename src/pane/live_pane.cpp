@@ -152,6 +152,7 @@ void LivePane::standard_frame(const uint8_t* frame, const net::RingEntryInfo& in
     in.payload_bytes = payload_of(info, record);
     in.packed_time = record.packed_datetime;
     in.received_ns = info.received_ns;
+    in.rec = slot_.recording;
     if (handoff_.standard_picture(stage_, slot_, stage_.standard_decoder(), in) ==
         PictureOutcome::size_mismatch)
         refuse_stream();
@@ -165,6 +166,7 @@ void LivePane::dual_frame(const uint8_t* frame, const net::RingEntryInfo& info) 
     in.payload_bytes = payload_of(info, record);
     in.packed_time = record.packed_datetime;
     in.received_ns = info.received_ns;
+    in.rec = slot_.recording;
     PictureOutcome outcome = PictureOutcome::no_picture;
     switch (record.frame_class) {
         case kClassSub: {

@@ -49,6 +49,7 @@ int LivePanes::open_live_pane(std::string_view address, int command_port, int ch
         pipeline.reset();
         state_.live_slots[p].reset();
         state_.pane_kind[p] = view::PANE_FREE;
+        if (on_closed) on_closed(pane);
         return -1;
     }
     pipelines_[p] = std::move(pipeline);
@@ -79,6 +80,7 @@ bool LivePanes::close_live_pane(int pane) {
     state_.pane_kind[p] = view::PANE_FREE;
     state_.pane_sources[p] = view::PaneSource{};
     if (controls_ != nullptr) controls_->invalidate_video(view::pane_cell(state_, pane));
+    if (on_closed) on_closed(pane);
     return true;
 }
 

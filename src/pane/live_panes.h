@@ -52,6 +52,9 @@ public:
     // UI thread: the recorder of a pane opened with recording, or null (recording is then
     // not available and the pane only plays). It must outlive the pane.
     std::function<net::StreamRecorder*(const view::LiveSlot& slot)> recorder_for;
+    // UI thread: the pane's connection and pipeline have closed (its recorder is no longer
+    // fed and may go).
+    std::function<void(int pane)> on_closed;
 
 private:
     void open_failed(int pane, uint64_t generation);

@@ -214,9 +214,10 @@ void GlPaneWidget::draw_pane_texts(QPainter& painter, int slot, const QRect& tar
     if (t.info.rec) {
         // Right-aligned in (R - 100, T, R - 10, T + 50) of the presented rectangle.
         const int right = target.x() + target.width();
-        painter.setPen(QColor(255, 0, 0));
+        const bool fault = slot < view::kMaxRenderPanes && renderer_.pane_rec_fault(slot);
+        painter.setPen(fault ? QColor(255, 176, 0) : QColor(255, 0, 0));
         painter.drawText(QRect(right - 100, target.y(), 90, 50), Qt::AlignRight | Qt::AlignTop,
-                         QStringLiteral("REC"));
+                         fault ? QStringLiteral("REC!") : QStringLiteral("REC"));
     }
     painter.restore();
 }

@@ -249,9 +249,20 @@ void GlRenderer::set_selection_frame(const QRect& frame, QRgb rgb) {
     }
 }
 
+void GlRenderer::set_pane_rec_fault(int pane, bool fault) {
+    if (pane < 0 || pane >= view::kMaxRenderPanes) return;
+    rec_fault_[static_cast<size_t>(pane)].store(fault);
+}
+
+bool GlRenderer::pane_rec_fault(int pane) const {
+    return pane >= 0 && pane < view::kMaxRenderPanes &&
+           rec_fault_[static_cast<size_t>(pane)].load();
+}
+
 void GlRenderer::clear_pane(int pane) {
     if (pane < 0 || pane >= view::kMaxRenderPanes) return;
     set_pane_notice(pane, "");
+    set_pane_rec_fault(pane, false);
     {
         std::lock_guard lock(device_mutex_);
         store_.clear(pane);

@@ -88,6 +88,9 @@ public:
                              view::ReceivedAtNs received_at) override;
     void abort_pane_picture(int pane) override;
     void set_pane_notice(int pane, std::string_view text) override;
+    void set_pane_rec_fault(int pane, bool fault) override;
+    // Thread: any. True while the pane's "REC" shows a fault.
+    bool pane_rec_fault(int pane) const;
 
     // Thread: UI thread. The notice shown in a pane ("" when none); tests read it back.
     std::string pane_notice(int pane) const;
@@ -144,6 +147,7 @@ private:
     std::array<std::string, view::kMaxRenderPanes> notices_;
     std::array<std::atomic<bool>, view::kMaxRenderPanes> has_notice_{};
     std::atomic<bool> notices_changed_{false};
+    std::array<std::atomic<bool>, view::kMaxRenderPanes> rec_fault_{};  // any thread
 
     // UI thread only.
     std::array<platform::Rect, view::kMaxRenderPanes> pane_rects_{};

@@ -99,7 +99,7 @@ bool SoftwareSurface::eventFilter(QObject* watched, QEvent* event) {
 }
 
 SoftwareRenderer::SoftwareRenderer(QWidget* video_window, QObject* parent)
-    : QObject(parent), rec_text_(QStringLiteral("REC")) {
+    : QObject(parent), rec_text_(QStringLiteral("REC")), rec_fault_text_(QStringLiteral("REC!")) {
     if (video_window) video_surface_ = new SoftwareSurface(*this, video_window, false);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, [this] { refresh(); });
@@ -310,8 +310,10 @@ void SoftwareRenderer::paint_target(QWidget& surface, bool full_screen, const QR
         }
         store_.end_present(pane);
         if (info.rec) {
-            painter.setPen(QColor(255, 0, 0));
-            painter.drawText(to_qrect(info.rec_box), Qt::AlignRight | Qt::AlignTop, rec_text_);
+            const bool fault = rec_fault_[static_cast<size_t>(pane)].load();
+            painter.setPen(fault ? QColor(255, 176, 0) : QColor(255, 0, 0));
+            painter.drawText(to_qrect(info.rec_box), Qt::AlignRight | Qt::AlignTop,
+                             fault ? rec_fault_text_ : rec_text_);
         }
         if (!s.counted) {
             s.counted = true;
@@ -326,9 +328,15 @@ void SoftwareRenderer::clear_panes() {
     for (int pane = 0; pane < view::kMaxRenderPanes; ++pane) clear_pane(pane);
 }
 
+void SoftwareRenderer::set_pane_rec_fault(int pane, bool fault) {
+    if (pane < 0 || pane >= view::kMaxRenderPanes) return;
+    rec_fault_[static_cast<size_t>(pane)].store(fault);
+}
+
 void SoftwareRenderer::clear_pane(int pane) {
     if (pane < 0 || pane >= view::kMaxRenderPanes) return;
     set_pane_notice(pane, "", {}, false);
+    set_pane_rec_fault(pane, false);
     take_notices();
     Shown& s = shown_[static_cast<size_t>(pane)];
     if (s.visible) repaint_pane_area(pane);

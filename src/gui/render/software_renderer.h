@@ -83,6 +83,7 @@ public:
     // Thread: UI thread, after the pane's pipeline has stopped. Takes the pane's picture
     // off the screen (its pane was closed).
     void clear_pane(int pane);
+    void set_pane_rec_fault(int pane, bool fault) override;
 
     // view::RenderStats. Thread: any.
     view::PaneFrameCounts pane_counts(int pane) const override;
@@ -124,6 +125,8 @@ private:
     std::array<std::atomic<bool>, view::kMaxRenderPanes> has_notice_{};
     std::atomic<bool> notices_changed_{false};
     QString rec_text_;
+    QString rec_fault_text_;
+    std::array<std::atomic<bool>, view::kMaxRenderPanes> rec_fault_{};  // any thread
 };
 
 }  // namespace orvel::gui::render

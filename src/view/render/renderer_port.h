@@ -108,6 +108,9 @@ public:
     // Any thread. Shows `text` in the pane instead of a picture (an empty text removes it);
     // the pane's next picture removes it too.
     virtual void set_pane_notice(int pane, std::string_view text) { (void)pane, (void)text; }
+    // Any thread. While set, the pane's "REC" reads "REC!" in amber: its recording has a
+    // fault (the operator has been told which).
+    virtual void set_pane_rec_fault(int pane, bool fault) { (void)pane, (void)fault; }
 };
 
 // Size in which the software path keeps a picture for a destination: a picture at least as
@@ -160,6 +163,8 @@ public:
                                  bool full_screen_target) {
         (void)pane, (void)text, (void)dest, (void)full_screen_target;
     }
+    // Any thread. As GpuRenderer::set_pane_rec_fault.
+    virtual void set_pane_rec_fault(int pane, bool fault) { (void)pane, (void)fault; }
 };
 
 // The GPU path as the layout code sees it once it has been created: AppState::renderer points

@@ -117,6 +117,11 @@ void LiveView::recording_fault(int pane, media::RecordFault fault, const std::st
     if (!faulted) shown = false;
 }
 
+void LiveView::clear_pane_picture(int pane) {
+    if (gpu_) gpu_->clear_pane(pane);
+    if (software_) software_->clear_pane(pane);
+}
+
 void LiveView::close_live_pane(int pane) {
     if (!panes_->close_live_pane(pane)) return;
     if (gpu_) gpu_->clear_pane(pane);

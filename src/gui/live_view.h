@@ -74,6 +74,9 @@ public:
     // of the GPU path. Thread: UI thread.
     void show_selection_frame(const QRect& frame, QRgb rgb);
 
+    // Takes a closed pane's picture off the screen (both paths). Thread: UI thread.
+    void clear_pane_picture(int pane);
+
     // net::PaneHooks. Thread: UI thread.
     int open_live_pane(const net::LiveCameraTarget& target, bool record) override;
     void close_live_pane(int pane) override;

@@ -1,8 +1,13 @@
 // Entry of OrvelCam: the start-up sequence, the main window, the event loop and the
 // shutdown sequence, in their fixed order.
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QIcon>
 #include <QScreen>
+#include <QSocketNotifier>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -25,6 +30,35 @@
 
 using namespace orvel;
 
+namespace {
+
+int g_quit_fds[2] = {-1, -1};
+
+void on_quit_signal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_quit_fds[1], &byte, 1);
+}
+
+// A termination signal (the session ending, a service manager, Ctrl+C) ends the event loop
+// as closing the window does, so recordings are finished (closed mark, index) rather than
+// cut off. The handler only writes a byte; the event loop reads it.
+void quit_on_termination_signals(QApplication& application) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_quit_fds) != 0) return;
+    auto* notifier = new QSocketNotifier(g_quit_fds[0], QSocketNotifier::Read, &application);
+    QObject::connect(notifier, &QSocketNotifier::activated, &application, [] {
+        ORVEL_LOG_INFO("termination signal: closing");
+        QCoreApplication::exit(0);
+    });
+    struct sigaction action {};
+    action.sa_handler = on_quit_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     platform::tune_allocator_for_streaming();
     // The application object comes first: the screen size is read through it.
@@ -42,6 +76,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvelcam: no log file: %s\n", log_sink.error().c_str());
     platform::set_log_sink(&log_sink);
     ORVEL_LOG_INFO("OrvelCam %s starting", ORVEL_VERSION);
+    quit_on_termination_signals(application);
 
     view::AppState state;
     platform::IniFile ini(platform::IniFile::default_path());
@@ -93,6 +128,9 @@ int main(int argc, char** argv) {
         if (const char* rec = std::getenv("ORVEL_RECORD_EVERY_PANE"); rec && *rec == '1')
             program->live().set_record_every_pane(true);
         program->start();
+        // Tests and demonstrations of the real program play a local file at once.
+        if (const char* file = std::getenv("ORVEL_PLAY_FILE"); file != nullptr && *file)
+            program->playback().open_file(file);
         return true;
     });
     lifecycle.set_message_loop([&] {

@@ -55,6 +55,16 @@ Program::Program(view::AppState& state, app::Config& config, view::ScreenModeKin
     live_links.drives = &drives_;
     live_ = std::make_unique<LiveView>(state_, std::move(live_links));
     live_->install(shell_->hooks());
+    ProgramPlayback::Links playback_links;
+    playback_links.state = &state_;
+    playback_links.shell = shell_.get();
+    playback_links.dispatcher = &dispatcher_;
+    playback_links.controls = controls_.get();
+    playback_links.messages = &boxes_;
+    playback_links.timers = timers_.get();
+    playback_links.live = live_.get();
+    playback_links.dialog_parent = window_.get();
+    playback_ = std::make_unique<ProgramPlayback>(playback_links);
 
     site_config_ = std::make_unique<app::ConfigSitePort>(config_, state_, boxes_);
     net_ = std::make_unique<net::NetSession>(
@@ -284,6 +294,7 @@ void Program::stop() {
     connect_logic_.reset();
     // Live panes first: their threads end, their sockets close and their decoders go before
     // the sound output and the decoder table shut down.
+    if (playback_) playback_->files().close_all();
     live_->close_all();
     net_.reset();  // ends every reader thread before the tree and ports go
     // The search's windows after the readers that post to them.

@@ -65,6 +65,16 @@ Program::Program(view::AppState& state, app::Config& config, view::ScreenModeKin
     playback_links.live = live_.get();
     playback_links.dialog_parent = window_.get();
     playback_ = std::make_unique<ProgramPlayback>(playback_links);
+    ProgramSnapshots::Links snapshot_links;
+    snapshot_links.state = &state_;
+    snapshot_links.config = &config_;
+    snapshot_links.drives = &drives_;
+    snapshot_links.messages = &boxes_;
+    snapshot_links.ui = live_->pipelines().env().ui;
+    snapshot_links.playback = playback_.get();
+    snapshot_links.dialog_parent = window_.get();
+    snapshots_ = std::make_unique<ProgramSnapshots>(snapshot_links, dispatcher_);
+    live_->pipelines().env().snapshots = snapshots_.get();
 
     site_config_ = std::make_unique<app::ConfigSitePort>(config_, state_, boxes_);
     net_ = std::make_unique<net::NetSession>(

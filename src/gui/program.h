@@ -13,6 +13,7 @@
 #include "gui/live_view.h"
 #include "gui/main_window.h"
 #include "gui/program_playback.h"
+#include "gui/program_snapshots.h"
 #include "gui/qt_main_controls.h"
 #include "gui/qt_menus.h"
 #include "gui/qt_message_box.h"
@@ -94,9 +95,10 @@ private:
     std::unique_ptr<QtTimers> timers_;
     std::unique_ptr<app::Shell> shell_;
     std::unique_ptr<app::ConfigSitePort> site_config_;
-    platform::DriveMap drives_{config_.ini()};   // recording and snapshot folders
-    std::unique_ptr<LiveView> live_;             // the pane side of the site commands
-    std::unique_ptr<ProgramPlayback> playback_;  // local-file panes; goes before live_
+    platform::DriveMap drives_{config_.ini()};     // recording and snapshot folders
+    std::unique_ptr<LiveView> live_;               // the pane side of the site commands
+    std::unique_ptr<ProgramPlayback> playback_;    // local-file panes; goes before live_
+    std::unique_ptr<ProgramSnapshots> snapshots_;  // photo and print; goes before playback_
     std::unique_ptr<net::NetSession> net_;
     std::unique_ptr<net::ConnectDialogLogic> connect_logic_;
     std::unique_ptr<RemoteSearchView> search_view_;  // the search's windows

@@ -66,6 +66,13 @@ void FilePane::step() {
     if (attached_) env_.workers->wake(*this);
 }
 
+void FilePane::step_to_picture() {
+    if (slot_.play_state.load() == kLocalStopped) return;
+    step_to_picture_.store(true);
+    slot_.play_state.store(kLocalStep);
+    if (attached_) env_.workers->wake(*this);
+}
+
 bool FilePane::seek(uint32_t target_ms) {
     // The index is fixed once the file is open: whether an entry qualifies can be told here;
     // the job moves the reader.
@@ -140,12 +147,12 @@ PaneJob::Next FilePane::run(Clock::time_point now) {
             }
             video_record(now);
             show_after_seek_ = false;
-            finish_record();
+            finish_record(true);
             // One picture per run: the other panes' frames go next.
             return Next::run_at(now);
         }
         if (record_.kind == media::RecordKind::audio) audio_record();
-        finish_record();
+        finish_record(false);
     }
 }
 
@@ -165,9 +172,11 @@ void FilePane::audio_record() {
         play_audio_blocks(payload_.get(), static_cast<int>(record_.payload_bytes), 1);
 }
 
-void FilePane::finish_record() {
+void FilePane::finish_record(bool was_video) {
     record_pending_ = false;
     release_due_ = false;
+    if (step_to_picture_.load() && !was_video) return;  // still stepping to a picture
+    step_to_picture_.store(false);
     // A single step pauses again; a command given meanwhile is kept.
     int32_t expected = kLocalStep;
     slot_.play_state.compare_exchange_strong(expected, kLocalPaused);

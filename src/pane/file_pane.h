@@ -63,6 +63,8 @@ public:
     void toggle();              // play/pause: playing pauses, anything else plays at 1x
     void set_speed(int speed);  // 2, 3 or 4: play faster
     void step();                // one record, then pause
+    // Records up to and including the next picture, then pause (a photo of the pane).
+    void step_to_picture();
     // Moves to the index entry of `target_ms` (the first whose time plus 5 s exceeds it). A
     // paused pane shows the picture it landed on. False when the index has no such entry.
     bool seek(uint32_t target_ms);
@@ -79,7 +81,7 @@ private:
     void apply_seek();
     void video_record(Clock::time_point now);
     void audio_record();
-    void finish_record();
+    void finish_record(bool was_video);
     void end(FileEnd how);
 
     const PipelineEnv& env_;
@@ -95,7 +97,8 @@ private:
     // UI thread writes, job reads: a seek target (-1 none) and whether a paused pane shows
     // one picture after it.
     std::atomic<int64_t> seek_target_ms_{-1};
-    std::atomic<uint32_t> position_ms_{0};  // job writes
+    std::atomic<uint32_t> position_ms_{0};      // job writes
+    std::atomic<bool> step_to_picture_{false};  // UI sets, job clears: a step ends on video
 
     // Job (one worker at a time).
     PictureStage stage_;

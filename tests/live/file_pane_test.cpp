@@ -130,6 +130,19 @@ TEST_F(FilePaneTest, PauseStepAndSeekShowExactlyTheirRecords) {
     EXPECT_EQ(file.play_state(), pane::kLocalPaused);
     EXPECT_FALSE(file.seek(10000 + 40 * 30 + 5000)) << "no index entry so late";
 
+    // Nine steps reach picture 9; six audio records follow it. A photo's step goes on to the
+    // next picture; a plain step stops on an audio record.
+    for (int i = 0; i < 9; ++i) {
+        file.step();
+        ASSERT_TRUE(pump_until([&] { return file.play_state() == pane::kLocalPaused; }));
+    }
+    EXPECT_EQ(file.position_ms(), 10000u + 9 * 40);
+    const int at_nine = drawn(0);
+    file.step_to_picture();
+    ASSERT_TRUE(pump_until([&] { return file.play_state() == pane::kLocalPaused; }));
+    EXPECT_EQ(drawn(0), at_nine + 1);
+    EXPECT_EQ(file.position_ms(), 10000u + 10 * 40);
+
     // Play/pause from 3x resumes at 1x.
     file.set_speed(3);
     file.toggle();

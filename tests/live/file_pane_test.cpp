@@ -21,11 +21,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct NoLayout : view::PaneLayoutHooks {
-    void leave_full_view() override {}
-    bool apply_layout(int) override { return true; }
-};
-
 // `pictures` MPEG-4 pictures 40 ms apart from 10 s on (a key frame every 10), six audio
 // records after every tenth picture.
 std::string make_file(const TempDir& dir, int pictures, std::size_t cut_bytes = 0) {
@@ -61,14 +56,7 @@ protected:
         files_.on_ended = [this](int pane, pane::FileEnd how) { ended_.push_back({pane, how}); };
     }
     int drawn(int pane) { return renderer_.draws_per_pane[static_cast<size_t>(pane)].load(); }
-    bool pump_until(const std::function<bool()>& done) {
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (!done() && std::chrono::steady_clock::now() < deadline) {
-            ui_.pump();
-            std::this_thread::sleep_for(5ms);
-        }
-        return done();
-    }
+    bool pump_until(const std::function<bool()>& done) { return test::pump_until(ui_, done); }
 
     TempDir dir_;
     view::AppState state_;

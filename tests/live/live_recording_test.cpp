@@ -25,11 +25,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct NoLayout : view::PaneLayoutHooks {
-    void leave_full_view() override {}
-    bool apply_layout(int) override { return true; }
-};
-
 class LiveRecordingTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { codec::decoder_table_init(); }
@@ -49,14 +44,7 @@ protected:
             if (e.path().extension() == ".dvr") out.push_back(e.path());
         return out;
     }
-    bool pump_until(const std::function<bool()>& done) {
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (!done() && std::chrono::steady_clock::now() < deadline) {
-            ui_.pump();
-            std::this_thread::sleep_for(10ms);
-        }
-        return done();
-    }
+    bool pump_until(const std::function<bool()>& done) { return test::pump_until(ui_, done); }
 
     TempDir dir_;
     platform::IniFile ini_{dir_.file("orvelcam.ini")};

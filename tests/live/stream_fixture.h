@@ -8,6 +8,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -19,6 +20,7 @@
 
 #include "pane/pipeline_env.h"
 #include "stream/stream_service.h"
+#include "view/panes.h"
 #include "view/render/renderer_port.h"
 
 namespace orvel::test {
@@ -80,7 +82,8 @@ private:
             std::lock_guard lock(mutex_);
             clients_.push_back({fd, std::thread([this, fd] {
                                     dvrsim::serve_stream_connection(fd, config_, library_, board_,
-                                                                    stopping_, [](const std::string&) {});
+                                                                    stopping_,
+                                                                    [](const std::string&) {});
                                     // Held open: only the client (or the server's end) closes.
                                     char byte;
                                     while (hold_open && ::recv(fd, &byte, 1, 0) > 0) {
@@ -224,5 +227,21 @@ private:
     std::mutex mutex_;
     std::deque<std::function<void()>> pending_;
 };
+
+// A layout that takes every grid as it comes (tests that open a few panes).
+struct NoLayout : view::PaneLayoutHooks {
+    void leave_full_view() override {}
+    bool apply_layout(int) override { return true; }
+};
+
+// Runs what the pipelines post until `done` holds (at most 20 s); returns `done()`.
+inline bool pump_until(QueuedUiPost& ui, const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        ui.pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+}
 
 }  // namespace orvel::test

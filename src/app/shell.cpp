@@ -289,17 +289,14 @@ void Shell::on_seek_slider(int scroll_code) {
         playback_->show_time(pane, target);
         return;
     }
+    // The pane's pipeline moves its own reader at its next record, so the seek needs no wait
+    // on the UI thread for the pane to settle.
     const bool was_playing = playback_->play_state(pane) == 2;
     playback_->pause(pane);
-    ports_.sleeper.sleep_ms(200);
     playback_->seek(pane, target);
     if (was_playing) playback_->resume(pane);
     playback_->show_time(pane, target);
     state_.seek_in_progress.store(0);
-    if (scroll_code == id::kScrollThumbPosition) {
-        ports_.sleeper.sleep_ms(200);
-        state_.seek_in_progress.store(0);
-    }
 }
 
 void Shell::leave_full_view() {

@@ -42,6 +42,7 @@ public:
     virtual std::int64_t length(int pane) const = 0;
     virtual int play_state(int pane) const = 0;  // 2 = playing
     virtual void pause(int pane) = 0;
+    // Hands the seek to the pane's pipeline; returns at once.
     virtual void seek(int pane, std::int64_t target) = 0;
     virtual void resume(int pane) = 0;
     virtual void show_time(int pane, std::int64_t value) = 0;  // sets the time text 1063

@@ -317,7 +317,7 @@ TEST_F(ShellFixture, SeekSliderDragsReleasesAndResumes) {
     sleeper.sleeps.clear();
     shell->on_seek_slider(id::kScrollThumbPosition);
     EXPECT_EQ(playback.calls, (std::vector<std::string>{"pause", "seek 1000", "resume"}));
-    EXPECT_EQ(sleeper.taken(), (std::vector<int>{200, 200}));
+    EXPECT_TRUE(sleeper.taken().empty()) << "the UI thread never waits for a seek";
     EXPECT_EQ(state->seek_in_progress.load(), 0);
 
     playback.calls.clear();

@@ -22,13 +22,16 @@ namespace {
 using namespace std::chrono_literals;
 
 // `pictures` MPEG-4 pictures 40 ms apart from 10 s on (a key frame every 10), six audio
-// records after every tenth picture.
-std::string make_file(const TempDir& dir, int pictures, std::size_t cut_bytes = 0) {
-    static const auto clip = orvel::testing::encode_lavc(352, 288, 30, 10);
+// records after every tenth picture; `dual`: the dual form (16-byte records, class 0 video).
+std::string make_file(const TempDir& dir, int pictures, std::size_t cut_bytes = 0,
+                      bool dual = false) {
+    static const auto standard_clip = orvel::testing::encode_lavc(352, 288, 30, 10);
+    static const auto dual_clip = orvel::testing::encode_xvid(352, 288, 30, 10);
+    const auto& clip = dual ? dual_clip : standard_clip;
     media::DvrHeader h;
     h.width = 352;
     h.height = 288;
-    h.codec_marker = 0;
+    h.codec_marker = dual ? media::kMarkerDual : 0;
     media::DvrBuilder b(h);
     const std::vector<uint8_t> block(512, 0x55);
     for (int i = 0; i < pictures; ++i) {
@@ -85,8 +88,14 @@ TEST_F(FilePaneTest, PlaysEveryPictureAtFourTimesAndTheEndFreesThePane) {
     EXPECT_EQ(state_.open_pane_count, 0);
     EXPECT_EQ(state_.local_slots[0], nullptr);
     EXPECT_TRUE(view::check_invariants(state_));
-    // The freed pane takes the next file.
-    EXPECT_EQ(files_.open_file(path), 0);
+    // The freed pane takes the next file; a dual-form recording plays every picture too.
+    ended_.clear();
+    renderer_.draws_per_pane[0] = 0;
+    ASSERT_EQ(files_.open_file(make_file(dir_, 30, 0, true)), 0);
+    files_.pane(0)->set_speed(4);
+    ASSERT_TRUE(pump_until([&] { return !ended_.empty(); }));
+    EXPECT_EQ(ended_[0].second, pane::FileEnd::end_of_file);
+    EXPECT_EQ(drawn(0), 30);
 }
 
 TEST_F(FilePaneTest, PauseStepAndSeekShowExactlyTheirRecords) {

@@ -61,6 +61,9 @@ public:
     // Site menu "display files" (32811): hides the window, closing every remote pane, or
     // shows it again.
     void toggle_shown();
+    // The pane menu's "stop" on the remote pane of `camera` (1-based): its box is cleared and
+    // its pane closed. False without a timeline or a ticked row for it.
+    bool close_camera(int camera) { return timeline_ && timeline_->close_camera(camera); }
     // Message 32770 of a remote pane: its camera moves on. False when it has no next one.
     bool next_segment(int camera);
     // Timer 2's re-seek of every ticked camera at the position (for the shell's

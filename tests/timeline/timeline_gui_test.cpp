@@ -1,6 +1,7 @@
 // The Date dialog and the timeline window on Qt (offscreen), and the whole program's remote
 // search against the simulated DVR running the demo scenario: the dialog circles the days
-// with recordings, OK searches the chosen day, and the timeline draws the demo's recordings.
+// with recordings, OK searches the chosen day, the timeline draws the demo's recordings, and a
+// ticked camera plays its first recording in a remote pane (fast play reopens it).
 // With ORVEL_SCREENSHOT_DIR set, the program test saves date_dialog.png and timeline.png.
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include "../gui/gui_test_support.h"
 #include "app/command_ids.h"
 #include "app/config.h"
+#include "codec/decoder_table.h"
 #include "gui/date_dialog.h"
 #include "gui/program.h"
 #include "gui/timeline_window.h"
@@ -170,6 +172,7 @@ class ProgramSearch : public ::testing::Test {
 protected:
     void SetUp() override {
         test::app();
+        codec::decoder_table_init();  // the remote panes decode what they play
         dvrsim::Scenario scenario;
         std::string error;
         ASSERT_TRUE(dvrsim::load_scenario_file(ORVEL_DEMO_SCENARIO, scenario, error)) << error;
@@ -197,6 +200,7 @@ protected:
     void TearDown() override {
         program.reset();
         server.reset();
+        codec::decoder_table_shutdown();
         qunsetenv("XDG_CONFIG_HOME");
     }
 
@@ -242,10 +246,28 @@ TEST_F(ProgramSearch, TodaysRecordingsAreCircledSearchedAndDrawn) {
     EXPECT_EQ(timeline->timeline().row_segments(2)[0].drive, 'D');
     EXPECT_TRUE(program->menus().is_item_checked(platform::MenuId::site, 32811));
 
-    // Ticking camera 1 starts its first recording (no video yet: the stand-in panes).
+    // Ticking camera 1 opens a remote pane that plays its first recording.
     QTest::mouseClick(timeline->row_box(0), Qt::LeftButton);
     EXPECT_TRUE(timeline->row_box(0)->isChecked());
     ASSERT_TRUE(test::spin_until([&] { return timeline->timeline().row_playing(0); }, 3000));
+    ASSERT_EQ(state.pane_kind[0], view::PANE_REMOTE_FILE);
+    const view::RemoteFileSlot& slot = *state.remote_slots[0];
+    EXPECT_EQ(std::string(slot.caption.data()),
+              "Remote File : " + program->tree().item_text(program->tree().first_child(site)));
+    ASSERT_TRUE(test::spin_until([&] { return slot.pictures_drawn.load() >= 10; }, 5000))
+        << slot.frames_queued.load() << " frames, " << slot.pictures_drawn.load() << " drawn";
+    EXPECT_GE(program->remote_panes().pane_time_s(0),
+              timeline->timeline().row_segments(0)[0].start_s());
+    // Fast play reopens it in mode 2 and shows on its button.
+    program->shell().on_command(app::id::kFastPlay);
+    EXPECT_EQ(state.fast_play.load(), 1);
+    ASSERT_TRUE(test::spin_until(
+        [&] {
+            const auto lines = server->log_lines();
+            return std::any_of(lines.begin(), lines.end(),
+                               [](const auto& l) { return l.find("(fast)") != l.npos; });
+        },
+        5000));
     timeline->repaint();
     save_screenshot(program->window(), "timeline.png");
 

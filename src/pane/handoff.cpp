@@ -38,7 +38,7 @@ void HandOff::take_snapshot(view::ChannelSlot& slot, const uint8_t* yuy2, int wi
 }
 
 bool HandOff::software_fit(const uint8_t* yuy2, int width, int height, view::ChannelSlot& slot,
-                           const view::StampState* stamp, uint64_t received_ns) {
+                           const view::StampState* stamp, uint64_t received_ns, bool rec) {
     if (env_.blitter == nullptr || !codec::picture_size_supported(width, height)) return false;
     const view::GridLayout layout = env_.state->layout.read();
     const bool full_screen_target = slot.full_screen_target.load() != 0;
@@ -55,8 +55,12 @@ bool HandOff::software_fit(const uint8_t* yuy2, int width, int height, view::Cha
     if (out == nullptr) return false;
     yuy2_to_bgrx_fit(yuy2, width, height, out, stored.width, stored.height, stamp,
                      row_scratch_.get());
-    env_.blitter->commit_blit(slot.pane, stored, dest, full_screen_target, platform::Rect{},
-                              received_ns);
+    // A remote pane being saved: "REC" right-aligned in the 50 x 25 box 10 pixels from the
+    // top-right corner of its picture.
+    const platform::Rect rec_box =
+        rec ? platform::Rect{dest.right - 60, dest.top, dest.right - 10, dest.top + 25}
+            : platform::Rect{};
+    env_.blitter->commit_blit(slot.pane, stored, dest, full_screen_target, rec_box, received_ns);
     return true;
 }
 
@@ -92,7 +96,7 @@ PictureOutcome HandOff::standard_picture(PictureStage& stage, view::ChannelSlot&
         return PictureOutcome::not_shown;
     }
     if (software) {
-        if (!software_fit(target, width, height, slot, &stage.stamp, in.received_ns))
+        if (!software_fit(target, width, height, slot, &stage.stamp, in.received_ns, in.rec))
             return PictureOutcome::not_shown;
     } else if (gpu_bgrx) {
         // The stamp as the GPU path shows it (luma set in the YUY2 picture), then one

@@ -57,7 +57,7 @@ public:
 
 private:
     bool software_fit(const uint8_t* yuy2, int width, int height, view::ChannelSlot& slot,
-                      const view::StampState* stamp, uint64_t received_ns);
+                      const view::StampState* stamp, uint64_t received_ns, bool rec = false);
     void take_snapshot(view::ChannelSlot& slot, const uint8_t* yuy2, int width, int height);
     std::string_view caption(const view::ChannelSlot& slot) const;
     bool size_matches(int handle, const PictureStage& stage) const;

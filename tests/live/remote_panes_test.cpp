@@ -19,6 +19,7 @@
 #include "platform/ini_file.h"
 #include "server.h"
 #include "stream_fixture.h"
+#include "view/panes.h"
 
 namespace orvel::test {
 namespace {
@@ -159,6 +160,10 @@ TEST_F(RemotePanesTest, FastPlayReopensAtThePositionInModeTwoAndIsRefusedWhileSa
     platform::DriveMap drives(ini, dir.path());
     media::SystemWallClock clock;
     media::RecordWriter writer({&ini, &drives, &clock});
+    // The software path, which draws "REC" in a box of its own.
+    state_.display_gdi = 1;
+    pipelines_.env().blitter = &renderer_;
+    view::publish_layout(state_);
     make_panes(&writer);
     ASSERT_TRUE(panes_->open_remote_pane(3));
     const std::string path = "D:\\dvr_media\\video\\09-03-07\\camera 03\\09-03-07-11-00-00-03.dvr";
@@ -187,7 +192,13 @@ TEST_F(RemotePanesTest, FastPlayReopensAtThePositionInModeTwoAndIsRefusedWhileSa
     EXPECT_EQ(state_.fast_play.load(), 1);
     const int shown = panes_->pane_time_s(0);
     ASSERT_TRUE(pump_until([&] { return panes_->pane_time_s(0) >= shown + 3; }));
+    const platform::Rect dest = renderer_.dest_of(0), rec = renderer_.rec_box_of(0);
+    EXPECT_EQ(rec, (platform::Rect{dest.right - 60, dest.top, dest.right - 10, dest.top + 25}));
     ASSERT_TRUE(panes_->record_toggle(0));
+    EXPECT_EQ(state_.remote_slots[0]->recording.load(), 0);
+    const int drawn_saving = renderer_.draws_per_pane[0].load();
+    ASSERT_TRUE(pump_until([&] { return renderer_.draws_per_pane[0].load() > drawn_saving + 1; }));
+    EXPECT_EQ(renderer_.rec_box_of(0), platform::Rect{}) << "no REC once saving stopped";
     EXPECT_EQ(state_.remote_recording_count.load(), 0);
     ASSERT_TRUE(writer.wait_idle(10'000));
 

@@ -46,6 +46,11 @@ void Program::install_remote_panes() {
     remote_panes_ = std::make_unique<pane::RemotePanes>(state_, *shell_, boxes_, controls_.get(),
                                                         live_->pipelines().env(), std::move(links));
     search_view_->set_remote_panes(remote_panes_.get());
+    // The timeline is placed over the fast-play button in both screen modes, yet fast play
+    // works only while the timeline exists: the button stays above it.
+    search_view_->set_timeline_created([this] {
+        if (QWidget* button = window_->control(id::kFastPlay)) button->raise();
+    });
 
     dispatcher_.set_handler(id::kFastPlay, [this](int) {
         if (!remote_panes_->fast_play_toggle(search_view_->timeline_window() != nullptr)) return;

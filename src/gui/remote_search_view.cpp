@@ -85,6 +85,7 @@ void RemoteSearchView::close_timeline() {
 void RemoteSearchView::create_timeline(int camera_count, const std::string& date_text) {
     timeline_ = std::make_unique<TimelineWindow>(links_.main_window, links_.screen, *panes_,
                                                  *links_.messages, camera_count, date_text);
+    if (timeline_created_) timeline_created_();
 }
 
 void RemoteSearchView::toggle_shown() {

@@ -55,6 +55,8 @@ public:
 
     // The search whose timer and dialog requests this view serves (set once).
     void set_search(net::RemoteSearch* search) { search_ = search; }
+    // Runs after each timeline window is made (the main window puts controls above it).
+    void set_timeline_created(std::function<void()> fn) { timeline_created_ = std::move(fn); }
     // The remote-playback panes (null: the clock-only stand-in).
     void set_remote_panes(media::RemotePaneHooks* panes);
 
@@ -97,6 +99,7 @@ private:
     std::unique_ptr<TimelineWindow> timeline_;
     DateDialog* dialog_ = nullptr;  // while run_date_dialog runs
     std::function<int(DateDialog&)> runner_;
+    std::function<void()> timeline_created_;
     QTimer login_timer_;
     QObject context_;  // receiver of posts from reader threads; dies with the view
 };

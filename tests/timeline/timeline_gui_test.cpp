@@ -258,7 +258,12 @@ TEST_F(ProgramSearch, TodaysRecordingsAreCircledSearchedAndDrawn) {
         << slot.frames_queued.load() << " frames, " << slot.pictures_drawn.load() << " drawn";
     EXPECT_GE(program->remote_panes().pane_time_s(0),
               timeline->timeline().row_segments(0)[0].start_s());
-    // Fast play reopens it in mode 2 and shows on its button.
+    // Fast play reopens it in mode 2. Its button lies under the timeline's place and stays
+    // above it, so the operator can reach it.
+    QWidget* fast = program->window().control(app::id::kFastPlay);
+    ASSERT_NE(fast, nullptr);
+    EXPECT_TRUE(timeline->geometry().intersects(fast->geometry()));
+    EXPECT_EQ(program->window().childAt(fast->geometry().center()), fast);
     program->shell().on_command(app::id::kFastPlay);
     EXPECT_EQ(state.fast_play.load(), 1);
     ASSERT_TRUE(test::spin_until(

@@ -184,7 +184,9 @@ protected:
         std::ostringstream ini_text;
         ini_text << "[LOCATION]\nnum=1\npos0=Demo DVR\nip0=127.0.0.1\nuser0=admin\nps0=1234\n"
                  << "port10=" << port << "\n[DEFAULT]\nip=127.0.0.1\nport=" << port
-                 << "\n[PLAY]\nAUTOPLAY=FALSE\nDISPLAY=GDI\n";
+                 << "\n[PLAY]\nAUTOPLAY=FALSE\nDISPLAY=GDI\n[RECORD]\nDISK=C\n[DRIVES]\nC="
+                 << dir.filePath(QStringLiteral("disk")).toStdString() << "\n";
+        QDir(dir.path()).mkdir(QStringLiteral("disk"));
         std::ofstream(dir.filePath(QStringLiteral("orvelcam.ini")).toStdString()) << ini_text.str();
         ini = std::make_unique<platform::IniFile>(platform::IniFile::default_path());
         config = std::make_unique<app::Config>(*ini);
@@ -276,10 +278,36 @@ TEST_F(ProgramSearch, TodaysRecordingsAreCircledSearchedAndDrawn) {
     timeline->repaint();
     save_screenshot(program->window(), "timeline.png");
 
-    // "display files" hides the window and unticks its cameras; again shows it.
+    // The pane menu's "record" saves what the pane plays; fast play is refused meanwhile.
+    std::array<uint8_t, 28> header{};
+    ASSERT_TRUE(test::spin_until(
+        [&] {
+            const pane::RemotePane* p = program->remote_panes().pipeline(0);
+            return p != nullptr && p->stream_header(header);
+        },
+        5000));
+    state.menu_pane = 0;
+    program->shell().on_command(app::id::kPaneRecord);
+    EXPECT_EQ(slot.recording.load(), 1);
+    EXPECT_EQ(state.remote_recording_count.load(), 1);
+    program->shell().on_command(app::id::kFastPlay);
+    EXPECT_EQ(state.fast_play.load(), 1) << "refused while saving";
+    program->shell().on_command(app::id::kPaneRecord);
+    EXPECT_EQ(state.remote_recording_count.load(), 0);
+    // "stop" on the remote pane clears its camera's box and frees the pane.
+    program->shell().on_command(app::id::kPaneStop);
+    EXPECT_EQ(state.pane_kind[0], view::PANE_FREE);
+    EXPECT_FALSE(timeline->timeline().row_selected(0));
+    EXPECT_FALSE(timeline->row_box(0)->isChecked());
+
+    // "display files" hides the window, unticking its cameras and closing their panes; again
+    // shows it.
+    QTest::mouseClick(timeline->row_box(0), Qt::LeftButton);
+    ASSERT_EQ(state.pane_kind[0], view::PANE_REMOTE_FILE);
     program->shell().on_command(32811);
     EXPECT_TRUE(timeline->isHidden());
     EXPECT_FALSE(timeline->timeline().row_selected(0));
+    EXPECT_EQ(state.pane_kind[0], view::PANE_FREE);
     program->shell().on_command(32811);
     EXPECT_FALSE(timeline->isHidden());
     EXPECT_TRUE(boxes.empty()) << boxes.front();

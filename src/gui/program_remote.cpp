@@ -11,14 +11,6 @@ namespace orvel::gui {
 
 namespace id = app::id;
 
-namespace {
-
-bool same_text(const std::array<char, 24>& a, const std::array<char, 24>& b) {
-    return strncmp(a.data(), b.data(), a.size()) == 0;
-}
-
-}  // namespace
-
 std::string Program::camera_item_text(int camera) const {
     if (!remote_search_) return {};
     const platform::TreeItem site = remote_search_->search_site_item();
@@ -97,19 +89,11 @@ void Program::timeline_refresh() {
     // off (both streams share the DVR's link) and every camera is positioned again at the
     // cursor, which reopens its recording at normal speed. Nothing changes otherwise: a
     // re-seek at the same speed would only restart every recording where it already is.
-    if (state_.fast_play.load() == 0 || search_view_->timeline_window() == nullptr) return;
-    const view::RemoteFileSlot* playing = nullptr;
-    for (int pane = 0; pane < view::kMaxPanes && playing == nullptr; ++pane)
-        if (remote_panes_->plays(pane))
-            playing = state_.remote_slots[static_cast<std::size_t>(pane)].get();
-    if (playing == nullptr) return;
-    bool live_of_same_dvr = false;
-    for (const auto& live : state_.live_slots)
-        if (live && same_text(live->peer_address, playing->address)) live_of_same_dvr = true;
-    if (!live_of_same_dvr) return;
+    if (search_view_->timeline_window() == nullptr || !remote_panes_->fast_play_meets_live())
+        return;
     state_.fast_play.store(0);
     controls_->set_face(id::kFastPlay, app::bitmap::kFastPlayOff);
-    ORVEL_LOG_INFO("fast play off: a live pane shows %s", playing->address.data());
+    ORVEL_LOG_INFO("fast play off: a live pane shows %s", state_.remote_site_address.data());
     search_view_->reseek();
 }
 

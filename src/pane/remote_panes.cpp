@@ -211,6 +211,18 @@ bool RemotePanes::fast_play_toggle(bool timeline_exists) {
     return true;
 }
 
+bool RemotePanes::fast_play_meets_live() const {
+    if (state_.fast_play.load() == 0) return false;
+    const view::RemoteFileSlot* playing = nullptr;
+    for (int pane = 0; pane < view::kMaxPanes && playing == nullptr; ++pane)
+        if (plays(pane)) playing = state_.remote_slots[static_cast<std::size_t>(pane)].get();
+    if (playing == nullptr) return false;
+    const std::string address = text_of(playing->address);
+    for (const auto& live : state_.live_slots)
+        if (live && text_of(live->peer_address) == address) return true;
+    return false;
+}
+
 bool RemotePanes::record_toggle(int pane) {
     if (pane < 0 || pane >= view::kMaxPanes) return false;
     const auto p = static_cast<std::size_t>(pane);

@@ -65,6 +65,9 @@ public:
     // the new mode. Refused (false, nothing changes) without a timeline or while a remote
     // pane is being saved. The new state is in AppState::fast_play.
     bool fast_play_toggle(bool timeline_exists);
+    // Timer 2: true when fast play is on while a live pane shows the DVR of the first remote
+    // pane that plays (the main window then switches fast play off and re-seeks).
+    bool fast_play_meets_live() const;
     // Pane menu "record" (32813) on remote pane `pane`: starts saving what it plays (from
     // the next key frame) or stops the saving. False when the pane has no stream to save.
     bool record_toggle(int pane);

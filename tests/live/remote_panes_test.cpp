@@ -184,6 +184,15 @@ TEST_F(RemotePanesTest, FastPlayReopensAtThePositionInModeTwoAndIsRefusedWhileSa
     EXPECT_GE(from_s, 2);
     EXPECT_LE(from_s, 10);
 
+    // Timer 2 turns fast play off only while a live pane shows the same DVR.
+    EXPECT_FALSE(panes_->fast_play_meets_live());
+    state_.live_slots[5] = view::make_live_slot();
+    std::memcpy(state_.live_slots[5]->peer_address.data(), "127.0.0.2", 9);
+    EXPECT_FALSE(panes_->fast_play_meets_live()) << "another DVR";
+    std::memcpy(state_.live_slots[5]->peer_address.data(), "127.0.0.1", 9);
+    EXPECT_TRUE(panes_->fast_play_meets_live());
+    state_.live_slots[5].reset();
+
     // Saving: from the next key frame, "REC" on the pane; fast play is refused meanwhile.
     ASSERT_TRUE(panes_->record_toggle(0));
     EXPECT_EQ(state_.remote_recording_count.load(), 1);

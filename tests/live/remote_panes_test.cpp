@@ -193,12 +193,18 @@ TEST_F(RemotePanesTest, FastPlayReopensAtThePositionInModeTwoAndIsRefusedWhileSa
     EXPECT_TRUE(panes_->fast_play_meets_live());
     state_.live_slots[5].reset();
 
+    // Back to normal speed (with sound) for the saving.
+    ASSERT_TRUE(panes_->fast_play_toggle(true));
+    EXPECT_EQ(state_.fast_play.load(), 0);
+    std::array<uint8_t, 28> header{};
+    ASSERT_TRUE(pump_until([&] { return panes_->pipeline(0)->stream_header(header); }));
+
     // Saving: from the next key frame, "REC" on the pane; fast play is refused meanwhile.
     ASSERT_TRUE(panes_->record_toggle(0));
     EXPECT_EQ(state_.remote_recording_count.load(), 1);
     EXPECT_EQ(state_.remote_slots[0]->recording.load(), 1);
     EXPECT_FALSE(panes_->fast_play_toggle(true));
-    EXPECT_EQ(state_.fast_play.load(), 1);
+    EXPECT_EQ(state_.fast_play.load(), 0);
     const int shown = panes_->pane_time_s(0);
     ASSERT_TRUE(pump_until([&] { return panes_->pane_time_s(0) >= shown + 3; }));
     const platform::Rect dest = renderer_.dest_of(0), rec = renderer_.rec_box_of(0);

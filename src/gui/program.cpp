@@ -84,6 +84,7 @@ Program::Program(view::AppState& state, app::Config& config, view::ScreenModeKin
     net_->preload_site_records();
     install_site_commands();
     install_remote_search();
+    install_remote_panes();
     wire_connect_button(dispatcher_, *controls_, *connect_logic_, window_.get());
     wire_settings_button(dispatcher_, *controls_, config_, channel_, window_.get());
     channel_.set_handler(this);
@@ -309,7 +310,9 @@ void Program::stop() {
     net_.reset();  // ends every reader thread before the tree and ports go
     // The search's windows after the readers that post to them.
     remote_search_.reset();
-    search_view_.reset();
+    search_view_.reset();  // closes the remote panes the timeline opened
+    remote_panes_.reset();
+    remote_writer_.reset();  // writes what is queued and finishes every saved copy
     timers_->stop_timer(id::kTimerPlayback);
     timers_->stop_timer(id::kTimerTimeline);
 }

@@ -22,10 +22,13 @@
 #include "gui/remote_search_view.h"
 #include "gui/ui_channel_qt.h"
 #include "gui/ui_invoker.h"
+#include "media/record_writer.h"
+#include "media/wall_clock.h"
 #include "net/connect_dialog_logic.h"
 #include "net/net_session.h"
 #include "net/pane_hooks.h"
 #include "net/remote_search.h"
+#include "pane/remote_panes.h"
 #include "platform/drives.h"
 #include "platform/logged_message_box.h"
 #include "platform/ports/sleeper.h"
@@ -66,6 +69,7 @@ public:
     ProgramPlayback& playback() { return *playback_; }
     net::RemoteSearch& remote_search() { return *remote_search_; }
     RemoteSearchView& search_view() { return *search_view_; }
+    pane::RemotePanes& remote_panes() { return *remote_panes_; }
 
 private:
     void on_tree(TreeGesture gesture, QTreeWidgetItem* item, platform::TreeHitPart hit,
@@ -73,6 +77,11 @@ private:
     void on_pad(int index, bool pressed);
     void install_site_commands();
     void install_remote_search();
+    // The remote-playback panes behind the timeline, fast play, the pane menu's "play",
+    // "stop" and "record" on them, and timer 2 (program_remote.cpp).
+    void install_remote_panes();
+    void timeline_refresh();
+    std::string camera_item_text(int camera) const;
     // Right click in the video window: the menu of the pane under it. Thread: UI thread.
     void on_pane_context(int x, int y);
     void on_key(KeyAction action);
@@ -103,6 +112,11 @@ private:
     std::unique_ptr<net::ConnectDialogLogic> connect_logic_;
     std::unique_ptr<RemoteSearchView> search_view_;  // the search's windows
     std::unique_ptr<net::RemoteSearch> remote_search_;
+    // Remote playback: its saved copies' writer and the panes (closed before the pipelines).
+    std::unique_ptr<platform::DriveMap> remote_drives_;
+    media::SystemWallClock remote_clock_;
+    std::unique_ptr<media::RecordWriter> remote_writer_;
+    std::unique_ptr<pane::RemotePanes> remote_panes_;
     app::ScreenMenuState screen_menu_;  // _ScreenMenu_ as the last pop-up left it
     bool stopped_ = false;
 };

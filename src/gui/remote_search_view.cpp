@@ -1,34 +1,6 @@
 #include "gui/remote_search_view.h"
 
-#include <QDateTime>
-
-#include "platform/log.h"
-
 namespace orvel::gui {
-
-bool ClockOnlyRemotePanes::open_remote_pane(int /*camera*/) { return true; }
-
-bool ClockOnlyRemotePanes::play_remote_file(int camera, const std::string& dvr_path,
-                                            int segment_start_s, int offset_s) {
-    ORVEL_LOG_INFO("remote file %s of camera %d from %d s (no remote panes yet)", dvr_path.c_str(),
-                   camera, offset_s);
-    camera_ = camera;
-    started_at_s_ = segment_start_s + offset_s;
-    started_ms_ = QDateTime::currentMSecsSinceEpoch();
-    return true;
-}
-
-void ClockOnlyRemotePanes::stop_remote_pane(int camera) {
-    if (camera == camera_) camera_ = 0;
-}
-
-void ClockOnlyRemotePanes::close_remote_pane(int camera) { stop_remote_pane(camera); }
-
-int ClockOnlyRemotePanes::playing_time_s() {
-    if (camera_ == 0) return -1;
-    const qint64 elapsed_s = (QDateTime::currentMSecsSinceEpoch() - started_ms_) / 1000;
-    return static_cast<int>(std::min<qint64>(started_at_s_ + elapsed_s, 86399));
-}
 
 RemoteSearchView::RemoteSearchView(Links links) : links_(links) {
     login_timer_.setSingleShot(true);
@@ -40,7 +12,7 @@ RemoteSearchView::RemoteSearchView(Links links) : links_(links) {
 RemoteSearchView::~RemoteSearchView() { close_timeline(); }
 
 void RemoteSearchView::set_remote_panes(media::RemotePaneHooks* panes) {
-    panes_ = panes != nullptr ? panes : &stand_in_;
+    panes_ = panes != nullptr ? panes : &no_panes_;
 }
 
 bool RemoteSearchView::run_date_dialog(const net::QueryDate& query) {
@@ -85,6 +57,7 @@ void RemoteSearchView::close_timeline() {
 void RemoteSearchView::create_timeline(int camera_count, const std::string& date_text) {
     timeline_ = std::make_unique<TimelineWindow>(links_.main_window, links_.screen, *panes_,
                                                  *links_.messages, camera_count, date_text);
+    if (timeline_created_) timeline_created_();
 }
 
 void RemoteSearchView::toggle_shown() {

@@ -21,24 +21,6 @@
 
 namespace orvel::gui {
 
-// Stands in for the remote-playback panes until the pane pipeline provides them: every
-// camera gets a pane, and a started recording "plays" on the wall clock, so the timeline's
-// cursor and stepping work end to end; no picture is shown. Thread: UI thread.
-class ClockOnlyRemotePanes final : public media::RemotePaneHooks {
-public:
-    bool open_remote_pane(int camera) override;
-    bool play_remote_file(int camera, const std::string& dvr_path, int segment_start_s,
-                          int offset_s) override;
-    void stop_remote_pane(int camera) override;
-    void close_remote_pane(int camera) override;
-    int playing_time_s() override;
-
-private:
-    int camera_ = 0;  // the last camera started; 0 none
-    int started_at_s_ = 0;
-    qint64 started_ms_ = 0;
-};
-
 class RemoteSearchView final : public net::SearchUiPort {
 public:
     struct Links {
@@ -55,12 +37,17 @@ public:
 
     // The search whose timer and dialog requests this view serves (set once).
     void set_search(net::RemoteSearch* search) { search_ = search; }
-    // The remote-playback panes (null: the clock-only stand-in).
+    // Runs after each timeline window is made (the main window puts controls above it).
+    void set_timeline_created(std::function<void()> fn) { timeline_created_ = std::move(fn); }
+    // The remote-playback panes (null: none; ticking a camera is then refused).
     void set_remote_panes(media::RemotePaneHooks* panes);
 
     // Site menu "display files" (32811): hides the window, closing every remote pane, or
     // shows it again.
     void toggle_shown();
+    // The pane menu's "stop" on the remote pane of `camera` (1-based): its box is cleared and
+    // its pane closed. False without a timeline or a ticked row for it.
+    bool close_camera(int camera) { return timeline_ && timeline_->close_camera(camera); }
     // Message 32770 of a remote pane: its camera moves on. False when it has no next one.
     bool next_segment(int camera);
     // Timer 2's re-seek of every ticked camera at the position (for the shell's
@@ -89,11 +76,12 @@ private:
 
     Links links_;
     net::RemoteSearch* search_ = nullptr;
-    ClockOnlyRemotePanes stand_in_;
-    media::RemotePaneHooks* panes_ = &stand_in_;
+    media::RemotePaneHooks no_panes_;  // every operation refused or empty
+    media::RemotePaneHooks* panes_ = &no_panes_;
     std::unique_ptr<TimelineWindow> timeline_;
     DateDialog* dialog_ = nullptr;  // while run_date_dialog runs
     std::function<int(DateDialog&)> runner_;
+    std::function<void()> timeline_created_;
     QTimer login_timer_;
     QObject context_;  // receiver of posts from reader threads; dies with the view
 };

@@ -121,6 +121,13 @@ void TimelineWindow::sync_boxes() {
     }
 }
 
+bool TimelineWindow::close_camera(int camera) {
+    const bool closed = timeline_.close_camera(camera);
+    sync_boxes();
+    update();
+    return closed;
+}
+
 void TimelineWindow::row_clicked(int k, bool ticked) {
     timeline_.row_box_clicked(k, ticked);
     sync_boxes();

@@ -33,6 +33,9 @@ public:
     bool next_segment(int camera);
     // Unticks every box (the remote panes were closed).
     void clear_selection();
+    // The pane menu's "stop" on the remote pane of `camera` (1-based): its box is cleared
+    // and its pane closed. False when no ticked row shows that camera.
+    bool close_camera(int camera);
 
     QCheckBox* all_box() const { return all_; }
     QCheckBox* row_box(int k) const { return rows_[static_cast<std::size_t>(k)]; }

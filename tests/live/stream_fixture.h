@@ -171,11 +171,16 @@ public:
         return lent[static_cast<size_t>(pane)].data();
     }
     void commit_blit(int pane, view::StoredSize, const platform::Rect& dest, bool,
-                     const platform::Rect&, view::ReceivedAtNs) override {
+                     const platform::Rect& rec_box, view::ReceivedAtNs) override {
         blits.fetch_add(1);
         draws_per_pane[static_cast<size_t>(pane)].fetch_add(1);
         std::lock_guard lock(notice_mutex);
         last_dest[static_cast<size_t>(pane)] = dest;
+        last_rec_box[static_cast<size_t>(pane)] = rec_box;
+    }
+    platform::Rect rec_box_of(int pane) {
+        std::lock_guard lock(notice_mutex);
+        return last_rec_box[static_cast<size_t>(pane)];
     }
     platform::Rect dest_of(int pane) {
         std::lock_guard lock(notice_mutex);
@@ -203,6 +208,7 @@ private:
     std::mutex notice_mutex;
     std::array<std::string, 36> notices;
     std::array<platform::Rect, 36> last_dest{};
+    std::array<platform::Rect, 36> last_rec_box{};
 };
 
 // Reports posted to "the UI thread": the test thread runs them when it pumps.

@@ -12,12 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "../support/blocking_socket.h"
 #include "file_service.h"
+#include "media/stream_format.h"
 #include "net/day_index.h"
 #include "net/protocol.h"
-#include "media/stream_format.h"
 #include "net/stream/stream_request.h"
-#include "../support/blocking_socket.h"
 #include "replies.h"
 #include "scenario.h"
 #include "server.h"
@@ -82,7 +82,8 @@ protected:
             f.length = dual ? orvel::media::load_u32(fh + 4) : orvel::media::load_u16(fh + 2);
             f.packed = orvel::media::load_u32(fh + (dual ? 12 : 8));
             payload.resize(f.length);
-            if (orvel::test::socket_receive_exact(fd, payload.data(), f.length, kSlowMs) != f.length)
+            if (orvel::test::socket_receive_exact(fd, payload.data(), f.length, kSlowMs) !=
+                f.length)
                 return false;
             frames.push_back(f);
         }
@@ -123,7 +124,7 @@ TEST_F(DvrsimFiles, StreamsARecordingFromItsOffsetAndClosesAtItsEnd) {
     }
 }
 
-TEST_F(DvrsimFiles, FastModeSendsTheSameFramesFourTimesAsOften) {
+TEST_F(DvrsimFiles, FastModeSendsTheKeyFramesFourTimesAsOften) {
     start("recording 1 2009-03-07 08:00:00 1 0\nstream 1 dual 320x240 noaudio\n");
     const std::string path = "C:\\dvr_media\\video\\09-03-07\\camera 01\\09-03-07-08-00-00-01.dvr";
     const int fd = request(net::build_file_request(true, 0, path));
@@ -132,9 +133,11 @@ TEST_F(DvrsimFiles, FastModeSendsTheSameFramesFourTimesAsOften) {
     std::vector<ReadFrame> frames;
     ASSERT_TRUE(read_all(fd, header, frames));
     EXPECT_EQ(header.codec_marker, orvel::media::kMarkerDual);
-    ASSERT_EQ(frames.size(), 25u);
-    EXPECT_EQ(frames[0].first, 2) << "dual form, sub-stream class, key frame";
-    EXPECT_EQ(frames[1].first, 0x82);
+    // One second of recording (25 frames): its key frames only.
+    ASSERT_FALSE(frames.empty());
+    EXPECT_LT(frames.size(), 25u);
+    for (const ReadFrame& f : frames)
+        EXPECT_EQ(f.first, 2) << "dual form, sub-stream class, key frame";
 
     SimRecording r;
     r.length_s = 10;
@@ -159,7 +162,8 @@ TEST_F(DvrsimFiles, BadRequestsDropOnlyThatClient) {
         const int fd = request(bad);
         ASSERT_GE(fd, 0);
         std::uint8_t b;
-        EXPECT_EQ(orvel::test::socket_receive_exact(fd, &b, 1, kSlowMs), 0u) << "closed without a header";
+        EXPECT_EQ(orvel::test::socket_receive_exact(fd, &b, 1, kSlowMs), 0u)
+            << "closed without a header";
     }
     // The good client keeps receiving its recording meanwhile.
     std::uint8_t frame_head[12];

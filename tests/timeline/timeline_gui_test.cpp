@@ -1,6 +1,7 @@
 // The Date dialog and the timeline window on Qt (offscreen), and the whole program's remote
 // search against the simulated DVR running the demo scenario: the dialog circles the days
-// with recordings, OK searches the chosen day, and the timeline draws the demo's recordings.
+// with recordings, OK searches the chosen day, the timeline draws the demo's recordings, and a
+// ticked camera plays its first recording in a remote pane (fast play reopens it).
 // With ORVEL_SCREENSHOT_DIR set, the program test saves date_dialog.png and timeline.png.
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include "../gui/gui_test_support.h"
 #include "app/command_ids.h"
 #include "app/config.h"
+#include "codec/decoder_table.h"
 #include "gui/date_dialog.h"
 #include "gui/program.h"
 #include "gui/timeline_window.h"
@@ -170,6 +172,7 @@ class ProgramSearch : public ::testing::Test {
 protected:
     void SetUp() override {
         test::app();
+        codec::decoder_table_init();  // the remote panes decode what they play
         dvrsim::Scenario scenario;
         std::string error;
         ASSERT_TRUE(dvrsim::load_scenario_file(ORVEL_DEMO_SCENARIO, scenario, error)) << error;
@@ -181,7 +184,9 @@ protected:
         std::ostringstream ini_text;
         ini_text << "[LOCATION]\nnum=1\npos0=Demo DVR\nip0=127.0.0.1\nuser0=admin\nps0=1234\n"
                  << "port10=" << port << "\n[DEFAULT]\nip=127.0.0.1\nport=" << port
-                 << "\n[PLAY]\nAUTOPLAY=FALSE\nDISPLAY=GDI\n";
+                 << "\n[PLAY]\nAUTOPLAY=FALSE\nDISPLAY=GDI\n[RECORD]\nDISK=C\n[DRIVES]\nC="
+                 << dir.filePath(QStringLiteral("disk")).toStdString() << "\n";
+        QDir(dir.path()).mkdir(QStringLiteral("disk"));
         std::ofstream(dir.filePath(QStringLiteral("orvelcam.ini")).toStdString()) << ini_text.str();
         ini = std::make_unique<platform::IniFile>(platform::IniFile::default_path());
         config = std::make_unique<app::Config>(*ini);
@@ -197,6 +202,7 @@ protected:
     void TearDown() override {
         program.reset();
         server.reset();
+        codec::decoder_table_shutdown();
         qunsetenv("XDG_CONFIG_HOME");
     }
 
@@ -242,17 +248,66 @@ TEST_F(ProgramSearch, TodaysRecordingsAreCircledSearchedAndDrawn) {
     EXPECT_EQ(timeline->timeline().row_segments(2)[0].drive, 'D');
     EXPECT_TRUE(program->menus().is_item_checked(platform::MenuId::site, 32811));
 
-    // Ticking camera 1 starts its first recording (no video yet: the stand-in panes).
+    // Ticking camera 1 opens a remote pane that plays its first recording.
     QTest::mouseClick(timeline->row_box(0), Qt::LeftButton);
     EXPECT_TRUE(timeline->row_box(0)->isChecked());
     ASSERT_TRUE(test::spin_until([&] { return timeline->timeline().row_playing(0); }, 3000));
+    ASSERT_EQ(state.pane_kind[0], view::PANE_REMOTE_FILE);
+    const view::RemoteFileSlot& slot = *state.remote_slots[0];
+    EXPECT_EQ(std::string(slot.caption.data()),
+              "Remote File : " + program->tree().item_text(program->tree().first_child(site)));
+    ASSERT_TRUE(test::spin_until([&] { return slot.pictures_drawn.load() >= 10; }, 5000))
+        << slot.frames_queued.load() << " frames, " << slot.pictures_drawn.load() << " drawn";
+    EXPECT_GE(program->remote_panes().pane_time_s(0),
+              timeline->timeline().row_segments(0)[0].start_s());
+    // Fast play reopens it in mode 2. Its button lies under the timeline's place and stays
+    // above it, so the operator can reach it.
+    QWidget* fast = program->window().control(app::id::kFastPlay);
+    ASSERT_NE(fast, nullptr);
+    EXPECT_TRUE(timeline->geometry().intersects(fast->geometry()));
+    EXPECT_EQ(program->window().childAt(fast->geometry().center()), fast);
+    program->shell().on_command(app::id::kFastPlay);
+    EXPECT_EQ(state.fast_play.load(), 1);
+    ASSERT_TRUE(test::spin_until(
+        [&] {
+            const auto lines = server->log_lines();
+            return std::any_of(lines.begin(), lines.end(),
+                               [](const auto& l) { return l.find("(fast)") != l.npos; });
+        },
+        5000));
     timeline->repaint();
     save_screenshot(program->window(), "timeline.png");
 
-    // "display files" hides the window and unticks its cameras; again shows it.
+    // The pane menu's "record" saves what the pane plays; fast play is refused meanwhile.
+    std::array<uint8_t, 28> header{};
+    ASSERT_TRUE(test::spin_until(
+        [&] {
+            const pane::RemotePane* p = program->remote_panes().pipeline(0);
+            return p != nullptr && p->stream_header(header);
+        },
+        5000));
+    state.menu_pane = 0;
+    program->shell().on_command(app::id::kPaneRecord);
+    EXPECT_EQ(slot.recording.load(), 1);
+    EXPECT_EQ(state.remote_recording_count.load(), 1);
+    program->shell().on_command(app::id::kFastPlay);
+    EXPECT_EQ(state.fast_play.load(), 1) << "refused while saving";
+    program->shell().on_command(app::id::kPaneRecord);
+    EXPECT_EQ(state.remote_recording_count.load(), 0);
+    // "stop" on the remote pane clears its camera's box and frees the pane.
+    program->shell().on_command(app::id::kPaneStop);
+    EXPECT_EQ(state.pane_kind[0], view::PANE_FREE);
+    EXPECT_FALSE(timeline->timeline().row_selected(0));
+    EXPECT_FALSE(timeline->row_box(0)->isChecked());
+
+    // "display files" hides the window, unticking its cameras and closing their panes; again
+    // shows it.
+    QTest::mouseClick(timeline->row_box(0), Qt::LeftButton);
+    ASSERT_EQ(state.pane_kind[0], view::PANE_REMOTE_FILE);
     program->shell().on_command(32811);
     EXPECT_TRUE(timeline->isHidden());
     EXPECT_FALSE(timeline->timeline().row_selected(0));
+    EXPECT_EQ(state.pane_kind[0], view::PANE_FREE);
     program->shell().on_command(32811);
     EXPECT_FALSE(timeline->isHidden());
     EXPECT_TRUE(boxes.empty()) << boxes.front();

@@ -83,12 +83,15 @@ void serve_file_connection(int fd, const Scenario& scenario, const StreamConfig&
         const EncodedFrame& frame =
             video->frames[static_cast<std::size_t>(i) % video->frames.size()];
         if (!dual && frame.bytes.size() > 0xFFFF) continue;  // cannot be framed
+        // Fast mode sends the key frames only (and no sound), as DVRs fast-forward: every one
+        // can be decoded alone, and the client shows them as they come.
+        if (plan.speed > 1 && !frame.key) continue;
         const auto flags = dual ? static_cast<std::uint8_t>(2 | (frame.key ? 0 : 0x80))
                                 : static_cast<std::uint8_t>(frame.key ? 0x00 : 0x10);
         out.clear();
         append_frame(out, dual, flags, capture_ms, packed, frame.bytes.data(),
                      static_cast<std::uint32_t>(frame.bytes.size()));
-        if (audio && rec_ms >= next_audio_ms) {
+        if (audio && plan.speed == 1 && rec_ms >= next_audio_ms) {
             if (audio_at + kAudioFrameBytes > audio->size()) audio_at = 0;
             append_frame(out, dual, 1, capture_ms, packed, audio->data() + audio_at,
                          kAudioFrameBytes);

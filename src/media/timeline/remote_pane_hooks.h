@@ -1,6 +1,6 @@
-// What the timeline asks of the remote-playback panes. The panes (the pane pipeline's
-// recording-stream source) implement it; until they exist these are the empty operations
-// below, so the timeline works end to end without showing video.
+// What the timeline asks of the remote-playback panes. The pane pipeline's remote panes
+// (pane::RemotePanes) implement it; the defaults below refuse every pane (a timeline
+// without panes behind it draws, but plays nothing).
 // Thread: UI thread only, every function.
 #pragma once
 

@@ -128,6 +128,17 @@ void Timeline::clear_selection() {
     all_box_ = false;
 }
 
+bool Timeline::close_camera(int camera) {
+    for (int row = 0; row < kMaxDayIndexRows; ++row) {
+        const Row& r = rows_[static_cast<std::size_t>(row)];
+        if (r.camera != 0 && r.camera == camera && r.selected) {
+            untick_row(row);
+            return true;
+        }
+    }
+    return false;
+}
+
 void Timeline::set_current(Row& r, int index) {
     r.current = index;
     r.current_start_s =

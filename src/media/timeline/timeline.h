@@ -77,6 +77,9 @@ public:
     bool next_segment(int camera_index);
     // Unselects every row (the panes were closed by the caller).
     void clear_selection();
+    // The pane of `camera` (1-based) is being stopped from its own menu: its row is
+    // unticked and its pane closed (through the hooks). False when no row is selected for it.
+    bool close_camera(int camera);
 
     int position_s() const { return position_s_; }
     int cursor_x() const { return cursor_x_; }

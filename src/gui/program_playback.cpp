@@ -31,7 +31,6 @@ ProgramPlayback::ProgramPlayback(Links links) : links_(links) {
     view::AppState& s = *links_.state;
     d.set_handler(id::kOpenFile, [this](int) { open_file_command(); });
     d.set_handler(id::kPlayPause, [this, &s](int) { play_pause(s.selected_pane.load()); });
-    d.set_handler(id::kPanePlay, [this, &s](int) { play_pause(s.menu_pane); });
     d.set_handler(id::kFrameStep, [this, &s](int) { step(s.selected_pane.load()); });
     d.set_handler(id::kStop, [this, &s](int) { stop(s.selected_pane.load()); });
     d.set_handler(id::kSpeedPlay, [this, &s](int) {

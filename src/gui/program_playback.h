@@ -52,9 +52,11 @@ public:
     void refresh_controls(int pane) override;
     void finish_pane(int pane) override;
 
+    // Play/pause of a local-file pane (UI thread); other panes are left alone.
+    void play_pause(int pane);
+
 private:
     void open_file_command();
-    void play_pause(int pane);
     void set_speed(int pane, int speed);
     void step(int pane);
     void stop(int pane);

@@ -66,6 +66,8 @@ void Program::install_remote_panes() {
         if (pane >= 0 && pane < view::kMaxPanes &&
             state_.pane_kind[static_cast<std::size_t>(pane)] == view::PANE_REMOTE_FILE)
             remote_panes_->resume(pane);
+        else if (playback_)
+            playback_->play_pause(pane);  // the same menu item on a local-file pane
     });
 
     app::ShellHooks& hooks = shell_->hooks();

@@ -208,7 +208,8 @@ TEST_F(RemotePanesTest, FastPlayReopensAtThePositionInModeTwoAndIsRefusedWhileSa
     const int shown = panes_->pane_time_s(0);
     ASSERT_TRUE(pump_until([&] { return panes_->pane_time_s(0) >= shown + 3; }));
     const platform::Rect dest = renderer_.dest_of(0), rec = renderer_.rec_box_of(0);
-    EXPECT_EQ(rec, (platform::Rect{dest.right - 60, dest.top, dest.right - 10, dest.top + 25}));
+    // A pane's destination keeps its right column inclusive: the box is x + w - 60 .. x + w - 10.
+    EXPECT_EQ(rec, (platform::Rect{dest.right + 1 - 60, dest.top, dest.right + 1 - 10, dest.top + 25}));
     ASSERT_TRUE(panes_->record_toggle(0));
     EXPECT_EQ(state_.remote_slots[0]->recording.load(), 0);
     const int drawn_saving = renderer_.draws_per_pane[0].load();

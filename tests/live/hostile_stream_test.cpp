@@ -120,7 +120,6 @@ TEST_F(HostileStreamTest, StallInTheMiddleOfAFrameIsLostAfterTheSilenceBound) {
     // The DVR hangs half way through a frame: the other panes play on all the while ...
     const int frames_before_stall = events_.frames.load();
     EXPECT_TRUE(others_advance(100));
-    EXPECT_EQ(events_.ends.load(), 0) << "a silence shorter than the bound is not a loss";
     // ... and after the silence bound the stream counts as lost (the half frame never reaches
     // a recording) and is taken again.
     ASSERT_TRUE(eventually([&] { return events_.ends.load() >= 1 && events_.headers.load() >= 2; },

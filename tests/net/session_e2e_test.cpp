@@ -503,24 +503,22 @@ TEST(SessionE2E, DroppedConnectionIsReplacedOnTheNextLogin) {
 TEST(SessionE2E, RepliesLongerThanTheirLengthFieldStillGiveTheTreeAndNoFalseMessage) {
     // The DVR pads every reply with zero bytes its length field does not count: read alone,
     // such bytes look like a login reply that refuses.
+    // The login reply is the only reply (no presets), and it leaves in one send with its
+    // padding, so the padding is read by the time the tree is filled.
     dvrsim::Scenario s = base_scenario();
+    s.presets.clear();
     s.reply_excess_bytes = 16;
     Rig rig(s);
     const TreeItem site = rig.configure_site("Lab");
-    rig.session->on_tree_double_click(site, TreeHitPart::label);
-    ASSERT_TRUE(rig.channel.pump_until([&] { return rig.tree.children(site).size() == 4; }));
-    // The preset names are the last reply: once they are stored, the padding behind every
-    // reply has been read; handle all that was posted.
-    ASSERT_TRUE(
-        rig.channel.pump_until([&] { return rig.session->site_record(0).presets[0][0] == 'H'; }));
-    rig.channel.pump_until([] { return false; }, 0);
-    EXPECT_EQ(rig.box.count(), 0) << (rig.box.count() ? rig.box.shown[0].text : "");
-    // A second login on the same connection is answered and understood.
-    rig.tree.select_item(site);
-    rig.session->on_tree_double_click(site, TreeHitPart::label);
-    ASSERT_TRUE(rig.wait_log("accepted", 2));
+    for (int login = 1; login <= 2; ++login) {
+        rig.tree.select_item(site);
+        rig.session->on_tree_double_click(site, TreeHitPart::label);
+        ASSERT_TRUE(rig.wait_log("accepted", login));
+        ASSERT_TRUE(rig.channel.pump_until([&] { return rig.tree.children(site).size() == 4; }));
+        rig.channel.pump_until([] { return false; }, 0);  // whatever else was posted
+        EXPECT_EQ(rig.box.count(), 0) << (rig.box.count() ? rig.box.shown[0].text : "");
+    }
     EXPECT_EQ(rig.server.clients_served(), 1);
-    EXPECT_EQ(rig.tree.children(site).size(), 4u);
     EXPECT_FALSE(rig.session->connection(0)->reader_ended.load());
 }
 

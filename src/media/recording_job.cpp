@@ -174,11 +174,12 @@ bool RecordingJob::drain(std::size_t budget_bytes) {
 }
 
 void RecordingJob::sync_if_due(int64_t wall_ms) {
-    // A clock set back counts as due, so a sync is never put off by more than the interval.
+    // The header block (index and duration so far) is rewritten before the sync. A clock set
+    // back counts as due, so a sync is never put off by more than the interval.
     if (fd_ < 0 || (wall_ms - synced_at_ms_ < kFileSyncIntervalMs && wall_ms >= synced_at_ms_))
         return;
     synced_at_ms_ = wall_ms;
-    if (sink_.sync()) {
+    if (writer_.checkpoint()) {
         file_syncs_.fetch_add(1, std::memory_order_relaxed);
         return;
     }

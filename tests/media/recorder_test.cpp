@@ -174,7 +174,7 @@ TEST_F(Recorder, HourlyFilesBeginOnlyAtTheFirstVideoKeyFrameOfANewHourOnTheMappe
     EXPECT_EQ(rec->status().fault, RecordFault::none);
 }
 
-TEST_F(Recorder, AFileBeingWrittenIsSyncedOnceTheIntervalHasPassedOrTheClockWentBack) {
+TEST_F(Recorder, AFileBeingWrittenGetsItsIndexAndIsSyncedOnceTheIntervalHasPassed) {
     auto rec = writer_->start(0, "dvr", 1);
     rec->stream_header(stream_header(0).data());
     feed(*rec, std_key(1000));
@@ -190,6 +190,11 @@ TEST_F(Recorder, AFileBeingWrittenIsSyncedOnceTheIntervalHasPassedOrTheClockWent
     feed(*rec, std_delta(1080));
     idle();
     EXPECT_EQ(syncs(), 1u);
+    // The file as a crash would leave it now: not closed, with the index and duration so far.
+    const VerifyReport open_file = verify_dvr_file(place_.files().at(0));
+    EXPECT_EQ(open_file.verdict, VerifyVerdict::not_closed);
+    EXPECT_EQ(open_file.index_entries, 1u);
+    EXPECT_EQ(open_file.header.duration_ms, 80u);
     at(10, 59, 31 + kFileSyncIntervalMs / 1000);
     feed(*rec, std_delta(1120));
     idle();

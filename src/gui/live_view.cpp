@@ -212,11 +212,18 @@ void LiveView::write_statistics_every_second(const std::string& path) {
                                 .count();
         std::fprintf(f,
                      "time_ms %lld\npanes %d\nframes %llu\ndrawn %llu\npresented %llu\n"
-                     "replaced %llu\nlatency_bucket_us %d\nlatency",
+                     "replaced %llu\nlatency_bucket_us %d",
                      static_cast<long long>(now_ms), panes, static_cast<unsigned long long>(frames),
                      static_cast<unsigned long long>(drawn),
                      static_cast<unsigned long long>(presented),
                      static_cast<unsigned long long>(replaced), view::kLatencyBucketUs);
+        // Per open pane, in pane order: long runs check that every pane still plays.
+        std::fprintf(f, "\npane_drawn");
+        for (const auto& slot : state_.live_slots)
+            if (slot)
+                std::fprintf(f, " %llu",
+                             static_cast<unsigned long long>(slot->pictures_drawn.load()));
+        std::fprintf(f, "\nlatency");
         for (uint64_t count : latency.counts)
             std::fprintf(f, " %llu", static_cast<unsigned long long>(count));
         std::fprintf(f, "\n");

@@ -223,6 +223,12 @@ bool DvrFileWriter::write_audio(const uint8_t* frame, std::size_t frame_bytes) {
     return append(pieces, static_cast<int>(2 * blocks), blocks * (head_bytes + kAudioRecordBytes));
 }
 
+bool DvrFileWriter::checkpoint() {
+    if (sink_ == nullptr || failed_) return false;
+    encode_block();  // closed mark still 0
+    return sink_->write_at(0, block_.data(), header_.block_bytes()) && sink_->sync();
+}
+
 bool DvrFileWriter::finish() {
     if (sink_ == nullptr) return false;
     header_.closed_mark = 1;

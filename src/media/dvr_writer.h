@@ -96,6 +96,10 @@ public:
     // standard frame), each behind a copy of the frame's header with length 512. One write.
     bool write_audio(const uint8_t* frame, std::size_t frame_bytes);
 
+    // Rewrites the header block at offset 0 with the duration and the index so far (the closed
+    // mark still clear) and syncs the file, so a file whose writer never finishes it (a killed
+    // process, a power failure) still has the index of what it holds. False on failure.
+    bool checkpoint();
     // Rewrites the header block at offset 0 with the closed mark, the duration and the index,
     // and syncs the file. The writer is then closed (the caller closes the descriptor).
     bool finish();

@@ -114,6 +114,7 @@ RecordingStatus RecordingJob::status() const {
     s.frames_lost = frames_lost_.load(std::memory_order_relaxed);
     s.frames_unwritten = frames_unwritten_.load(std::memory_order_relaxed);
     s.files_begun = files_begun_.load(std::memory_order_relaxed);
+    s.file_syncs = file_syncs_.load(std::memory_order_relaxed);
     s.finished = finished();
     return s;
 }
@@ -161,6 +162,7 @@ bool RecordingJob::drain(std::size_t budget_bytes) {
         done += item.size + 16;
         queue_.pop();
     }
+    if (done > 0) sync_if_due(env_.clock->now_ms());
     report_losses();
     if (queue_.front(item)) return true;
     if (stop_requested()) {
@@ -169,6 +171,24 @@ bool RecordingJob::drain(std::size_t budget_bytes) {
         finished_.store(true, std::memory_order_release);
     }
     return false;
+}
+
+void RecordingJob::sync_if_due(int64_t wall_ms) {
+    // The header block (index and duration so far) is rewritten before the sync. A clock set
+    // back counts as due, so a sync is never put off by more than the interval.
+    if (fd_ < 0 || (wall_ms - synced_at_ms_ < kFileSyncIntervalMs && wall_ms >= synced_at_ms_))
+        return;
+    synced_at_ms_ = wall_ms;
+    if (writer_.checkpoint()) {
+        file_syncs_.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
+    // The system could not write back what it holds: the file is no longer trustworthy from
+    // here on, so it is finished (as after a failed write) and a new one is tried later.
+    const int error = sink_.last_error();
+    const std::string path = current_file();
+    finish_file();
+    fail(RecordFault::write_failed, ("syncing " + path).c_str(), error, wall_ms);
 }
 
 void RecordingJob::report_losses() {
@@ -229,6 +249,7 @@ bool RecordingJob::open_file(char disk, const std::string& windows_folder, const
         return false;
     }
     sync_folder(*folder);
+    synced_at_ms_ = wall_ms;
     files_begun_.fetch_add(1, std::memory_order_relaxed);
     set_current_file(path);
     const auto previous = static_cast<RecordFault>(fault_.load(std::memory_order_relaxed));

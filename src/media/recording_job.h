@@ -18,8 +18,10 @@
 // Files are written with plain write calls (a killed process leaves every whole record it
 // wrote), begun with the closed mark clear, and finished by rewriting the header block with
 // the closed mark, duration and index; the file and its folder are synced when a file begins
-// and when it is finished. Failures (no drive, no permission, disk full) are logged and shown
-// once per episode; the subclass decides when to try again.
+// and when it is finished, and the open file every kFileSyncIntervalMs of wall time while
+// records are written (so a power failure loses at most that much). Failures (no drive, no
+// permission, disk full) are logged and shown once per episode; the subclass decides when to try
+// again.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -37,6 +39,9 @@ class DriveMap;
 
 namespace orvel::media {
 
+// Longest wall time between syncs of a file that is being written.
+inline constexpr int64_t kFileSyncIntervalMs = 5'000;
+
 enum class RecordFault : uint8_t {
     none,
     queue_overflow,  // the disk did not keep up: frames were lost
@@ -52,7 +57,8 @@ struct RecordingStatus {
     uint64_t frames_lost = 0;       // frames the queue could not take
     uint64_t frames_unwritten = 0;  // frames dropped because no file could be written
     uint64_t files_begun = 0;
-    bool finished = false;  // stopped (or ended), and everything queued has been written
+    uint64_t file_syncs = 0;  // syncs of the open file between its beginning and its end
+    bool finished = false;    // stopped (or ended), and everything queued has been written
 };
 
 struct WriterCore;
@@ -142,6 +148,7 @@ private:
     void on_frame(const uint8_t* frame, std::size_t frame_bytes, int64_t wall_ms);
     void fail(RecordFault fault, const char* what, int error, int64_t wall_ms);
     void report_losses();
+    void sync_if_due(int64_t wall_ms);
     void set_current_file(const std::string& path);
     bool push(QueueItemKind kind, const uint8_t* bytes, std::size_t size);
 
@@ -164,6 +171,7 @@ private:
     std::atomic<uint64_t> frames_lost_{0};
     std::atomic<uint64_t> frames_unwritten_{0};
     std::atomic<uint64_t> files_begun_{0};
+    std::atomic<uint64_t> file_syncs_{0};
     std::atomic<uint8_t> fault_{0};
     std::atomic<uint32_t> fault_reports_{0};
     mutable std::mutex file_name_lock_;
@@ -178,6 +186,7 @@ private:
     bool dual_ = false;
     bool file_wanted_ = true;
     int64_t retry_at_ms_ = 0;
+    int64_t synced_at_ms_ = 0;  // wall time of the open file's last sync
     uint32_t time_base_ms_ = 0;
     uint32_t last_time_ms_[2] = {0, 0};  // per form: standard, dual
     uint64_t losses_reported_ = 0;

@@ -56,6 +56,10 @@ struct CommandConnection {
     // yet, oldest first (one posted message per reply). Guarded by ui_mutex.
     std::mutex ui_mutex;
     std::deque<PostedLogin> ui_messages;
+    // Logins sent and not yet answered: raised by the UI thread before a login is sent, taken
+    // by the reader with each login reply. A login reply none was sent for (such as the bytes
+    // a DVR sends beyond a reply's length field, read as a message of their own) is ignored.
+    std::atomic<int> logins_awaited{0};
 
     std::string address_text() const { return std::string(address.data()); }
 };

@@ -218,7 +218,9 @@ bool NetSession::send_login(int slot, const view::SiteEntry& site, int mode, Tre
                                       text_of(site.password.data(), site.password.size()));
     ORVEL_LOG_INFO("command connection to %s:%d: login sent for user %s", conn->address.data(),
                    conn->port, text_of(site.user.data(), site.user.size()).c_str());
+    conn->logins_awaited.fetch_add(1);
     if (!conn->socket.send_exact(login.view())) {
+        conn->logins_awaited.fetch_sub(1);
         ORVEL_LOG_WARN("command connection to %s:%d: login could not be sent", conn->address.data(),
                        conn->port);
         ports_.message_box.show_message(strings::kStr10ConnectFailed, "");
@@ -256,6 +258,18 @@ void NetSession::dispatch_reply(CommandConnection& conn, int slot,
         case kTypeLogin: {
             LoginReply reply;
             if (!parse_login_reply(message, reply)) return;
+            // A reply no login asked for would show a false failure or replace the site's
+            // cameras with whatever its bytes say.
+            int awaited = conn.logins_awaited.load();
+            do {
+                if (awaited <= 0) {
+                    ORVEL_LOG_WARN(
+                        "command connection to %s:%d: %zu-byte login reply without a "
+                        "login ignored",
+                        conn.address.data(), conn.port, message.size());
+                    return;
+                }
+            } while (!conn.logins_awaited.compare_exchange_weak(awaited, awaited - 1));
             // The site record is stored here, before the next reply is read, so preset
             // names that follow the login reply find it (the UI thread may take a while).
             bool known = false;

@@ -174,6 +174,40 @@ TEST_F(Recorder, HourlyFilesBeginOnlyAtTheFirstVideoKeyFrameOfANewHourOnTheMappe
     EXPECT_EQ(rec->status().fault, RecordFault::none);
 }
 
+TEST_F(Recorder, AFileBeingWrittenGetsItsIndexAndIsSyncedOnceTheIntervalHasPassed) {
+    auto rec = writer_->start(0, "dvr", 1);
+    rec->stream_header(stream_header(0).data());
+    feed(*rec, std_key(1000));
+    idle();
+    ASSERT_EQ(rec->status().files_begun, 1u);
+    const auto syncs = [&] { return rec->status().file_syncs; };
+    // Frames within the interval after the file began: only the sync of its beginning.
+    at(10, 59, 30 + kFileSyncIntervalMs / 1000 - 1);
+    feed(*rec, std_delta(1040));
+    idle();
+    EXPECT_EQ(syncs(), 0u);
+    at(10, 59, 30 + kFileSyncIntervalMs / 1000);
+    feed(*rec, std_delta(1080));
+    idle();
+    EXPECT_EQ(syncs(), 1u);
+    // The file as a crash would leave it now: not closed, with the index and duration so far.
+    const VerifyReport open_file = verify_dvr_file(place_.files().at(0));
+    EXPECT_EQ(open_file.verdict, VerifyVerdict::not_closed);
+    EXPECT_EQ(open_file.index_entries, 1u);
+    EXPECT_EQ(open_file.header.duration_ms, 80u);
+    at(10, 59, 31 + kFileSyncIntervalMs / 1000);
+    feed(*rec, std_delta(1120));
+    idle();
+    EXPECT_EQ(syncs(), 1u) << "not again within the interval";
+    at(10, 58, 0);  // the clock set back
+    feed(*rec, std_delta(1160));
+    idle();
+    EXPECT_EQ(syncs(), 2u);
+    writer_->stop(*rec);
+    idle();
+    EXPECT_EQ(verify_dvr_file(place_.files().at(0)).verdict, VerifyVerdict::sound);
+}
+
 TEST_F(Recorder, CaptureTimeZeroContinuesFortyMillisecondsAfterThePrevious) {
     auto rec = writer_->start(1, "dvr", 1);
     rec->stream_header(stream_header(0).data());

@@ -25,9 +25,19 @@ TEST(DvrsimScenario, ReadsEveryKindOfLineAndRejectsBadOnes) {
         "mask 0x5\npreset 3 15 Far corner\ndays 2009-02 0x3\n"
         "recording 3 2009-03-07 D 08:00:00 300 1\nrecording 3 2009-03-08 09:30:00 600 0\nsplit "
         "9\njoin\n"
-        "drop-after-ms 250\n",
+        "drop-after-ms 250\nreply-excess 16\nlogin-reset 2\nstream-fault stall-mid 300\n"
+        "stream-fault camera 3\nstream-alternate 3 c4321 704x576 noaudio\n",
         s, error))
         << error;
+    EXPECT_EQ(s.reply_excess_bytes, 16);
+    EXPECT_EQ(s.login_resets, 2);
+    EXPECT_EQ(s.stream.faults.stall_mid_frame_after_ms, 300);
+    EXPECT_TRUE(s.stream.faults.hits(3));
+    EXPECT_FALSE(s.stream.faults.hits(1));
+    ASSERT_EQ(s.stream.alternate.count(3), 1u);
+    EXPECT_EQ(s.stream.alternate.at(3).width, 704);
+    EXPECT_EQ(s.stream.alternate.at(3).kind, dvrsim::StreamKind::c4321);
+    EXPECT_TRUE(s.stream.per_camera.empty()) << "the alternate leaves the camera's own stream";
     EXPECT_EQ(s.users.at("admin"), "1234");
     EXPECT_EQ(s.users.at("guest"), "");
     EXPECT_EQ(s.camera_count(), 16);
@@ -43,11 +53,12 @@ TEST(DvrsimScenario, ReadsEveryKindOfLineAndRejectsBadOnes) {
     EXPECT_TRUE(s.join_replies);
     EXPECT_EQ(s.drop_after_ms, 250);
 
-    for (const char* bad : {"bogus 1", "device 300", "preset 37 0 x", "preset 1 16 x", "mask",
-                            "recording 1 2009-13-01 08:00:00 1 0",
-                            "recording 1 2009-01-01 25:00:00 1 0", "days 2009 1",
-                            "days 99999999-01 1", "days -1-01 1",
-                            "recording 1 99999999-01-01 08:00:00 1 0"}) {
+    for (const char* bad :
+         {"bogus 1", "device 300", "preset 37 0 x", "preset 1 16 x", "mask",
+          "recording 1 2009-13-01 08:00:00 1 0", "recording 1 2009-01-01 25:00:00 1 0",
+          "days 2009 1", "days 99999999-01 1", "days -1-01 1",
+          "recording 1 99999999-01-01 08:00:00 1 0", "stream-alternate * mpeg4",
+          "stream-fault camera 20000", "reply-excess 5000"}) {
         Scenario t;
         EXPECT_FALSE(load_scenario_text(std::string("user a b\n") + bad, t, error)) << bad;
         EXPECT_NE(error.find("line 2"), std::string::npos) << error;

@@ -500,5 +500,45 @@ TEST(SessionE2E, DroppedConnectionIsReplacedOnTheNextLogin) {
     EXPECT_EQ(rig.tree.children(site).size(), 4u);
 }
 
+TEST(SessionE2E, RepliesLongerThanTheirLengthFieldStillGiveTheTreeAndNoFalseMessage) {
+    // The DVR pads every reply with zero bytes its length field does not count: read alone,
+    // such bytes look like a login reply that refuses.
+    // The login reply is the only reply (no presets), and it leaves in one send with its
+    // padding, so the padding is read by the time the tree is filled.
+    dvrsim::Scenario s = base_scenario();
+    s.presets.clear();
+    s.reply_excess_bytes = 16;
+    Rig rig(s);
+    const TreeItem site = rig.configure_site("Lab");
+    for (int login = 1; login <= 2; ++login) {
+        rig.tree.select_item(site);
+        rig.session->on_tree_double_click(site, TreeHitPart::label);
+        ASSERT_TRUE(rig.wait_log("accepted", login));
+        ASSERT_TRUE(rig.channel.pump_until([&] { return rig.tree.children(site).size() == 4; }));
+        rig.channel.pump_until([] { return false; }, 0);  // whatever else was posted
+        EXPECT_EQ(rig.box.count(), 0) << (rig.box.count() ? rig.box.shown[0].text : "");
+    }
+    EXPECT_EQ(rig.server.clients_served(), 1);
+    EXPECT_FALSE(rig.session->connection(0)->reader_ended.load());
+}
+
+TEST(SessionE2E, ConnectionResetDuringLoginLeavesNoSiteAndTheNextLoginWorks) {
+    dvrsim::Scenario s = base_scenario();
+    s.login_resets = 1;
+    Rig rig(s);
+    const TreeItem site = rig.configure_site("Lab");
+    rig.session->on_tree_double_click(site, TreeHitPart::label);
+    ASSERT_TRUE(rig.wait_log("login answered by a reset"));
+    ASSERT_TRUE(
+        rig.channel.pump_until([&] { return rig.session->connection(0)->reader_ended.load(); }));
+    EXPECT_TRUE(rig.tree.children(site).empty());
+    // The operator tries again: a new connection, and the site opens.
+    rig.tree.select_item(site);
+    rig.session->on_tree_double_click(site, TreeHitPart::label);
+    ASSERT_TRUE(rig.channel.pump_until([&] { return rig.tree.children(site).size() == 4; }));
+    EXPECT_EQ(rig.server.clients_served(), 2);
+    EXPECT_EQ(rig.session->connection_count(), 1);
+}
+
 }  // namespace
 }  // namespace orvel::net

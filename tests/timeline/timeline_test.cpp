@@ -146,6 +146,15 @@ TEST(TimelineRows, HostileRepliesNeverReadPastTheMessageNorGrowTheIndex) {
     DayIndex again;
     for (int i = 0; i < 3; ++i) again.add_reply(reply);
     EXPECT_EQ(again.row_for(4)->segments.size(), 1u);
+
+    // Segments added one by one stop at what one record can list.
+    DayIndex single;
+    RecordingSegment s;
+    s.length_s = 5;
+    int kept = 0;
+    for (int i = 0; i < 10000; ++i) kept += single.add_segment(2, s) ? 1 : 0;
+    EXPECT_EQ(kept, 65535 / 8);
+    EXPECT_EQ(single.row_for(2)->segments.size(), static_cast<std::size_t>(kept));
 }
 
 TEST(TimelineView, AxisZoomAndScrolling) {

@@ -42,18 +42,26 @@ void usage() {
         "                       a recording on the DVR's disk (drive C to Z, default C): in the\n"
         "                       recording days and day indexes, and streamed on the file port\n"
         "                       (real rate, or 4 x in fast mode) as the camera's stream kind\n"
-        "  split N | join | drop-after-ms N\n"
+        "  split N | join | drop-after-ms N   (command port: replies in pieces of N bytes, all\n"
+        "                       in one piece, each command client dropped N ms after it came)\n"
+        "  reply-excess N       command port: N zero bytes behind every reply, outside its\n"
+        "                       length field\n"
+        "  login-reset N        command port: the first N logins are answered with a reset\n"
         "  stream CAMERA|* mpeg4|c4321|dual [WIDTHxHEIGHT] [header WIDTHxHEIGHT] [noaudio]\n"
         "                       live stream of one camera, or (*) the default of all; size up\n"
         "                       to 1920x1088 (width in 16s, height in 8s), default 352x288; a\n"
         "                       dual stream's size is its sub stream's, 320 or 352 wide (main:\n"
         "                       960 or 1280 by 720, sent after a main-stream select on the\n"
         "                       command port); header: the size the header claims (to 65535)\n"
-        "  stream-fault drop|stall|oversize|garbage|header-delay MS\n"
+        "  stream-alternate CAMERA mpeg4|c4321|dual [WIDTHxHEIGHT] [header WIDTHxHEIGHT]\n"
+        "                       every second connection of CAMERA (2nd, 4th, ...) gets this\n"
+        "                       stream instead: a header that changes between reconnects\n"
+        "  stream-fault drop|stall|stall-mid|oversize|garbage|header-delay MS\n"
         "                       every stream connection, MS after it started: closes; goes\n"
-        "                       silent; sends one frame too large for a client; sends random\n"
-        "                       bytes and closes; header-delay: waits MS before the header\n"
-        "                       (0 = off)");
+        "                       silent; goes silent half way through a frame; sends one frame\n"
+        "                       too large for a client; sends random bytes and closes;\n"
+        "                       header-delay: waits MS before the header (0 = off)\n"
+        "  stream-fault camera N  the stream faults hit camera N only (0 = every camera)");
 }
 
 // The demo scenario: installed beside the program (bin/../share/orvelcam/demo), or in the
@@ -64,8 +72,8 @@ std::string demo_scenario_path() {
     if (n > 0) {
         exe[n] = '\0';
         const std::filesystem::path installed =
-            std::filesystem::path(exe).parent_path().parent_path() / "share" / "orvelcam" /
-            "demo" / "demo.scenario";
+            std::filesystem::path(exe).parent_path().parent_path() / "share" / "orvelcam" / "demo" /
+            "demo.scenario";
         std::error_code ec;
         if (std::filesystem::is_regular_file(installed, ec)) return installed.string();
     }

@@ -80,15 +80,19 @@ bool parse_size(const std::string& text, int& width, int& height) {
     return true;
 }
 
-// stream CAMERA|* KIND [WIDTHxHEIGHT] [header WIDTHxHEIGHT] [noaudio]
-bool apply_stream_line(std::istringstream& in, Scenario& s, std::string& error) {
+// stream CAMERA|* KIND [WIDTHxHEIGHT] [header WIDTHxHEIGHT] [noaudio], or (alternate)
+// stream-alternate CAMERA KIND ...: every second connection of CAMERA gets these settings.
+bool apply_stream_line(std::istringstream& in, Scenario& s, std::string& error,
+                       bool alternate = false) {
     const std::string usage =
         "stream needs CAMERA|* mpeg4|c4321|dual [WIDTHxHEIGHT] [header WIDTHxHEIGHT] [noaudio]";
     std::string camera_text, kind_text, option;
     if (!(in >> camera_text >> kind_text)) return error = usage, false;
     long camera = 0;
-    if (camera_text != "*" && !parse_int(camera_text, 1, 16129, camera))
-        return error = "stream needs a camera number 1..16129 or *", false;
+    if ((alternate || camera_text != "*") && !parse_int(camera_text, 1, 16129, camera))
+        return error = alternate ? "stream-alternate needs a camera number 1..16129"
+                                 : "stream needs a camera number 1..16129 or *",
+               false;
     StreamSettings settings;
     if (kind_text == "mpeg4") {
         settings.kind = StreamKind::mpeg4;
@@ -126,7 +130,9 @@ bool apply_stream_line(std::istringstream& in, Scenario& s, std::string& error) 
     // A dual-stream camera's main stream size follows from the sub stream's width.
     if (settings.kind == StreamKind::dual && settings.width != 320 && settings.width != 352)
         return error = "a dual stream's sub stream is 320 or 352 wide", false;
-    if (camera_text == "*") {
+    if (alternate) {
+        s.stream.alternate[static_cast<int>(camera)] = settings;
+    } else if (camera_text == "*") {
         s.stream.defaults = settings;
     } else {
         s.stream.per_camera[static_cast<int>(camera)] = settings;
@@ -134,26 +140,27 @@ bool apply_stream_line(std::istringstream& in, Scenario& s, std::string& error) 
     return true;
 }
 
-// stream-fault drop|stall|oversize|garbage|header-delay MS (0 switches it off)
+// stream-fault drop|stall|stall-mid|oversize|garbage|header-delay MS (0 switches it off),
+// or stream-fault camera N (the faults hit camera N only; 0: every camera)
 bool apply_stream_fault_line(std::istringstream& in, Scenario& s, std::string& error) {
+    const char* kWords = "drop, stall, stall-mid, oversize, garbage, header-delay or camera";
     std::string what, ms_text;
     long ms = 0;
     if (!(in >> what >> ms_text) || !parse_int(ms_text, 0, 86400000, ms))
-        return error =
-                   "stream-fault needs drop|stall|oversize|garbage|header-delay and ms "
-                   "0..86400000",
+        return error = std::string("stream-fault needs ") + kWords + " and a number 0..86400000",
                false;
     StreamFaults& f = s.stream.faults;
     int* field = what == "drop"           ? &f.drop_after_ms
                  : what == "stall"        ? &f.stall_after_ms
+                 : what == "stall-mid"    ? &f.stall_mid_frame_after_ms
                  : what == "oversize"     ? &f.oversize_after_ms
                  : what == "garbage"      ? &f.garbage_after_ms
                  : what == "header-delay" ? &f.header_delay_ms
+                 : what == "camera"       ? &f.camera
                                           : nullptr;
-    if (field == nullptr)
-        return error = "stream-fault '" + what +
-                       "' is not drop, stall, oversize, garbage or header-delay",
-               false;
+    if (field == nullptr) return error = "stream-fault '" + what + "' is not " + kWords, false;
+    if (field == &f.camera && ms > 16129)
+        return error = "stream-fault camera needs 0..16129", false;
     *field = static_cast<int>(ms);
     return true;
 }
@@ -242,6 +249,16 @@ bool apply_scenario_line(const std::string& raw, Scenario& s, std::string& error
         s.drop_after_ms = static_cast<int>(v);
     } else if (word == "stream") {
         return apply_stream_line(in, s, error);
+    } else if (word == "stream-alternate") {
+        return apply_stream_line(in, s, error, true);
+    } else if (word == "reply-excess") {
+        if (!(in >> a) || !parse_int(a, 0, 4096, v))
+            return error = "reply-excess needs a byte count 0..4096", false;
+        s.reply_excess_bytes = static_cast<int>(v);
+    } else if (word == "login-reset") {
+        if (!(in >> a) || !parse_int(a, 0, 1000000, v))
+            return error = "login-reset needs a count", false;
+        s.login_resets = static_cast<int>(v);
     } else if (word == "stream-fault") {
         return apply_stream_fault_line(in, s, error);
     } else {

@@ -38,7 +38,11 @@ struct Scenario {
     int split_bytes = 0;  // >0: every reply is sent in pieces of this many bytes
     int split_pause_ms = 20;
     bool join_replies = false;  // all replies to one request leave in one send
-    int drop_after_ms = 0;      // >0: each client is dropped this long after accept
+    int drop_after_ms = 0;      // >0: each command client is dropped this long after accept
+    // Zero bytes sent behind every reply, not counted in its length field.
+    int reply_excess_bytes = 0;
+    // The first N login requests get a connection reset (RST) instead of a reply.
+    int login_resets = 0;
 
     // Stream port: kinds, sizes and faults of the cameras' live streams. Its camera_count is
     // not read: the server serves the scenario's camera_count().

@@ -55,6 +55,7 @@ int bound_port(int fd) {
 Server::Server(Scenario scenario)
     : scenario_(std::move(scenario)), stream_config_(scenario_.stream) {
     stream_config_.camera_count = scenario_.camera_count();
+    login_resets_left_ = scenario_.login_resets;
 }
 
 Server::~Server() { stop(); }
@@ -188,6 +189,12 @@ void Server::serve_client(Client* client, int client_id) {
                 break;
             }
             if (pending.size() < length) break;
+            if (pending[0] == 0 && login_resets_left_.fetch_sub(1) > 0) {
+                log("client " + std::to_string(client_id) + " login answered by a reset (fault)");
+                client->reset = true;
+                open = false;
+                break;
+            }
             handle_request(fd, client_id, pending.data(), length, out);
             pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(length));
         }
@@ -219,7 +226,13 @@ void Server::serve_file_client(Client* client, int client_id) {
 void Server::close_client(Client* client) {
     {
         std::lock_guard lock(clients_mutex_);
-        ::shutdown(client->fd, SHUT_RDWR);
+        if (client->reset) {
+            // Linger 0: close() sends a reset and drops what is unsent.
+            const linger hard{1, 0};
+            ::setsockopt(client->fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        } else {
+            ::shutdown(client->fd, SHUT_RDWR);
+        }
         ::close(client->fd);
         client->fd = -1;
     }
@@ -246,6 +259,20 @@ void Server::handle_request(int fd, int client_id, const std::uint8_t* msg, std:
         }
     }
     log("client " + std::to_string(client_id) + ": " + line);
+    if (scenario_.reply_excess_bytes > 0 && !out.empty()) {
+        // Each reply is followed by bytes its length field does not count.
+        const std::size_t extra = static_cast<std::size_t>(scenario_.reply_excess_bytes);
+        std::vector<std::uint8_t> padded;
+        std::size_t from = 0;
+        for (std::size_t& end : ends) {
+            padded.insert(padded.end(), out.begin() + static_cast<std::ptrdiff_t>(from),
+                          out.begin() + static_cast<std::ptrdiff_t>(end));
+            padded.insert(padded.end(), extra, 0);
+            from = end;
+            end = padded.size();
+        }
+        out.swap(padded);
+    }
     if (!out.empty()) send_replies(fd, out, ends);
 }
 

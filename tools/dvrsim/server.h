@@ -47,6 +47,7 @@ private:
         int fd = -1;
         std::thread thread;
         std::atomic<bool> done{false};
+        bool reset = false;  // close with a reset (RST) instead of an orderly end
     };
 
     void accept_loop();
@@ -75,6 +76,7 @@ private:
     std::mutex clients_mutex_;
     std::list<std::unique_ptr<Client>> clients_;
     std::atomic<int> clients_served_{0};
+    std::atomic<int> login_resets_left_{0};
     mutable std::mutex log_mutex_;
     std::vector<std::string> log_;
     std::FILE* log_stream_ = nullptr;

@@ -160,6 +160,11 @@ std::shared_ptr<const std::vector<uint8_t>> StreamLibrary::audio(std::string& er
     return audio_;
 }
 
+int StreamLibrary::next_connection(int camera) {
+    std::lock_guard lock(mutex_);
+    return connections_[camera]++;
+}
+
 int32_t requested_channel(const uint8_t* request) {
     return static_cast<int32_t>(request[4] | request[5] << 8 | request[6] << 16 |
                                 static_cast<uint32_t>(request[7]) << 24);
@@ -195,7 +200,11 @@ void serve_stream_connection(int fd, const StreamConfig& config, StreamLibrary& 
     }
     library.count_request();
     log("stream: request for channel " + std::to_string(channel));
-    const StreamSettings& s = config.settings_for(channel);
+    const int connection = library.next_connection(channel);
+    const auto alternate = config.alternate.find(channel);
+    const StreamSettings& s = alternate != config.alternate.end() && connection % 2 == 1
+                                  ? alternate->second
+                                  : config.settings_for(channel);
     const bool dual = s.kind == StreamKind::dual;
     std::string error;
     auto sub = library.video(channel, s.kind, s.width, s.height, error);
@@ -207,9 +216,10 @@ void serve_stream_connection(int fd, const StreamConfig& config, StreamLibrary& 
         log("stream: channel " + std::to_string(channel) + " cannot be encoded: " + error);
         return;
     }
-    if (config.faults.header_delay_ms > 0 &&
-        !sleep_until(Clock::now() + std::chrono::milliseconds(config.faults.header_delay_ms),
-                     stopping))
+    // Faults aimed at another camera leave this connection alone.
+    const StreamFaults f = config.faults.hits(channel) ? config.faults : StreamFaults{};
+    if (f.header_delay_ms > 0 &&
+        !sleep_until(Clock::now() + std::chrono::milliseconds(f.header_delay_ms), stopping))
         return;
     const StreamHeaderBytes header = stream_header_for(s, channel);
     const int32_t marker = marker_for(s);
@@ -217,7 +227,6 @@ void serve_stream_connection(int fd, const StreamConfig& config, StreamLibrary& 
     log("stream: channel " + std::to_string(channel) + " started, marker " +
         std::to_string(marker));
 
-    const StreamFaults& f = config.faults;
     const auto start = Clock::now();
     const uint32_t capture_base = static_cast<uint32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(start.time_since_epoch()).count());
@@ -266,6 +275,13 @@ void serve_stream_connection(int fd, const StreamConfig& config, StreamLibrary& 
                                    : static_cast<uint8_t>(frame.key ? 0x00 : 0x10);
         if (!dual && frame.bytes.size() > 0xFFFF) continue;  // cannot be framed: skip it
         append(flags, frame.bytes.data(), static_cast<uint32_t>(frame.bytes.size()));
+        if (after(f.stall_mid_frame_after_ms)) {
+            send_all(fd, out.data(), out.size() - frame.bytes.size() / 2);
+            log("stream: channel " + std::to_string(channel) + " stalled mid-frame (fault)");
+            while (!stopping.load() && !peer_closed(fd))
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            return;
+        }
         if (dual && board.main_selected(stream_id_for(channel))) {
             const EncodedFrame& m = main->frames[static_cast<size_t>(i) % main->frames.size()];
             append(static_cast<uint8_t>(0 | (m.key ? 0 : 0x80)), m.bytes.data(),

@@ -34,19 +34,27 @@ struct StreamSettings {
 
 // Fault switches of stream connections (0 = off; times from the connection's start).
 struct StreamFaults {
-    int drop_after_ms = 0;      // close the connection
-    int stall_after_ms = 0;     // keep the connection but send nothing more
+    int drop_after_ms = 0;   // close the connection
+    int stall_after_ms = 0;  // keep the connection but send nothing more
     // Send one frame larger than a client's ring entry, then close. Only a dual stream can
     // announce it: the standard form's 16-bit length field keeps the low bits only.
     int oversize_after_ms = 0;
-    int garbage_after_ms = 0;   // send random bytes instead of frames, then close
-    int header_delay_ms = 0;    // wait this long after the request before the header (a slow DVR)
+    int garbage_after_ms = 0;  // send random bytes instead of frames, then close
+    int header_delay_ms = 0;   // wait this long after the request before the header (a slow DVR)
+    // Send a frame's header and half its payload, then nothing more (a DVR that hangs in
+    // the middle of a frame); the connection stays open until the client closes it.
+    int stall_mid_frame_after_ms = 0;
+    int camera = 0;  // the faults hit only this camera's connections (0: every camera)
+    bool hits(int channel) const { return camera == 0 || camera == channel; }
 };
 
 struct StreamConfig {
     int camera_count = 16;
     StreamSettings defaults;
     std::map<int, StreamSettings> per_camera;  // by 1-based camera number
+    // Every second connection of a camera (the 2nd, 4th, ...) gets these settings instead:
+    // a DVR whose stream header changes size or codec between reconnects.
+    std::map<int, StreamSettings> alternate;
     StreamFaults faults;
     int loop_frames = 50;  // two seconds per loop
     int gop = 25;
@@ -83,12 +91,15 @@ public:
     // Valid stream requests received so far (every connection that named a known channel).
     int requests() const { return requests_.load(); }
     void count_request() { requests_.fetch_add(1); }
+    // Counts a connection of `camera` and returns how many came before it.
+    int next_connection(int camera);
 
 private:
     const StreamConfig& config_;
     std::mutex mutex_;
     std::map<std::string, std::shared_ptr<const Loop>> loops_;
     std::shared_ptr<const std::vector<uint8_t>> audio_;
+    std::map<int, int> connections_;  // by camera, guarded by mutex_
     std::atomic<int> requests_{0};
 };
 

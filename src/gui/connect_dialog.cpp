@@ -54,6 +54,7 @@ ConnectDialog::ConnectDialog(net::ConnectDialogLogic& logic, QWidget* owner)
     auto* connect_button = new QPushButton(QStringLiteral("connect"), this);
     connect_button->setObjectName(QString::number(cid::kConnect));
     connect_button->setDefault(true);
+    connect_button_ = connect_button;
     auto* close_button = new QPushButton(QStringLiteral("close"), this);
     close_button->setObjectName(QString::number(cid::kClose));
 
@@ -96,7 +97,11 @@ ConnectDialog::ConnectDialog(net::ConnectDialogLogic& logic, QWidget* owner)
     });
     QObject::connect(connect_button, &QPushButton::clicked, this, [this] { press_connect(); });
     QObject::connect(close_button, &QPushButton::clicked, this, [this] { press_close(); });
+    logic_.set_result_handler(
+        [this](net::ConnectDialogLogic::Outcome outcome) { connect_finished(outcome); });
 }
+
+ConnectDialog::~ConnectDialog() { logic_.set_result_handler(nullptr); }
 
 void ConnectDialog::show_model(const net::ConnectDialogModel& m) {
     address_->clear();
@@ -134,14 +139,23 @@ net::ConnectDialogModel ConnectDialog::model() const {
 }
 
 void ConnectDialog::press_connect() {
+    if (logic_.waiting()) return;
     net::ConnectDialogModel m = model();
-    if (logic_.connect(m) == net::ConnectDialogLogic::Outcome::kClose) {
-        settings_saved_ = true;  // saved by the connect itself
-        closed_by_ = cid::kConnect;
-        done(cid::kConnect);
+    const auto outcome = logic_.connect(m);
+    save_port_->setChecked(m.save_port);
+    if (outcome == net::ConnectDialogLogic::Outcome::kConnecting) {
+        connect_button_->setEnabled(false);
         return;
     }
-    save_port_->setChecked(m.save_port);
+    connect_finished(outcome);
+}
+
+void ConnectDialog::connect_finished(net::ConnectDialogLogic::Outcome outcome) {
+    connect_button_->setEnabled(true);
+    if (outcome != net::ConnectDialogLogic::Outcome::kClose) return;
+    settings_saved_ = true;  // saved by the connect itself
+    closed_by_ = cid::kConnect;
+    done(cid::kConnect);
 }
 
 void ConnectDialog::press_close() {

@@ -11,6 +11,7 @@
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QPushButton;
 
 namespace orvel::gui {
 
@@ -18,13 +19,16 @@ class ConnectDialog : public QDialog {
 public:
     // Thread: UI thread.
     ConnectDialog(net::ConnectDialogLogic& logic, QWidget* owner);
+    ~ConnectDialog() override;
 
     // The model as the boxes show it now.
     net::ConnectDialogModel model() const;
     // The id of the button that closed the dialog: 1076 (connect) or 1055 (close).
     int closed_by() const { return closed_by_; }
 
-    // Button handlers (also used by tests).
+    // Button handlers (also used by tests). While a new connection is being made the
+    // connect button is disabled; the dialog closes when it is made and stays after
+    // "connect failed".
     void press_connect();
     void press_close();
 
@@ -34,6 +38,7 @@ protected:
 
 private:
     void show_model(const net::ConnectDialogModel& m);
+    void connect_finished(net::ConnectDialogLogic::Outcome outcome);
 
     net::ConnectDialogLogic& logic_;
     QComboBox* address_ = nullptr;
@@ -45,6 +50,7 @@ private:
     QLineEdit* site_name_ = nullptr;
     QCheckBox* port_check_ = nullptr;
     QCheckBox* save_port_ = nullptr;
+    QPushButton* connect_button_ = nullptr;
     int closed_by_ = 0;
     bool settings_saved_ = false;
 };

@@ -40,7 +40,7 @@ const view::PaneSource& NetSession::pane_source(int pane) const {
 
 void NetSession::send_to_all(std::string_view address, const Request& request) {
     for (auto& c : table_.connections)
-        if (c && c->address_text() == address) c->socket.send_exact(request.view());
+        if (c && c->address_text() == address) send_request(*c, request);
 }
 
 int NetSession::first_connection_for(std::string_view address) const {
@@ -84,8 +84,8 @@ bool NetSession::pad_latch(int which) {
     const auto& src = pane_source(pane);
     const int slot = first_connection_for(source_address(src));
     if (slot >= 0)
-        table_.connections[static_cast<std::size_t>(slot)]->socket.send_exact(
-            build_camera_control(code, source_camera(src)).view());
+        send_request(*table_.connections[static_cast<std::size_t>(slot)],
+                     build_camera_control(code, source_camera(src)));
     return flag != 0;
 }
 
@@ -101,9 +101,9 @@ bool NetSession::select_camera_toggle() {
     const auto& src = pane_source(pane);
     const int slot = first_connection_for(source_address(src));
     if (slot >= 0)
-        table_.connections[static_cast<std::size_t>(slot)]->socket.send_exact(
-            build_camera_control(flag ? kSelectCameraOn : kSelectCameraOff, source_camera(src))
-                .view());
+        send_request(
+            *table_.connections[static_cast<std::size_t>(slot)],
+            build_camera_control(flag ? kSelectCameraOn : kSelectCameraOff, source_camera(src)));
     return flag != 0;
 }
 
@@ -117,8 +117,8 @@ void NetSession::goto_preset(int pane, int preset) {
     const auto& src = pane_source(pane);
     const int slot = first_connection_for(source_address(src));
     if (slot >= 0)
-        table_.connections[static_cast<std::size_t>(slot)]->socket.send_exact(
-            build_camera_control(kGotoPreset, source_camera(src), preset).view());
+        send_request(*table_.connections[static_cast<std::size_t>(slot)],
+                     build_camera_control(kGotoPreset, source_camera(src), preset));
 }
 
 std::optional<PresetBlock> NetSession::preset_names(int pane) const {
@@ -139,8 +139,8 @@ void NetSession::preset_tour(int pane) {
     const auto& src = pane_source(pane);
     const int slot = first_connection_for(source_address(src));
     if (slot >= 0)
-        table_.connections[static_cast<std::size_t>(slot)]->socket.send_exact(
-            build_camera_control(kPresetTour, source_camera(src)).view());
+        send_request(*table_.connections[static_cast<std::size_t>(slot)],
+                     build_camera_control(kPresetTour, source_camera(src)));
 }
 
 void NetSession::stream_select(int pane, bool main_stream, int stream_port,
@@ -148,7 +148,7 @@ void NetSession::stream_select(int pane, bool main_stream, int stream_port,
     const std::string address = source_address(pane_source(pane));
     for (auto& c : table_.connections)
         if (c && c->address_text() == address && c->port == stream_port - 1) {
-            c->socket.send_exact(build_stream_select(main_stream, stream_id).view());
+            send_request(*c, build_stream_select(main_stream, stream_id));
             return;
         }
 }
@@ -157,16 +157,16 @@ bool NetSession::send_recording_days_query(const std::string& address, int port,
                                            const QueryDate& date) {
     const int slot = find_connection(address, port);
     if (slot < 0) return false;
-    return table_.connections[static_cast<std::size_t>(slot)]->socket.send_exact(
-        build_recording_days_query(date).view());
+    return send_request(*table_.connections[static_cast<std::size_t>(slot)],
+                        build_recording_days_query(date));
 }
 
 bool NetSession::send_day_index_query(const std::string& address, int port, int camera,
                                       const QueryDate& date) {
     const int slot = find_connection(address, port);
     if (slot < 0) return false;
-    return table_.connections[static_cast<std::size_t>(slot)]->socket.send_exact(
-        build_day_index_query(camera, date).view());
+    return send_request(*table_.connections[static_cast<std::size_t>(slot)],
+                        build_day_index_query(camera, date));
 }
 
 }  // namespace orvel::net

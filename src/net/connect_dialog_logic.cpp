@@ -84,7 +84,7 @@ ConnectDialogLogic::Outcome ConnectDialogLogic::connect(ConnectDialogModel& mode
     int slot = session_.find_connection(address, port);
     // A connection the DVR has closed can carry no login: replace it instead of
     // sending into it for ever.
-    if (slot >= 0 && session_.connection(slot)->reader_ended.load()) {
+    if (slot >= 0 && session_.connection(slot)->dead()) {
         session_.destroy_connection(slot);
         slot = -1;
     }
@@ -102,11 +102,31 @@ ConnectDialogLogic::Outcome ConnectDialogLogic::connect(ConnectDialogModel& mode
     site.port2 = port + 1;
     site.port3 = port + 2;
     session_.send_login(slot, site, kLoginFromDialog, platform::kNoTreeItem, model.save_port);
-    save_settings(password, address);
-    return Outcome::kClose;
+    const CommandConnection* conn = session_.connection(slot);
+    if (conn == nullptr || conn->ui_connected) {  // sent, or its failure shown
+        save_settings(password, address);
+        return Outcome::kClose;
+    }
+    // The connect runs on the connection's own thread; the dialog stays until it ends, as
+    // a failed connect keeps the dialog open.
+    waiting_ = true;
+    const std::uint64_t token = ++wait_token_;
+    session_.watch_connect(slot, [this, token, password, address](bool connected) {
+        if (token != wait_token_) return;  // the dialog stopped waiting
+        waiting_ = false;
+        if (connected) save_settings(password, address);
+        if (result_handler_) result_handler_(connected ? Outcome::kClose : Outcome::kStay);
+    });
+    return Outcome::kConnecting;
+}
+
+void ConnectDialogLogic::set_result_handler(std::function<void(Outcome)> handler) {
+    result_handler_ = std::move(handler);
 }
 
 void ConnectDialogLogic::close(const ConnectDialogModel& model) {
+    ++wait_token_;
+    waiting_ = false;
     save_settings(cut(model.password, kDialogPasswordChars),
                   cut(model.address, kDialogAddressChars));
 }

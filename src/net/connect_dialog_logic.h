@@ -3,6 +3,8 @@
 // mirrors the model. Thread: UI thread only.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,7 +54,9 @@ struct ConnectDialogModel {
 
 class ConnectDialogLogic {
 public:
-    enum class Outcome { kStay, kClose };
+    // kConnecting: the login waits for a new connection's connect; the outcome (kClose, or
+    // kStay after "connect failed") reaches the result handler when it is known.
+    enum class Outcome { kStay, kClose, kConnecting };
 
     ConnectDialogLogic(NetSession& session, view::AppState& state, SiteConfigPort& config,
                        platform::MessageBoxPort& messages);
@@ -63,10 +67,16 @@ public:
     static void command_port_edited(ConnectDialogModel& model, const std::string& text);
     // Ticking enables box 1048 only; unticking disables all three.
     static void port_check_toggled(ConnectDialogModel& model, bool ticked);
-    // The "connect" button. kClose when the login was sent.
+    // The "connect" button. kClose when the login was sent, kConnecting when it goes out
+    // once the connection is made.
     Outcome connect(ConnectDialogModel& model);
-    // "close" and closing the window: save the dialog's settings.
+    // "close" and closing the window: save the dialog's settings; a connect still running
+    // goes on without the dialog (a failure is still shown).
     void close(const ConnectDialogModel& model);
+    // Receives the outcome of a connect that returned kConnecting (the settings are saved
+    // before kClose). The dialog sets it while it is open and clears it (null) when it goes.
+    void set_result_handler(std::function<void(Outcome)> handler);
+    bool waiting() const { return waiting_; }
 
 private:
     void save_settings(const std::string& password, const std::string& address);
@@ -75,6 +85,9 @@ private:
     view::AppState& state_;
     SiteConfigPort& config_;
     platform::MessageBoxPort& messages_;
+    std::function<void(Outcome)> result_handler_;
+    bool waiting_ = false;
+    std::uint64_t wait_token_ = 0;  // a connect's answer counts only while it is the last
 };
 
 // Decimal value of a port text as the platform reads integers (0 when no digits).

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -26,18 +27,33 @@ inline constexpr std::size_t kAddressBytes = 24;
 
 enum LoginMode : int { kLoginFromDialog = 0, kLoginFromTree = 1, kLoginForSearch = 2 };
 
-// A login reply handed from a reader to the UI thread.
-struct PostedLogin {
-    std::vector<std::uint8_t> message;
-    bool site_known = false;  // the site record existed before this login (stored by the reader)
+// What a connection's thread hands to the UI thread, oldest first (one posted message each).
+struct ConnectionEvent {
+    enum class Kind { kConnected, kConnectFailed, kLoginReply };
+    Kind kind = Kind::kLoginReply;
+    std::vector<std::uint8_t> message;  // kLoginReply: the reply
+    bool site_known = false;  // kLoginReply: the site record existed before (stored by the reader)
 };
 
-// One open command connection. Created and destroyed by the UI thread; its reader
-// thread holds a shared reference so the record outlives the thread.
+// A request the UI thread asked for before the connect completed; sent once it has.
+struct QueuedRequest {
+    Request request;
+    bool is_login = false;  // a failed send shows "connect failed"
+};
+
+// One command connection. Created and destroyed by the UI thread; its own thread resolves
+// the address, connects and then reads the replies, holding a shared reference so the
+// record outlives the thread.
 struct CommandConnection {
+    // Written by the UI thread before the connection's thread starts, then read-only.
     std::array<char, kAddressBytes> address{};  // matched by text
     int port = 0;
+    int connect_timeout_ms = TcpSocket::kConnectTimeoutMs;
+    std::uint32_t generation = 0;  // distinguishes records reusing a slot
+    // Connection thread only (copied into site records under the table's mutex).
     std::uint32_t resolved_be = 0;
+    // Connected and received on by the connection's thread, sent on by the UI thread once
+    // `ui_connected` is set.
     TcpSocket socket;
     // Written by the UI thread before a login request is sent. The site copy and the
     // flags are read on the UI thread only; the mode and the item are also read by the
@@ -48,21 +64,38 @@ struct CommandConnection {
     std::atomic<platform::TreeItem> tree_item{platform::kNoTreeItem};
     bool has_tree_item = false;
 
-    std::thread reader;
-    std::atomic<bool> stop{false};          // set by the UI thread to end the reader
-    std::atomic<bool> reader_ended{false};  // set by the reader as its last act
-    std::uint32_t generation = 0;           // distinguishes records reusing a slot
-    // Login replies the reader has posted to the UI thread and the UI thread has not taken
-    // yet, oldest first (one posted message per reply). Guarded by ui_mutex.
+    // UI thread: the connected event has been handled (requests go out directly) ...
+    bool ui_connected = false;
+    // ... until then requests wait here, in order (at most kMaxQueuedRequests).
+    std::vector<QueuedRequest> queued;
+    // UI thread: a send could not complete; the connection counts as lost.
+    bool lost = false;
+    // UI thread: told once when the connect succeeded (true) or failed (false).
+    std::function<void(bool)> on_connect;
+
+    std::thread thread;
+    std::atomic<bool> stop{false};          // set by the UI thread to end the thread
+    std::atomic<bool> reader_ended{false};  // set by the thread as its last act
+    // The thread is in a host-name lookup (which nothing can interrupt); with `stop`,
+    // guarded by lookup_mutex so that the owner knows whether the thread may still touch
+    // anything but this record.
+    std::mutex lookup_mutex;
+    bool in_lookup = false;
+    // Events the thread has posted to the UI thread and the UI thread has not taken yet,
+    // oldest first. Guarded by ui_mutex.
     std::mutex ui_mutex;
-    std::deque<PostedLogin> ui_messages;
+    std::deque<ConnectionEvent> ui_events;
     // Logins sent and not yet answered: raised by the UI thread before a login is sent, taken
     // by the reader with each login reply. A login reply none was sent for (such as the bytes
     // a DVR sends beyond a reply's length field, read as a message of their own) is ignored.
     std::atomic<int> logins_awaited{0};
 
     std::string address_text() const { return std::string(address.data()); }
+    // UI thread: no request can reach the DVR on this connection any more.
+    bool dead() const { return lost || reader_ended.load(); }
 };
+
+inline constexpr std::size_t kMaxQueuedRequests = 40;
 
 // Camera entry of a site record: 16 preset names of 28 bytes.
 using PresetBlock = std::array<std::uint8_t, kPresetBlockBytes>;

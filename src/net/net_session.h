@@ -1,16 +1,20 @@
-// Site connection and login: opening or reusing command connections, one reader
-// (login) thread per connection, the camera items of the tree, the tree's site and
-// camera commands, and the camera panel's requests.
+// Site connection and login: opening or reusing command connections, one thread per
+// connection, the camera items of the tree, the tree's site and camera commands, and the
+// camera panel's requests.
 //
-// Threads: every public function is for the UI thread unless its comment says
-// otherwise. Reader threads reach the UI thread only through the UI message channel: login
-// replies are posted (message kMsgNetReply, handled by handle_net_message; the reader does
-// not wait) after the reader stored the site record; replies that change no tree item
-// (presets, recording days, day index) are stored by the reader under the table's mutex.
+// Threads: every public function is for the UI thread unless its comment says otherwise.
+// The UI thread never waits on the network: a new connection's thread resolves the address
+// and connects (the UI thread queues the login meanwhile), then reads the replies. It
+// reaches the UI thread only through the UI message channel, posting (never waiting) one
+// kMsgNetReply per event: connected, connect failed, or a login reply (after it stored the
+// site record). Replies that change no tree item (presets, recording days, day index) are
+// stored by the thread under the table's mutex. Requests are sent by the UI thread, each
+// bounded by TcpSocket::kSendBoundMs; one that cannot go out marks the connection lost.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,8 +32,9 @@
 
 namespace orvel::net {
 
-// Private message of the main window: a reader thread hands a login reply to the UI
-// thread. wparam: connection slot, lparam: the connection's generation.
+// Private message of the main window: a connection's thread hands an event (connected,
+// connect failed, login reply) to the UI thread. wparam: connection slot, lparam: the
+// connection's generation.
 inline constexpr int kMsgNetReply = 32780;
 
 // State images of tree items.
@@ -71,7 +76,8 @@ struct NetPorts {
 class NetSession {
 public:
     NetSession(view::AppState& state, NetPorts ports);
-    // Ends every reader thread before the table is freed.
+    // Ends every connection thread before the table is freed; a thread still in a host-name
+    // lookup is left to finish it alone (it holds its own record and touches nothing else).
     ~NetSession();
     NetSession(const NetSession&) = delete;
     NetSession& operator=(const NetSession&) = delete;
@@ -80,23 +86,36 @@ public:
     void preload_site_records();
 
     // --- Connections ---
-    // Slot of a connected connection to (address, port), reusing a live one after a
-    // successful connection check; -1 on failure.
+    // Slot of a connection to (address, port): a live one reused after a successful
+    // connection check, or a new one that may still be connecting (requests sent on it wait
+    // for the connect; a failed connect is reported when it happens). -1 when none could
+    // be started.
     int open_command_connection(const std::string& address, int port);
-    // Connects and logs in the site list entry `site_index`; false when no connection.
+    // Connects and logs in the site list entry `site_index`; false when no connection
+    // could be started.
     bool connect_and_login(int site_index, platform::TreeItem item, int mode);
     // Slot of a connection with this address text and port, or -1.
     int find_connection(std::string_view address, int port) const;
-    // Creates a connection in the first free slot (or `slot`), starts its reader;
-    // shows "socket() failed;" when no socket can be made. -1 on failure.
+    // Creates a connection in the first free slot (or `slot`) and starts its thread, which
+    // resolves the address and connects; returns at once. Shows "socket() failed;" when no
+    // socket can be made. -1 on failure (no slot, no socket, a port outside 1..65535).
     int create_connection(const std::string& address, int port, int slot = -1);
-    // Sends the login of `site` on connection `slot`; shows "connect failed" when the
-    // send fails.
+    // Sends the login of `site` on connection `slot`, or queues it while the connection is
+    // connecting; shows "connect failed" when the send fails.
     bool send_login(int slot, const view::SiteEntry& site, int mode, platform::TreeItem item,
                     bool save_site);
+    // Calls `fn` once on the UI thread when the connect of `slot` has succeeded (true,
+    // after its queued requests went out) or failed (false, after the failure was shown);
+    // at once when the connection is already connected.
+    void watch_connect(int slot, std::function<void(bool)> fn);
+    // Connected, with its queued requests sent.
+    bool connection_ready(int slot) const;
     void destroy_connection(int slot);
     int connection_count() const;
     const CommandConnection* connection(int slot) const;
+    // How long a connect may take before it fails (5,000 ms unless set). For connections
+    // created afterwards.
+    void set_connect_timeout_ms(int ms) { connect_timeout_ms_ = ms; }
 
     // Handles kMsgNetReply. Thread: UI thread (called by the main window's handler).
     std::intptr_t handle_net_message(std::intptr_t slot, std::intptr_t generation);
@@ -169,7 +188,17 @@ public:
 
 private:
     friend struct ReaderAccess;
-    void reader_loop(std::shared_ptr<CommandConnection> conn, int slot);
+    void connection_main(const std::shared_ptr<CommandConnection>& conn, int slot);
+    // False when the thread was stopped during a host-name lookup (it then touches nothing
+    // but the record).
+    bool resolve(CommandConnection& conn);
+    void post_event(CommandConnection& conn, int slot, ConnectionEvent event);
+    void handle_connected(int slot, const std::shared_ptr<CommandConnection>& conn);
+    void handle_connect_failed(int slot, const std::shared_ptr<CommandConnection>& conn);
+    // Sends on a connected connection (false, nothing sent, while it connects); a send that
+    // cannot complete marks the connection lost.
+    bool send_request(CommandConnection& conn, const Request& request);
+    void mark_lost(CommandConnection& conn);
     void dispatch_reply(CommandConnection& conn, int slot, std::span<const std::uint8_t> message);
     // `site_known`: the reader found the site record already stored by an earlier login
     // (then the tree keeps its items).
@@ -197,6 +226,7 @@ private:
     int latch_pressed_ = -1;
     // Written on the UI thread before connections exist, read by the readers.
     std::atomic<SearchListener*> search_listener_{nullptr};
+    int connect_timeout_ms_ = TcpSocket::kConnectTimeoutMs;  // UI thread
 };
 
 }  // namespace orvel::net

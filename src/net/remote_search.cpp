@@ -1,6 +1,7 @@
 #include "net/remote_search.h"
 
 #include <cstring>
+#include <utility>
 
 #include "view/strings.h"
 #include "platform/log.h"
@@ -79,9 +80,9 @@ void RemoteSearch::search_for_date(const char* date_text) {
     ORVEL_LOG_INFO("remote search of %s for %s, command port %d", address_.c_str(), date_.c_str(),
                    command_port_);
 
-    if (waiting_login_) {  // a search that still waits is replaced by this one
+    if (wait_ != Wait::kNone) {  // a search that still waits is replaced by this one
         ports_.ui.cancel_login_timer();
-        waiting_login_ = false;
+        wait_ = Wait::kNone;
     }
     if (session_.camera_item_count(site) > 0) {
         show_timeline(site);
@@ -99,18 +100,30 @@ void RemoteSearch::search_for_date(const char* date_text) {
         entry.port2 = entry.port1 + 1;
         entry.port3 = entry.port1 + 2;
         if (!session_.send_login(slot, entry, kLoginForSearch, site, false)) return;
-        login_site_item_ = site;
-        waiting_login_ = true;
-        ports_.ui.arm_login_timer(kSearchLoginTimeoutMs);
+        wait_for_login(Wait::kLogin, site);
         return;
     }
 }
 
+void RemoteSearch::wait_for_login(Wait wait, TreeItem site_item) {
+    login_site_item_ = site_item;
+    wait_ = wait;
+    ports_.ui.arm_login_timer(kSearchLoginTimeoutMs);
+}
+
 void RemoteSearch::search_login_answered(bool accepted) {
-    if (!waiting_login_) return;  // too late, or not for a search of this window
+    if (wait_ == Wait::kNone) return;  // too late, or not for a search of this window
     ports_.ui.cancel_login_timer();
-    waiting_login_ = false;
+    const Wait waited = std::exchange(wait_, Wait::kNone);
     const TreeItem site = login_site_item_;
+    if (waited == Wait::kRelogin) {
+        if (!accepted) {
+            fail();
+            return;
+        }
+        send_day_index_queries(site);
+        return;
+    }
     if (accepted && session_.camera_item_count(site) == 0) {
         for (const auto& item : session_.prepared_items())
             if (item.parent == site)
@@ -125,8 +138,8 @@ void RemoteSearch::search_login_answered(bool accepted) {
 }
 
 void RemoteSearch::login_timed_out() {
-    if (!waiting_login_) return;
-    waiting_login_ = false;
+    if (wait_ == Wait::kNone) return;
+    wait_ = Wait::kNone;
     ORVEL_LOG_WARN("remote search of %s: no login within %d ms", address_.c_str(),
                    kSearchLoginTimeoutMs);
     fail();
@@ -146,13 +159,24 @@ void RemoteSearch::show_timeline(TreeItem site) {
     ports_.menus.enable_item(platform::MenuId::site, kDisplayFilesCommand, true);
     ports_.menus.check_item(platform::MenuId::site, kDisplayFilesCommand, true);
 
-    QueryDate date;
-    parse_search_date(date_, date);
-    if (session_.open_command_connection(address_, command_port_) < 0) {
+    const int slot = session_.open_command_connection(address_, command_port_);
+    if (slot < 0) {
         ORVEL_LOG_WARN("remote search of %s: no command connection for the day indexes",
                        address_.c_str());
         return;
     }
+    // The site's connection was found dead and replaced: its login goes out once it is
+    // connected, and the queries once that login is answered.
+    if (!session_.connection_ready(slot)) {
+        wait_for_login(Wait::kRelogin, site);
+        return;
+    }
+    send_day_index_queries(site);
+}
+
+void RemoteSearch::send_day_index_queries(TreeItem site) {
+    QueryDate date;
+    parse_search_date(date_, date);
     for (TreeItem c = ports_.tree.first_child(site); c != kNoTreeItem;
          c = ports_.tree.next_sibling(c))
         session_.send_day_index_query(address_, command_port_,

@@ -4,7 +4,9 @@
 //
 // Nothing here waits on the network: a search that needs a login sends it and returns; the
 // search goes on when the login's answer reaches the UI thread, or ends with "get remote
-// file failed" when the 8,000 ms login timer fires first.
+// file failed" when the connect fails, the login is refused or the 8,000 ms login timer
+// fires first. The same holds when the site's connection was found dead and a new one logs
+// in again before the day-index queries.
 //
 // Thread: UI thread, except where a function says otherwise.
 #pragma once
@@ -83,14 +85,20 @@ public:
     void recording_days_changed() override;
     void search_login_answered(bool accepted) override;
 
-    bool waiting_for_login() const { return waiting_login_; }
+    bool waiting_for_login() const { return wait_ != Wait::kNone; }
     const std::string& search_date() const { return date_; }
     platform::TreeItem search_site_item() const { return search_site_item_; }
     int camera_count() const { return camera_count_; }
 
 private:
+    // What the search waits for: the login that brings the site's cameras, or the new
+    // connection's login before the day-index queries.
+    enum class Wait { kNone, kLogin, kRelogin };
+
     platform::TreeItem selected_site_item() const;
     void show_timeline(platform::TreeItem site_item);
+    void send_day_index_queries(platform::TreeItem site_item);
+    void wait_for_login(Wait wait, platform::TreeItem site_item);
     void fail();
 
     view::AppState& state_;
@@ -102,7 +110,7 @@ private:
     platform::TreeItem dialog_site_item_ = platform::kNoTreeItem;  // while the dialog runs
     platform::TreeItem search_site_item_ = platform::kNoTreeItem;
     platform::TreeItem login_site_item_ = platform::kNoTreeItem;
-    bool waiting_login_ = false;
+    Wait wait_ = Wait::kNone;
     int camera_count_ = 0;
     int days_asked_ = 0;                 // UI thread
     std::atomic<int> days_answered_{0};  // reader threads

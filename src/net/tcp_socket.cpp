@@ -6,13 +6,27 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace orvel::net {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int ms_left(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+}  // namespace
 
 ResolveResult resolve_ipv4(const std::string& host, std::uint32_t& address_be) {
     in_addr a{};
@@ -36,55 +50,104 @@ TcpSocket::~TcpSocket() { close(); }
 
 bool TcpSocket::create() {
     close();
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd_ < 0) return false;
-    timeval tv{kSendTimeoutMs / 1000, (kSendTimeoutMs % 1000) * 1000};
-    ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+    wake_fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake_fd_ < 0) {
+        close();
+        return false;
+    }
     int one = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     return true;
 }
 
-bool TcpSocket::connect_to(std::uint32_t address_be, int port) {
-    if (fd_ < 0 || port <= 0 || port > 65535) return false;
+ConnectResult TcpSocket::connect_to(std::uint32_t address_be, int port, int timeout_ms,
+                                    int& error) {
+    error = 0;
+    if (fd_ < 0 || port <= 0 || port > 65535) {
+        error = EINVAL;
+        return ConnectResult::kFailed;
+    }
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(static_cast<std::uint16_t>(port));
     sa.sin_addr.s_addr = address_be;
-    const int flags = ::fcntl(fd_, F_GETFL, 0);
-    ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
-    int rc = ::connect(fd_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
-    if (rc != 0 && errno == EINPROGRESS) {
-        pollfd p{fd_, POLLOUT, 0};
-        rc = ::poll(&p, 1, kConnectTimeoutMs);
-        if (rc == 1) {
-            int err = 0;
-            socklen_t len = sizeof err;
-            ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len);
-            rc = err == 0 ? 0 : -1;
-        } else {
-            rc = -1;
-        }
+    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0)
+        return ConnectResult::kConnected;
+    if (errno != EINPROGRESS) {
+        error = errno;
+        return ConnectResult::kFailed;
     }
-    ::fcntl(fd_, F_SETFL, flags);
-    return rc == 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        pollfd p[2] = {{fd_, POLLOUT, 0}, {wake_fd_, POLLIN, 0}};
+        const int rc = ::poll(p, 2, ms_left(deadline));
+        if (rc < 0 && errno == EINTR) continue;
+        if (rc < 0) {
+            error = errno;
+            return ConnectResult::kFailed;
+        }
+        if (p[1].revents != 0) return ConnectResult::kCancelled;
+        if (rc == 0) {
+            error = ETIMEDOUT;
+            return ConnectResult::kFailed;
+        }
+        int err = 0;
+        socklen_t len = sizeof err;
+        ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len);
+        error = err;
+        return err == 0 ? ConnectResult::kConnected : ConnectResult::kFailed;
+    }
 }
 
-bool TcpSocket::send_exact(std::span<const std::uint8_t> bytes) {
+bool TcpSocket::send_exact(std::span<const std::uint8_t> bytes, int bound_ms) {
     if (fd_ < 0) return false;
-    const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    return sent == static_cast<ssize_t>(bytes.size());
+    std::size_t done = 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(bound_ms);
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            const int left = ms_left(deadline);
+            if (left == 0) return false;
+            pollfd p{fd_, POLLOUT, 0};
+            if (::poll(&p, 1, left) < 0 && errno != EINTR) return false;
+            continue;
+        }
+        return false;
+    }
+    return true;
 }
 
-long TcpSocket::receive(std::span<std::uint8_t> into, int wait_ms) {
+long TcpSocket::receive(std::span<std::uint8_t> into) {
     if (fd_ < 0) return 0;
-    pollfd p{fd_, POLLIN, 0};
-    const int rc = ::poll(&p, 1, wait_ms);
-    if (rc == 0) return -1;
-    if (rc < 0) return errno == EINTR ? -1 : 0;
-    const ssize_t n = ::recv(fd_, into.data(), into.size(), 0);
-    if (n < 0) return (errno == EINTR || errno == EAGAIN) ? -1 : 0;
-    return static_cast<long>(n);
+    for (;;) {
+        pollfd p[2] = {{fd_, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
+        const int rc = ::poll(p, 2, -1);
+        if (rc < 0) {
+            if (errno == EINTR) continue;
+            return 0;
+        }
+        if (p[1].revents != 0) return 0;
+        const ssize_t n = ::recv(fd_, into.data(), into.size(), MSG_DONTWAIT);
+        if (n > 0) return static_cast<long>(n);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+        return 0;
+    }
+}
+
+void TcpSocket::cancel() {
+    if (wake_fd_ >= 0) {
+        const std::uint64_t one = 1;
+        // Cannot fail short of an overflowing counter; a failed write leaves it readable.
+        [[maybe_unused]] const ssize_t n = ::write(wake_fd_, &one, sizeof one);
+    }
 }
 
 void TcpSocket::shutdown_both() {
@@ -95,6 +158,10 @@ void TcpSocket::close() {
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
+    }
+    if (wake_fd_ >= 0) {
+        ::close(wake_fd_);
+        wake_fd_ = -1;
     }
 }
 

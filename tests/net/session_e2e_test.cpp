@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "../support/fake_ports.h"
@@ -78,6 +79,17 @@ struct Rig {
     bool wait_log(const std::string& needle, int count = 1) {
         return channel.pump_until([&] { return log_count(needle) >= count; });
     }
+    // The connect button, then the UI thread's work until the dialog would close or stay.
+    ConnectDialogLogic::Outcome press_connect(ConnectDialogLogic& dialog, ConnectDialogModel& m) {
+        std::optional<ConnectDialogLogic::Outcome> result;
+        dialog.set_result_handler([&](ConnectDialogLogic::Outcome o) { result = o; });
+        const auto first = dialog.connect(m);
+        if (first == ConnectDialogLogic::Outcome::kConnecting)
+            channel.pump_until([&] { return result.has_value(); });
+        dialog.set_result_handler(nullptr);
+        if (first != ConnectDialogLogic::Outcome::kConnecting) return first;
+        return result.value_or(ConnectDialogLogic::Outcome::kConnecting);
+    }
 
     view::AppState state;
     test::FakeTree tree;
@@ -113,7 +125,7 @@ TEST(SessionE2E, ConnectDialogLogsInAddsTheSiteAndReusesTheConnection) {
     EXPECT_FALSE(m.port2_enabled);
     m.site_name = "Lab";
     m.save_port = true;
-    ASSERT_EQ(dialog.connect(m), ConnectDialogLogic::Outcome::kClose);
+    ASSERT_EQ(rig.press_connect(dialog, m), ConnectDialogLogic::Outcome::kClose);
     ASSERT_TRUE(rig.channel.pump_until([&] {
         return rig.tree.children(platform::kNoTreeItem).size() == 1 &&
                rig.tree.children(rig.tree.root_item()).size() == 4;
@@ -153,7 +165,7 @@ TEST(SessionE2E, ConnectDialogLogsInAddsTheSiteAndReusesTheConnection) {
     again.port1 = std::to_string(rig.port());
     again.user = "admin";
     again.password = "1234";
-    ASSERT_EQ(dialog.connect(again), ConnectDialogLogic::Outcome::kClose);
+    ASSERT_EQ(rig.press_connect(dialog, again), ConnectDialogLogic::Outcome::kClose);
     ASSERT_TRUE(rig.wait_log("accepted", 2));
     rig.channel.pump_for(150);
     EXPECT_EQ(rig.session->connection_count(), 1);
@@ -171,12 +183,12 @@ TEST(SessionE2E, ConnectDialogReplacesAConnectionTheDvrClosed) {
     m.port1 = std::to_string(rig.port());
     m.user = "admin";
     m.password = "1234";
-    ASSERT_EQ(dialog.connect(m), ConnectDialogLogic::Outcome::kClose);
+    ASSERT_EQ(rig.press_connect(dialog, m), ConnectDialogLogic::Outcome::kClose);
     ASSERT_TRUE(rig.channel.pump_until([&] {
         const CommandConnection* c = rig.session->connection(0);
         return c && c->reader_ended.load();
     }));
-    ASSERT_EQ(dialog.connect(m), ConnectDialogLogic::Outcome::kClose);
+    ASSERT_EQ(rig.press_connect(dialog, m), ConnectDialogLogic::Outcome::kClose);
     ASSERT_TRUE(rig.wait_log("accepted", 2));
     EXPECT_EQ(rig.server.clients_served(), 2);
     EXPECT_EQ(rig.session->connection_count(), 1);
@@ -201,7 +213,7 @@ TEST(SessionE2E, SaveThePortRefusesAnExistingSiteName) {
 
     // A port nobody listens on: "connect failed", the dialog stays.
     m.port1 = "1";
-    EXPECT_EQ(dialog.connect(m), ConnectDialogLogic::Outcome::kStay);
+    EXPECT_EQ(rig.press_connect(dialog, m), ConnectDialogLogic::Outcome::kStay);
     EXPECT_EQ(rig.box.shown.back().text, "connect failed");
     EXPECT_EQ(rig.session->connection_count(), 0);
 }

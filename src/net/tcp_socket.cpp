@@ -59,6 +59,10 @@ bool TcpSocket::create() {
     }
     int one = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    // Requests are a few bytes each: a small send buffer holds hundreds of them, and a DVR
+    // that stopped reading is noticed before a backlog of stale camera commands builds up.
+    int bytes = kSendBufferBytes;
+    ::setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
     return true;
 }
 

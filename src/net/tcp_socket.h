@@ -31,6 +31,7 @@ public:
     static constexpr int kConnectTimeoutMs = 5000;
     // A request is a few bytes; the send buffer has room unless the peer stopped reading.
     static constexpr int kSendBoundMs = 50;
+    static constexpr int kSendBufferBytes = 16384;
 
     TcpSocket() = default;
     ~TcpSocket();

@@ -26,7 +26,8 @@ TEST(DvrsimScenario, ReadsEveryKindOfLineAndRejectsBadOnes) {
         "recording 3 2009-03-07 D 08:00:00 300 1\nrecording 3 2009-03-08 09:30:00 600 0\nsplit "
         "9\njoin\n"
         "drop-after-ms 250\nreply-excess 16\nlogin-reset 2\nstream-fault stall-mid 300\n"
-        "stream-fault camera 3\nstream-alternate 3 c4321 704x576 noaudio\n",
+        "stream-fault camera 3\nstream-alternate 3 c4321 704x576 noaudio\n"
+        "drop-clients 1\ndeaf-after-login\n",
         s, error))
         << error;
     EXPECT_EQ(s.reply_excess_bytes, 16);
@@ -52,13 +53,15 @@ TEST(DvrsimScenario, ReadsEveryKindOfLineAndRejectsBadOnes) {
     EXPECT_EQ(s.month_mask(2009, 2), 3u);
     EXPECT_TRUE(s.join_replies);
     EXPECT_EQ(s.drop_after_ms, 250);
+    EXPECT_EQ(s.drop_clients, 1);
+    EXPECT_TRUE(s.deaf_after_login);
 
     for (const char* bad :
          {"bogus 1", "device 300", "preset 37 0 x", "preset 1 16 x", "mask",
           "recording 1 2009-13-01 08:00:00 1 0", "recording 1 2009-01-01 25:00:00 1 0",
           "days 2009 1", "days 99999999-01 1", "days -1-01 1",
           "recording 1 99999999-01-01 08:00:00 1 0", "stream-alternate * mpeg4",
-          "stream-fault camera 20000", "reply-excess 5000"}) {
+          "stream-fault camera 20000", "reply-excess 5000", "drop-clients"}) {
         Scenario t;
         EXPECT_FALSE(load_scenario_text(std::string("user a b\n") + bad, t, error)) << bad;
         EXPECT_NE(error.find("line 2"), std::string::npos) << error;

@@ -92,6 +92,11 @@ public:
         stopped_ = true;
         cv_.notify_all();
     }
+    // No message waits to be handled.
+    bool idle() const {
+        std::lock_guard lock(mutex_);
+        return queue_.empty();
+    }
     int handled() const {
         std::lock_guard lock(mutex_);
         return handled_;

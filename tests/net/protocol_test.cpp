@@ -247,7 +247,6 @@ TEST(ReplyAssembler, LengthBelowHeaderTakesTheRestAsOneMessage) {
 }  // namespace
 }  // namespace orvel::net
 
-
 namespace orvel::net {
 namespace {
 

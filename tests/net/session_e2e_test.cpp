@@ -11,98 +11,16 @@
 #include "net/connect_dialog_logic.h"
 #include "net/net_session.h"
 #include "net_fakes.h"
-#include "server.h"
+#include "session_rig.h"
 
 namespace orvel::net {
 namespace {
 
 using platform::TreeHitPart;
 using platform::TreeItem;
-
-const std::string kFullName(36, 'W');
-
-dvrsim::Scenario base_scenario() {
-    dvrsim::Scenario s;
-    s.users["admin"] = "1234";
-    s.users["administrator"] = "secret-long";
-    s.device = 1;
-    s.switch_count = 4;
-    s.camera_names = {{1, "Gate"}, {2, ""}, {3, kFullName}, {4, "Yard"}};
-    s.presets[1] = {"Home", "", "Door"};
-    s.recordings.push_back({3, 2009, 3, 7, 'C', 9, 30, 0, 1, 600});
-    s.recordings.push_back({3, 2009, 3, 7, 'C', 8, 0, 0, 0, 300});
-    return s;
-}
-
-struct Rig {
-    explicit Rig(dvrsim::Scenario scenario = base_scenario()) : server(std::move(scenario)) {
-        std::string error;
-        if (!server.start("127.0.0.1", 0, error)) ADD_FAILURE() << error;
-        session =
-            std::make_unique<NetSession>(state, NetPorts{tree, menus, box, channel, config, panes});
-    }
-    ~Rig() {
-        channel.stop();
-        session.reset();
-        server.stop();
-    }
-
-    int port() const { return server.command_port(); }
-
-    view::SiteEntry site(const char* name, const char* user = "admin",
-                         const char* password = "1234") const {
-        view::SiteEntry s;
-        copy_text(s.name, name);
-        copy_text(s.ip, "127.0.0.1");
-        copy_text(s.user, user);
-        copy_text(s.password, password);
-        s.port1 = port();
-        return s;
-    }
-    // Adds the site to the list and a site item to the tree, as start-up does.
-    TreeItem configure_site(const char* name, const char* password = "1234") {
-        state.sites[static_cast<std::size_t>(state.site_count++)] = site(name, "admin", password);
-        return tree.insert_item(platform::kNoTreeItem, site_item_text(name, "127.0.0.1"),
-                                static_cast<std::uint32_t>(port()), kImageSite);
-    }
-    std::vector<std::string> texts_under(TreeItem parent) const {
-        std::vector<std::string> out;
-        for (TreeItem c : tree.children(parent)) out.push_back(tree.item(c).text);
-        return out;
-    }
-    int log_count(const std::string& needle) const {
-        const auto lines = server.log_lines();
-        return static_cast<int>(std::count_if(
-            lines.begin(), lines.end(),
-            [&](const std::string& l) { return l.find(needle) != std::string::npos; }));
-    }
-    bool wait_log(const std::string& needle, int count = 1) {
-        return channel.pump_until([&] { return log_count(needle) >= count; });
-    }
-    // The connect button, then the UI thread's work until the dialog would close or stay.
-    ConnectDialogLogic::Outcome press_connect(ConnectDialogLogic& dialog, ConnectDialogModel& m) {
-        std::optional<ConnectDialogLogic::Outcome> result;
-        dialog.set_result_handler([&](ConnectDialogLogic::Outcome o) { result = o; });
-        const auto first = dialog.connect(m);
-        if (first == ConnectDialogLogic::Outcome::kConnecting)
-            channel.pump_until([&] { return result.has_value(); });
-        dialog.set_result_handler(nullptr);
-        if (first != ConnectDialogLogic::Outcome::kConnecting) return first;
-        return result.value_or(ConnectDialogLogic::Outcome::kConnecting);
-    }
-
-    view::AppState state;
-    test::FakeTree tree;
-    test::FakeMenus menus;
-    test::FakeMessageBox box;
-    test::FakeSiteConfig config{state};
-    test::FakePanes panes;
-    std::unique_ptr<NetSession> session;
-    test::PumpedUiChannel channel{[this](int m, std::intptr_t w, std::intptr_t l) -> std::intptr_t {
-        return m == kMsgNetReply ? session->handle_net_message(w, l) : 0;
-    }};
-    dvrsim::Server server;
-};
+using test::base_scenario;
+using test::kFullName;
+using test::Rig;
 
 TEST(SessionE2E, ConnectDialogLogsInAddsTheSiteAndReusesTheConnection) {
     Rig rig;

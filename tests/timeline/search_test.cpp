@@ -58,7 +58,7 @@ dvrsim::Scenario scenario() {
 }
 
 struct Rig {
-    Rig() : server(scenario()) {
+    explicit Rig(dvrsim::Scenario s = scenario()) : server(std::move(s)) {
         std::string error;
         if (!server.start("127.0.0.1", 0, error)) ADD_FAILURE() << error;
         session =
@@ -210,6 +210,39 @@ TEST(RemoteSearch, TheLoginTimerEndsTheWaitAndALateAnswerIsIgnored) {
         rig.search->search_for_date(bad);
         EXPECT_FALSE(rig.search->waiting_for_login()) << bad;
     }
+}
+
+TEST(RemoteSearch, ADeadConnectionIsReplacedAndTheQueriesWaitForItsLogin) {
+    dvrsim::Scenario s = scenario();
+    s.drop_after_ms = 200;
+    s.drop_clients = 1;  // the first connection dies; its replacement stays
+    Rig rig(s);
+    const TreeItem site = rig.configure_site();
+    rig.session->on_tree_double_click(site, platform::TreeHitPart::label);
+    ASSERT_TRUE(rig.channel.pump_until([&] { return rig.tree.children(site).size() == 4; }));
+    ASSERT_TRUE(
+        rig.channel.pump_until([&] { return rig.session->connection(0)->reader_ended.load(); }));
+
+    rig.search->remote_files_command();
+    // The timeline is up; its queries wait for the new connection's login.
+    ASSERT_EQ(rig.ui.timelines.size(), 1u);
+    EXPECT_TRUE(rig.search->waiting_for_login());
+    EXPECT_EQ(rig.ui.armed, std::vector<int>{8000});
+    ASSERT_TRUE(rig.channel.pump_until([&] { return rig.log_count("day-index camera=") == 4; }));
+    EXPECT_FALSE(rig.search->waiting_for_login());
+    EXPECT_EQ(rig.ui.cancelled, 1);
+    EXPECT_EQ(rig.server.clients_served(), 2);
+    // On the new connection the login came before the first query.
+    const auto lines = rig.server.log_lines();
+    const auto first = [&](const std::string& needle) {
+        return std::find_if(lines.begin(), lines.end(), [&](const std::string& l) {
+            return l.rfind("client 2:", 0) == 0 && l.find(needle) != std::string::npos;
+        });
+    };
+    ASSERT_NE(first("accepted"), lines.end());
+    EXPECT_LT(first("accepted"), first("day-index camera="));
+    EXPECT_TRUE(rig.box.shown.empty());
+    EXPECT_EQ(rig.tree.children(site).size(), 4u);  // the site keeps its cameras
 }
 
 }  // namespace

@@ -47,6 +47,8 @@ void usage() {
         "  reply-excess N       command port: N zero bytes behind every reply, outside its\n"
         "                       length field\n"
         "  login-reset N        command port: the first N logins are answered with a reset\n"
+        "  drop-clients N       only the first N command clients are dropped\n"
+        "  deaf-after-login     a command client is not read after its login\n"
         "  stream CAMERA|* mpeg4|c4321|dual [WIDTHxHEIGHT] [header WIDTHxHEIGHT] [noaudio]\n"
         "                       live stream of one camera, or (*) the default of all; size up\n"
         "                       to 1920x1088 (width in 16s, height in 8s), default 352x288; a\n"

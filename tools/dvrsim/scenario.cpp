@@ -247,6 +247,12 @@ bool apply_scenario_line(const std::string& raw, Scenario& s, std::string& error
         if (!(in >> a) || !parse_int(a, 0, 86400000, v))
             return error = "drop-after-ms needs ms", false;
         s.drop_after_ms = static_cast<int>(v);
+    } else if (word == "drop-clients") {
+        if (!(in >> a) || !parse_int(a, 0, 1000000, v))
+            return error = "drop-clients needs a count", false;
+        s.drop_clients = static_cast<int>(v);
+    } else if (word == "deaf-after-login") {
+        s.deaf_after_login = true;
     } else if (word == "stream") {
         return apply_stream_line(in, s, error);
     } else if (word == "stream-alternate") {

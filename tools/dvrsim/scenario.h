@@ -39,6 +39,8 @@ struct Scenario {
     int split_pause_ms = 20;
     bool join_replies = false;  // all replies to one request leave in one send
     int drop_after_ms = 0;      // >0: each command client is dropped this long after accept
+    int drop_clients = 0;       // >0: only the first this many command clients are dropped
+    bool deaf_after_login = false;  // a command client is no longer read after its first login
     // Zero bytes sent behind every reply, not counted in its length field.
     int reply_excess_bytes = 0;
     // The first N login requests get a connection reset (RST) instead of a reply.

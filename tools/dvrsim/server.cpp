@@ -164,19 +164,24 @@ void Server::serve_client(Client* client, int client_id) {
     const int fd = client->fd;
     log("client " + std::to_string(client_id) + " connected");
     const auto started = std::chrono::steady_clock::now();
+    const int number = ++command_clients_;
+    const bool dropped = scenario_.drop_after_ms > 0 &&
+                         (scenario_.drop_clients == 0 || number <= scenario_.drop_clients);
+    bool deaf = false;
     std::vector<std::uint8_t> pending;
     std::vector<std::uint8_t> chunk(8192);
     std::vector<std::uint8_t> out;
     bool open = true;
     while (open && !stopping_) {
-        if (scenario_.drop_after_ms > 0 && std::chrono::steady_clock::now() - started >=
-                                               std::chrono::milliseconds(scenario_.drop_after_ms)) {
+        if (dropped && std::chrono::steady_clock::now() - started >=
+                           std::chrono::milliseconds(scenario_.drop_after_ms)) {
             log("client " + std::to_string(client_id) + " dropped (fault switch)");
             break;
         }
-        pollfd p{fd, POLLIN, 0};
+        // A deaf client's requests pile up unread until the server stops.
+        pollfd p{fd, static_cast<short>(deaf ? 0 : POLLIN), 0};
         const int rc = ::poll(&p, 1, kPollStepMs);
-        if (rc <= 0) continue;
+        if (rc <= 0 || deaf) continue;
         const ssize_t n = ::recv(fd, chunk.data(), chunk.size(), 0);
         if (n <= 0) break;
         pending.insert(pending.end(), chunk.begin(), chunk.begin() + n);
@@ -196,6 +201,10 @@ void Server::serve_client(Client* client, int client_id) {
                 break;
             }
             handle_request(fd, client_id, pending.data(), length, out);
+            if (scenario_.deaf_after_login && pending[0] == 0 && !deaf) {
+                log("client " + std::to_string(client_id) + " no longer read (fault switch)");
+                deaf = true;
+            }
             pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(length));
         }
     }

@@ -77,6 +77,7 @@ private:
     std::list<std::unique_ptr<Client>> clients_;
     std::atomic<int> clients_served_{0};
     std::atomic<int> login_resets_left_{0};
+    std::atomic<int> command_clients_{0};  // command clients accepted so far
     mutable std::mutex log_mutex_;
     std::vector<std::string> log_;
     std::FILE* log_stream_ = nullptr;

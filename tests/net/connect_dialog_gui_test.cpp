@@ -1,11 +1,14 @@
-// The Qt Connect dialog mirrors the logic: boxes, port-box behaviour, close saving.
+// The Qt Connect dialog mirrors the logic: boxes, port-box behaviour, close saving, and the
+// wait for a new connection's connect.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 
+#include "../support/blackhole.h"
 #include "../support/fake_ports.h"
 #include "gui/connect_dialog.h"
 #include "net_fakes.h"
@@ -63,6 +66,28 @@ TEST(ConnectDialogGui, BoxesPortsAndClose) {
     ASSERT_EQ(rig.config.saved.size(), 1u);
     EXPECT_EQ(rig.config.saved[0], (std::pair<std::string, std::string>{"pw", "192.168.1.20"}));
     EXPECT_TRUE(rig.config.ports_written.empty());
+}
+
+TEST(ConnectDialogGui, WaitsForANewConnectionWithItsConnectButtonDisabled) {
+    test::Blackhole hole;
+    ASSERT_NE(hole.port(), 0);
+    DialogRig rig;
+    rig.session.set_connect_timeout_ms(60000);
+    ConnectDialog dialog(rig.logic, nullptr);
+    child<QComboBox>(dialog, 1105)->setEditText("127.0.0.1");
+    child<QCheckBox>(dialog, 1163)->setChecked(true);
+    child<QLineEdit>(dialog, 1048)->setText(QString::number(hole.port()));
+    auto* connect = child<QPushButton>(dialog, 1076);
+    dialog.press_connect();
+    // The connect runs on its own thread: the dialog is still open, its button disabled.
+    EXPECT_EQ(dialog.closed_by(), 0);
+    EXPECT_FALSE(connect->isEnabled());
+    EXPECT_TRUE(rig.config.saved.empty());
+    // The operator gives up: the dialog closes and saves its settings once.
+    dialog.press_close();
+    EXPECT_EQ(dialog.closed_by(), 1055);
+    EXPECT_EQ(rig.config.saved.size(), 1u);
+    EXPECT_FALSE(rig.logic.waiting());
 }
 
 }  // namespace

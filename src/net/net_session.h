@@ -193,7 +193,7 @@ private:
     // but the record).
     bool resolve(CommandConnection& conn);
     void post_event(CommandConnection& conn, int slot, ConnectionEvent event);
-    void handle_connected(int slot, const std::shared_ptr<CommandConnection>& conn);
+    void handle_connected(const std::shared_ptr<CommandConnection>& conn);
     void handle_connect_failed(int slot, const std::shared_ptr<CommandConnection>& conn);
     // Sends on a connected connection (false, nothing sent, while it connects); a send that
     // cannot complete marks the connection lost.

@@ -200,7 +200,8 @@ bool NetSession::send_login(int slot, const view::SiteEntry& site, int mode, Tre
     conn->site = site;
     const Request login = build_login(text_of(site.user), text_of(site.password));
     const std::string user = text_of(site.user);
-    if (!conn->ui_connected && !conn->dead()) {
+    // Until the connect has ended the login waits; a failed connect reports it once.
+    if (!conn->ui_connected) {
         if (conn->queued.size() >= kMaxQueuedRequests) return false;
         conn->queued.push_back({login, true});
         ORVEL_LOG_INFO("command connection to %s:%d: login for user %s waits for the connect",

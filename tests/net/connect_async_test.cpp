@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <future>
+#include <thread>
 
 #include "../support/blackhole.h"
 #include "session_rig.h"
@@ -55,6 +56,37 @@ TEST(ConnectAsync, ASiteThatDoesNotAnswerFailsOnceWithoutHoldingTheUiThread) {
     ASSERT_EQ(rig.box.shown.size(), 2u);
     EXPECT_EQ(rig.box.shown[1].text, "connect failed");
     EXPECT_TRUE(rig.config.saved.empty()) << "the dialog saves its settings when it closes";
+}
+
+TEST(ConnectAsync, LoginsSentAfterTheConnectFailedButBeforeItIsHandledReportOnce) {
+    // A port nobody listens on refuses at once.
+    int refused_port = 0;
+    {
+        orvel::test::Blackhole probe;
+        refused_port = probe.port();
+    }
+    ASSERT_NE(refused_port, 0);
+    Rig rig;
+    const int slot = rig.session->create_connection("127.0.0.1", refused_port);
+    ASSERT_GE(slot, 0);
+    const CommandConnection* conn = rig.session->connection(slot);
+    // The connection's thread has failed, but the UI thread has not yet handled it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!conn->reader_ended.load() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_TRUE(conn->reader_ended.load());
+    ASSERT_FALSE(conn->ui_connected);
+
+    view::SiteEntry site = rig.site("Refused");
+    site.port1 = refused_port;
+    EXPECT_TRUE(rig.session->send_login(slot, site, kLoginFromTree, platform::kNoTreeItem, false));
+    EXPECT_TRUE(
+        rig.session->send_login(slot, site, kLoginFromDialog, platform::kNoTreeItem, false));
+    EXPECT_TRUE(rig.box.shown.empty()) << "the failure is reported when the UI thread handles it";
+    ASSERT_TRUE(rig.channel.pump_until([&] { return rig.channel.idle(); }));
+    ASSERT_EQ(rig.box.shown.size(), 1u);
+    EXPECT_EQ(rig.box.shown[0].text, "connect failed");
+    EXPECT_EQ(rig.session->connection_count(), 0);
 }
 
 TEST(ConnectAsync, StoppingNeverWaitsForAConnectOrAReply) {

@@ -59,6 +59,10 @@ void Shell::register_operations() {
     dispatcher_.set_handler(id::kAudioButton, [this](int) { audio_menu_popup(); });
     dispatcher_.set_handler(id::kExit, [this](int) { exit_command(); });
     dispatcher_.set_handler(id::kMinimise, [this](int) { minimise_command(); });
+    dispatcher_.set_handler(id::kZoom, [this](int) { zoom_toggle(); });
+    dispatcher_.set_handler(id::kPaneZoom, [this](int) { pane_zoom(); });
+    dispatcher_.set_handler(id::kFullScreen, [this](int) { enter_full_screen(); });
+    dispatcher_.set_handler(id::kControlFullScreen, [this](int) { leave_full_screen(); });
 }
 
 void Shell::initialise() {
@@ -205,15 +209,14 @@ bool Shell::set_layout(int pane_count) {
     ports_.controls.invalidate_video({0, 0, width, height});
 
     if (!state_.display_gdi.load() && state_.renderer != nullptr && hooks_.renderer_rebuild) {
-        if (!hooks_.renderer_rebuild(pane_count)) return false;  // drawing stays disabled
+        if (!hooks_.renderer_rebuild(pane_count)) {
+            rebuild_failed();
+            return false;  // drawing stays disabled
+        }
     }
 
     ports_.sleeper.sleep_ms(100);
-    for (int p = 0; p < view::kMaxPanes; ++p) {
-        const auto i = static_cast<std::size_t>(p);
-        if (state_.live_slots[i]) state_.live_slots[i]->draw_enabled.store(1);
-        if (state_.remote_slots[i]) state_.remote_slots[i]->draw_enabled.store(1);
-    }
+    set_drawing(true);
     return true;
 }
 
@@ -299,15 +302,6 @@ void Shell::on_seek_slider(int scroll_code) {
     state_.seek_in_progress.store(0);
 }
 
-void Shell::leave_full_view() {
-    if (hooks_.stream_select_sub) hooks_.stream_select_sub(state_.selected_pane.load());
-    state_.full_view_active.store(0);
-    ports_.sleeper.sleep_ms(50);
-    if (hooks_.renderer_restore_grid) hooks_.renderer_restore_grid();
-    ports_.controls.invalidate_video(
-        {0, 0, state_.screen.full_screen_width, state_.screen.full_screen_height});
-}
-
 std::intptr_t Shell::handle_private_message(int message, std::intptr_t wparam,
                                             std::intptr_t lparam) {
     switch (message) {
@@ -322,9 +316,7 @@ std::intptr_t Shell::handle_private_message(int message, std::intptr_t wparam,
             for (int control : kPlaybackControls) ports_.controls.set_visible(control, false);
             return 1;
         case platform::kMsgDisplayModeChanged:
-            if (wparam != 0 && hooks_.switch_display_mode) {
-                hooks_.switch_display_mode(reinterpret_cast<const char*>(wparam));
-            }
+            if (wparam != 0) switch_display_mode(reinterpret_cast<const char*>(wparam));
             return 1;
         default:
             return 0;

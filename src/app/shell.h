@@ -61,15 +61,32 @@ struct ShellHooks {
     std::function<void()> renderer_restore_grid;
     std::function<bool(int pane_count)> renderer_rebuild;
     std::function<void()> renderer_create;  // at initialisation, with the DISPLAY choice
-    // Stream-select for a dual-stream live pane (sub stream when leaving the full view).
+    // Stream-select for a dual-stream live pane: the sub stream when leaving the full view
+    // (switch request 2), the main stream when entering it (switch request 1). Other panes
+    // send nothing.
     std::function<void(int pane)> stream_select_sub;
+    std::function<void(int pane)> stream_select_main;
+    // Renderer: the GPU path's pane full view of `pane` (false on failure, after showing
+    // its message).
+    std::function<bool(int pane)> renderer_full_view;
+    // Renderer: let go of the device after a failed rebuild (the panes draw nothing).
+    std::function<void()> renderer_release;
+    // Renderer: every pane drawn into the full-screen window (true) or the video window
+    // again (false); the device is made anew on that window. False on failure, after
+    // showing its message.
+    std::function<bool(bool full_screen)> renderer_retarget;
+    // The borderless full-screen window over the main window's screen: open and close.
+    std::function<void()> open_full_screen_window;
+    std::function<void()> close_full_screen_window;
     // Timeline: refresh (timer 2) and move a remote pane on to its next recording.
     std::function<void()> timeline_refresh;
     std::function<bool(std::intptr_t camera)> timeline_next_segment;
     // Remote search for a chosen date (message 32771).
     std::function<void(const char* date_text)> remote_search_date;
-    // Display-mode switch (message 32772).
-    std::function<void(const char* display_value)> switch_display_mode;
+    // Display-mode switch (message 32772): the GPU path made on the window the panes are
+    // drawn in and its pane targets built (true; false on failure, after its message), or
+    // the GPU path let go for the software path (false). Drawing is stopped meanwhile.
+    std::function<bool(bool gpu)> renderer_switch;
     // Connect and log in to the default site at start-up (tree item of the site).
     std::function<void(platform::TreeItem site_item)> connect_default_site;
     // Pane menu "stop" (32792) on a remote or local playback pane (live panes are closed
@@ -126,6 +143,23 @@ public:
     // (the file-playback controls; the pad's latching buttons are the window's). Thread: UI.
     void pane_selected(int pane);
 
+    // Pane full view (one pane over the whole picture area). Entering needs a pane that
+    // shows a slot; leaving always returns to the grid. Thread: UI thread.
+    bool enter_full_view(int pane);
+    // Zoom button 32784 / Enter: leaves the full view, or enlarges the pane under the
+    // remembered click point. Menu item 32797: the same for the pane of the menu.
+    void zoom_toggle();
+    void pane_zoom();
+    // A double click in the video (or full-screen) window at (x, y). Thread: UI thread.
+    void video_double_click(int x, int y);
+    // The full-screen window (1025, F11) and back (Escape, 32803). Thread: UI thread.
+    void enter_full_screen();
+    void leave_full_screen();
+    // Message 32772: every open pane on the GPU path ("DIRECTDRAW") or the software path
+    // (anything else) without stopping a stream. A GPU path that cannot be made leaves the
+    // software path, with DISPLAY=GDI written. Thread: UI thread.
+    void switch_display_mode(std::string_view display_value);
+
     // UiMessageHandler: messages 32770, 32771, 32772. Thread: UI thread.
     std::intptr_t handle_private_message(int message, std::intptr_t wparam,
                                          std::intptr_t lparam) override;
@@ -138,6 +172,12 @@ private:
     void register_operations();
     void pane_finished(int pane, std::intptr_t lparam);
     int layout_button(int pane_count) const;
+    // Draw-enabled flag of every open slot.
+    void set_drawing(bool enabled);
+    // A failed rebuild of the render targets: string 61 with a warning icon, the renderer
+    // released; drawing stays disabled.
+    void rebuild_failed();
+    bool pane_shows_slot(int pane) const;
 
     view::AppState& state_;
     Config& config_;

@@ -51,41 +51,91 @@ void LiveView::install(app::ShellHooks& hooks) {
     hooks.renderer_restore_grid = [this] {
         if (gpu_ && gpu_->pane_full_view()) gpu_->toggle_pane_full_view(gpu_->current_pane());
     };
-    hooks.stream_select_sub = [this](int pane) {
-        if (pane < 0 || pane >= view::kMaxPanes || !links_.stream_select) return;
-        const view::LiveSlot* slot = state_.live_slots[static_cast<std::size_t>(pane)].get();
-        if (slot != nullptr && slot->dual_stream.load() != 0)
-            links_.stream_select(pane, false, slot->stream_port, slot->stream_id);
+    hooks.renderer_full_view = [this](int pane) {
+        if (!gpu_ || gpu_->pane_full_view()) return false;
+        return gpu_->toggle_pane_full_view(pane);
     };
+    hooks.renderer_release = [this] {
+        if (gpu_) gpu_->renderer_release();
+    };
+    hooks.renderer_retarget = [this](bool full_screen) {
+        if (!gpu_) return true;
+        gpu_->set_device_window(full_screen);
+        return make_gpu_targets();
+    };
+    hooks.renderer_switch = [this](bool gpu) {
+        if (!gpu) {
+            if (gpu_) gpu_->renderer_release();
+            state_.renderer = nullptr;
+            return true;
+        }
+        if (!gpu_) return false;
+        gpu_->set_device_window(state_.full_screen_active.load() != 0);
+        if (!make_gpu_targets()) {
+            gpu_->renderer_release();
+            state_.renderer = nullptr;
+            return false;
+        }
+        // The software path's pictures would stay under the GPU path's where it has none.
+        if (software_) software_->clear_panes();
+        state_.renderer = &renderer_state_;
+        return true;
+    };
+    hooks.stream_select_sub = [this](int pane) { select_stream(pane, false); };
+    hooks.stream_select_main = [this](int pane) { select_stream(pane, true); };
+}
+
+void LiveView::select_stream(int pane, bool main_stream) {
+    if (pane < 0 || pane >= view::kMaxPanes) return;
+    view::LiveSlot* slot = state_.live_slots[static_cast<std::size_t>(pane)].get();
+    if (slot == nullptr || slot->dual_stream.load() == 0) return;
+    slot->switch_request.store(main_stream ? 1 : 2);
+    if (links_.stream_select)
+        links_.stream_select(pane, main_stream, slot->stream_port, slot->stream_id);
 }
 
 void LiveView::create_renderer() {
-    if (state_.display_gdi.load() == 0) {
-        gpu_ = std::make_unique<render::GlRenderer>(links_.video_window, *links_.messages);
-        if (gpu_->renderer_create()) {
-            renderer_state_.gpu = gpu_.get();
-            state_.renderer = &renderer_state_;
-            pipelines_->env().gpu = gpu_.get();
-            return;
-        }
-        // "create device failed" has been shown. Rather than a grid that never shows a
-        // picture, the pictures go through the software path for this run.
-        gpu_.reset();
-        state_.display_gdi.store(1);
-    }
-    state_.renderer = nullptr;
+    // Both paths exist for the whole run, so the pane pipelines' view of them never changes
+    // while they draw; the display mode chooses which one draws, and a switch only makes or
+    // lets go of the GPU path's device.
+    gpu_ = std::make_unique<render::GlRenderer>(links_.video_window, *links_.messages);
     software_ = std::make_unique<render::SoftwareRenderer>(links_.video_window);
+    pipelines_->env().gpu = gpu_.get();
     pipelines_->env().blitter = software_.get();
+    state_.renderer = nullptr;
+    if (state_.display_gdi.load() != 0) return;
+    if (gpu_->renderer_create()) {
+        renderer_state_.gpu = gpu_.get();
+        state_.renderer = &renderer_state_;
+        return;
+    }
+    // "create device failed" has been shown. Rather than a grid that never shows a
+    // picture, the pictures go through the software path for this run.
+    state_.display_gdi.store(1);
+}
+
+bool LiveView::make_gpu_targets() {
+    renderer_state_.gpu = gpu_.get();
+    if (!gpu_->renderer_create()) return false;
+    return rebuild_panes(state_.layout_pane_count);
 }
 
 bool LiveView::rebuild_panes(int pane_count) {
     if (!gpu_) return true;
     const int side = state_.grid_side;
+    const bool full_screen = state_.full_screen_active.load() != 0;
+    const int width = full_screen ? state_.screen.full_screen_width : state_.video_client_width;
+    const int height = full_screen ? state_.screen.full_screen_height : state_.video_client_height;
     const int count = std::clamp(pane_count, 0, view::kMaxRenderPanes);
     for (int p = 0; p < count; ++p)
-        rects_[static_cast<std::size_t>(p)] =
-            view::gpu_pane_rect(p, side, state_.video_client_width, state_.video_client_height);
+        rects_[static_cast<std::size_t>(p)] = view::gpu_pane_rect(p, side, width, height);
     return gpu_->renderer_build_panes(count, rects_.data());
+}
+
+void LiveView::set_full_screen_window(QWidget* window) {
+    full_screen_window_ = window;
+    if (gpu_) gpu_->set_full_screen_window(window);
+    if (software_) software_->set_full_screen_window(window);
 }
 
 void LiveView::close_all() {
@@ -159,8 +209,7 @@ void LiveView::select_pane(int pane) {
 
 void LiveView::on_video_click(int x, int y) {
     if (state_.full_view_active.load() != 0) return;
-    select_pane(view::pane_at(x, y, state_.grid_side, state_.video_client_width,
-                              state_.video_client_height));
+    select_pane(view::pane_at(state_, x, y));
     state_.last_click_x = static_cast<std::int16_t>(std::clamp(x, 0, 32767));
     state_.last_click_y = static_cast<std::int16_t>(std::clamp(y, 0, 32767));
 }
@@ -170,11 +219,12 @@ void LiveView::show_selection_frame(const QRect& frame, QRgb rgb) {
 }
 
 QRegion LiveView::pictures_region() const {
-    return software_ ? software_->covered_region() : QRegion();
+    if (state_.display_gdi.load() == 0 || !software_) return QRegion();
+    return software_->covered_region();
 }
 
 view::RenderStats* LiveView::render_stats() {
-    if (gpu_) return gpu_.get();
+    if (state_.display_gdi.load() == 0 && gpu_) return gpu_.get();
     return software_.get();
 }
 

@@ -68,8 +68,12 @@ public:
     // Thread: UI thread.
     void close_all();
 
-    // A click in the video window selects the pane under it. Thread: UI thread.
+    // A click in the video window (or the full-screen window) selects the pane under it.
+    // Thread: UI thread.
     void on_video_click(int x, int y);
+    // The full-screen window while it is open (nullptr when it closes): the software path
+    // draws into it, and the GPU path is made on it when it is re-targeted. Thread: UI thread.
+    void set_full_screen_window(QWidget* window);
     // The selection frame the video window paints (null: none), repeated over the pictures
     // of the GPU path. Thread: UI thread.
     void show_selection_frame(const QRect& frame, QRgb rgb);
@@ -110,6 +114,10 @@ private:
     void create_renderer();
     bool rebuild_panes(int pane_count);
     void recording_fault(int pane, media::RecordFault fault, const std::string& label);
+    // The GPU path made anew on the window the panes are drawn in, and its targets built.
+    bool make_gpu_targets();
+    // Switch request and stream select of a dual-stream live pane (else nothing).
+    void select_stream(int pane, bool main_stream);
 
     view::AppState& state_;
     Links links_;
@@ -128,6 +136,7 @@ private:
     std::array<bool, view::kMaxPanes> fault_shown_{};  // a fault episode was reported
     bool record_every_pane_ = false;
     std::array<platform::Rect, view::kMaxRenderPanes> rects_{};
+    QWidget* full_screen_window_ = nullptr;
     std::unique_ptr<QTimer> statistics_timer_;
 };
 

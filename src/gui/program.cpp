@@ -1,6 +1,7 @@
 #include "gui/program.h"
 
 #include <QCoreApplication>
+#include <QScreen>
 #include <algorithm>
 
 #include "app/command_ids.h"
@@ -89,22 +90,54 @@ Program::Program(view::AppState& state, app::Config& config, view::ScreenModeKin
     wire_settings_button(dispatcher_, *controls_, config_, channel_, window_.get());
     channel_.set_handler(this);
 
-    window_->video_area()->video_window()->set_click_handler(
-        [this](int x, int y, bool double_click) {
-            if (double_click) return;  // the pane full view hooks in here
-            live_->on_video_click(x, y);
-            show_pane_states();
-        });
-    window_->video_area()->video_window()->set_context_handler(
-        [this](int x, int y, QPoint) { on_pane_context(x, y); });
-    window_->video_area()->video_window()->set_selection_listener(
-        [this](const QRect& frame) { live_->show_selection_frame(frame, kSelectionFrameColour); });
+    wire_pane_window(window_->video_area()->video_window());
     window_->video_area()->video_window()->set_covered_source(
         [this] { return live_->pictures_region(); });
-    window_->video_area()->video_window()->set_view_source([this] {
+    shell_->hooks().open_full_screen_window = [this] { open_full_screen_window(); };
+    shell_->hooks().close_full_screen_window = [this] { close_full_screen_window(); };
+}
+
+void Program::wire_pane_window(VideoWindow* window) {
+    window->set_click_handler([this](int x, int y, bool double_click) {
+        if (double_click) {
+            shell_->video_double_click(x, y);  // enlarges the pane, or returns to the grid
+        } else {
+            live_->on_video_click(x, y);
+        }
+        show_pane_states();
+    });
+    window->set_context_handler(
+        [this](int x, int y, QPoint global) { on_pane_context(x, y, global); });
+    window->set_selection_listener(
+        [this](const QRect& frame) { live_->show_selection_frame(frame, kSelectionFrameColour); });
+    window->set_view_source([this] {
         return VideoGridView{state_.grid_side, state_.full_view_active.load() != 0,
                              state_.last_click_x, state_.last_click_y};
     });
+}
+
+void Program::open_full_screen_window() {
+    if (full_screen_) return;
+    full_screen_ = std::make_unique<FullScreenWindow>();
+    wire_pane_window(full_screen_.get());
+    full_screen_->set_escape_handler([this] { shell_->on_command(id::kControlFullScreen); });
+    // Over the screen the main window is on, at the full-screen size of the screen mode.
+    const QScreen* screen = window_->QWidget::screen();
+    const QPoint origin = screen != nullptr ? screen->geometry().topLeft() : QPoint(0, 0);
+    full_screen_->setGeometry(origin.x(), origin.y(), state_.screen.full_screen_width,
+                              state_.screen.full_screen_height);
+    live_->set_full_screen_window(full_screen_.get());
+    full_screen_->show();
+    full_screen_->raise();
+    full_screen_->activateWindow();
+    full_screen_->setFocus();
+}
+
+void Program::close_full_screen_window() {
+    if (!full_screen_) return;
+    live_->set_full_screen_window(nullptr);
+    full_screen_.reset();
+    window_->activateWindow();
 }
 
 Program::~Program() { stop(); }
@@ -135,11 +168,10 @@ void Program::install_site_commands() {
     });
 }
 
-void Program::on_pane_context(int x, int y) {
+void Program::on_pane_context(int x, int y, QPoint global) {
     const app::PaneMenuTarget target = app::pane_menu_target(state_, x, y);
     // Menus open at the cursor, given in main-window coordinates.
-    const QPoint at =
-        window_->mapFromGlobal(window_->video_area()->video_window()->mapToGlobal(QPoint(x, y)));
+    const QPoint at = window_->mapFromGlobal(global);
     int chosen = 0;
     switch (target.kind) {
         case app::PaneMenuKind::none:
@@ -302,6 +334,7 @@ void Program::stop() {
     if (stopped_) return;
     stopped_ = true;
     invoker_.close();  // a reader thread waiting on the UI thread returns now
+    close_full_screen_window();
     connect_logic_.reset();
     // Live panes first: their threads end, their sockets close and their decoders go before
     // the sound output and the decoder table shut down.

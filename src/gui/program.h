@@ -24,6 +24,7 @@
 #include "gui/ui_invoker.h"
 #include "media/record_writer.h"
 #include "media/wall_clock.h"
+#include "gui/video_area.h"
 #include "net/connect_dialog_logic.h"
 #include "net/net_session.h"
 #include "net/pane_hooks.h"
@@ -83,7 +84,12 @@ private:
     void timeline_refresh();
     std::string camera_item_text(int camera) const;
     // Right click in the video window: the menu of the pane under it. Thread: UI thread.
-    void on_pane_context(int x, int y);
+    void on_pane_context(int x, int y, QPoint global);
+    // Clicks, double clicks and right clicks of a window that holds the panes (the video
+    // window, or the full-screen window). Thread: UI thread.
+    void wire_pane_window(VideoWindow* window);
+    void open_full_screen_window();
+    void close_full_screen_window();
     void on_key(KeyAction action);
     // The selected pane's states on the pad's latching buttons and the per-pane controls.
     void show_pane_states();
@@ -119,6 +125,8 @@ private:
     std::unique_ptr<pane::RemotePanes> remote_panes_;
     app::ScreenMenuState screen_menu_;  // _ScreenMenu_ as the last pop-up left it
     bool stopped_ = false;
+    // Open while the panes are shown full screen; destroyed first, before the renderers.
+    std::unique_ptr<FullScreenWindow> full_screen_;
 };
 
 }  // namespace orvel::gui

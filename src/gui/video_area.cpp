@@ -1,5 +1,6 @@
 #include "gui/video_area.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -81,6 +82,20 @@ void VideoWindow::mouseDoubleClickEvent(QMouseEvent* e) {
     const QPoint at = e->position().toPoint();
     if (e->button() == Qt::LeftButton && on_click_) on_click_(at.x(), at.y(), true);
     update();
+}
+
+FullScreenWindow::FullScreenWindow() : VideoWindow(nullptr) {
+    setObjectName(QStringLiteral("FULLVIEW"));
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void FullScreenWindow::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape && on_escape_) {
+        on_escape_();
+        return;
+    }
+    VideoWindow::keyPressEvent(e);
 }
 
 VideoArea::VideoArea(QWidget* parent) : QWidget(parent) {

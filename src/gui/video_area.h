@@ -54,6 +54,21 @@ private:
     std::function<QRegion()> covered_;
 };
 
+// The borderless full-screen window (`FULLVIEW`): a top-level video window over a screen,
+// kept above the other windows, that holds every pane while it is open. Escape leaves it.
+class FullScreenWindow : public VideoWindow {
+public:
+    FullScreenWindow();
+    // Thread: UI thread.
+    void set_escape_handler(std::function<void()> fn) { on_escape_ = std::move(fn); }
+
+protected:
+    void keyPressEvent(QKeyEvent*) override;
+
+private:
+    std::function<void()> on_escape_;
+};
+
 class VideoArea : public QWidget {
 public:
     explicit VideoArea(QWidget* parent);

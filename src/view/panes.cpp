@@ -68,8 +68,12 @@ platform::Rect software_dest_rect(const GridLayout& layout, int pane, bool full_
         if (full_screen_target) return {0, 0, layout.full_screen_width, layout.full_screen_height};
         return {0, 0, layout.full_view_width, layout.full_view_height};
     }
+    // A pane of the full-screen window takes its cell of that window.
     const PaneRect r =
-        pane_rect_in_area(pane, layout.grid_side, layout.area_width, layout.area_height);
+        full_screen_target
+            ? pane_rect_in_area(pane, layout.grid_side, layout.full_screen_width,
+                                layout.full_screen_height)
+            : pane_rect_in_area(pane, layout.grid_side, layout.area_width, layout.area_height);
     return {r.left, r.top, r.left + r.width - 1, r.top + r.height - 1};
 }
 

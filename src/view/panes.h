@@ -35,8 +35,8 @@ platform::Rect gpu_pane_rect(int pane, int grid_side, int area_width, int area_h
 void publish_layout(AppState& state);
 
 // Where the software path draws a pane's picture under `layout`: the pane rectangle less one
-// pixel on the right and bottom, or, in the full view, the video area (the full-screen window
-// for a full-screen target). Thread: any.
+// pixel on the right and bottom, or, in the full view, the video area; for a full-screen
+// target both are taken on the full-screen window. Thread: any.
 platform::Rect software_dest_rect(const GridLayout& layout, int pane, bool full_view,
                                   bool full_screen_target);
 

@@ -357,9 +357,13 @@ TEST_F(ShellFixture, PaneFinishedLeavesFullViewAndHandsOnByKind) {
 
 TEST_F(ShellFixture, RemoteDateHidesThePlaybackControlsAndDisplaySwitchIsHandedOn) {
     start();
-    std::string date, display;
+    std::string date;
+    std::vector<bool> switched;
     shell->hooks().remote_search_date = [&](const char* d) { date = d; };
-    shell->hooks().switch_display_mode = [&](const char* v) { display = v; };
+    shell->hooks().renderer_switch = [&](bool gpu) {
+        switched.push_back(gpu);
+        return true;
+    };
     for (int c : {id::kSeekSlider, id::kPhoto, id::kFrameStep}) controls.visible_state[c] = true;
     const char chosen[] = "26-12-08";
     shell->handle_private_message(32771, reinterpret_cast<std::intptr_t>(chosen), 0);
@@ -370,7 +374,8 @@ TEST_F(ShellFixture, RemoteDateHidesThePlaybackControlsAndDisplaySwitchIsHandedO
     }
     const char gdi[] = "GDI";
     shell->handle_private_message(32772, reinterpret_cast<std::intptr_t>(gdi), 0);
-    EXPECT_EQ(display, "GDI");
+    EXPECT_EQ(switched, std::vector<bool>{false});
+    EXPECT_EQ(state->display_gdi.load(), 1);
     EXPECT_EQ(shell->handle_private_message(40000, 0, 0), 0);
 }
 

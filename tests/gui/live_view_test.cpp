@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <fstream>
 #include <memory>
@@ -16,8 +17,10 @@
 #include "codec/decoder_table.h"
 #include "gui/program.h"
 #include "gui/render/software_renderer.h"
+#include "gui/video_area.h"
 #include "gui_test_support.h"
 #include "platform/ini_file.h"
+#include "platform/ports/ui_channel.h"
 #include "scenario.h"
 #include "server.h"
 
@@ -148,9 +151,8 @@ TEST_F(ProgramSlowDvr, AutoPlayAsksForEveryStreamAtOnceAndTheWindowKeepsRespondi
     qint64 longest_gap_ms = 0;
     QTimer tick;
     tick.setInterval(10);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        longest_gap_ms = std::max(longest_gap_ms, since_tick.restart());
-    });
+    QObject::connect(&tick, &QTimer::timeout,
+                     [&] { longest_gap_ms = std::max(longest_gap_ms, since_tick.restart()); });
     ASSERT_TRUE(test::spin_until([&] { return state.open_pane_count == 4; }, 15000));
     since_tick.start();
     tick.start();
@@ -166,6 +168,104 @@ TEST_F(ProgramSlowDvr, AutoPlayAsksForEveryStreamAtOnceAndTheWindowKeepsRespondi
     EXPECT_GE(opened.elapsed(), 2000) << "pictures came only after the delayed headers";
     EXPECT_LT(longest_gap_ms, 150) << "the UI thread was held " << longest_gap_ms << " ms";
     EXPECT_EQ(software->pane_notice(3), "");
+}
+
+// Three cameras in four panes; camera 1 sends a dual stream (a 352 x 288 sub stream, a
+// 1280 x 720 main stream on request).
+class ProgramDual : public ProgramLive {
+protected:
+    ProgramDual() : ProgramLive(3, "stream 1 dual 352x288\n") {}
+
+    int stream_selects(const char* which) const {
+        int n = 0;
+        for (const std::string& line : server->log_lines())
+            n += line.find(std::string("stream-select ") + which) != std::string::npos ? 1 : 0;
+        return n;
+    }
+};
+
+TEST_F(ProgramDual, DoubleClickShowsTheMainPictureAndAnotherReturnsToTheSubStream) {
+    ASSERT_TRUE(test::spin_until([&] { return panes_with_pictures() == 3; }, 20000));
+    view::LiveSlot& dual = *state.live_slots[0];
+    ASSERT_EQ(dual.dual_stream.load(), 1);
+    VideoWindow* window = program->window().video_area()->video_window();
+    const platform::Rect cell = view::pane_cell(state, 0);
+    const QPoint centre((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
+
+    // The empty pane first: nothing is enlarged.
+    QTest::mouseDClick(window, Qt::LeftButton, {}, centre + QPoint(cell.width(), cell.height()));
+    EXPECT_EQ(state.full_view_active.load(), 0);
+
+    QTest::mouseDClick(window, Qt::LeftButton, {}, centre);
+    EXPECT_EQ(state.full_view_active.load(), 1);
+    EXPECT_EQ(state.selected_pane.load(), 0);
+    // The DVR is asked for the main stream and the pane shows it from its first key frame.
+    ASSERT_TRUE(test::spin_until([&] { return stream_selects("main") == 1; }, 5000));
+    ASSERT_TRUE(test::spin_until([&] { return dual.switch_request.load() == 0; }, 10000));
+    const std::uint32_t drawn = dual.pictures_drawn.load();
+    ASSERT_TRUE(test::spin_until([&] { return dual.pictures_drawn.load() > drawn + 3; }, 10000));
+    // The other panes go on receiving but draw nothing while one pane fills the area.
+    const std::uint32_t other_drawn = state.live_slots[1]->pictures_drawn.load();
+    const std::uint32_t other_frames = state.live_slots[1]->frames_queued.load();
+    ASSERT_TRUE(test::spin_until(
+        [&] { return state.live_slots[1]->frames_queued.load() > other_frames + 5; }, 10000));
+    EXPECT_LE(state.live_slots[1]->pictures_drawn.load(), other_drawn + 1);
+
+    // A double click anywhere returns: the sub stream is asked for again.
+    QTest::mouseDClick(window, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(state.full_view_active.load(), 0);
+    ASSERT_TRUE(test::spin_until([&] { return stream_selects("sub") == 1; }, 5000));
+    ASSERT_TRUE(test::spin_until([&] { return dual.switch_request.load() == 0; }, 15000));
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
+}
+
+class ProgramSixteen : public ProgramLive {
+protected:
+    ProgramSixteen() : ProgramLive(16) {}
+
+    // Every open pane has drawn `more` pictures beyond `before`.
+    bool all_drew_more(const std::vector<std::uint32_t>& before, std::uint32_t more) const {
+        for (std::size_t p = 0; p < before.size(); ++p) {
+            const auto& slot = state.live_slots[p];
+            if (!slot || slot->pictures_drawn.load() < before[p] + more) return false;
+        }
+        return true;
+    }
+    std::vector<std::uint32_t> drawn_now() const {
+        std::vector<std::uint32_t> out;
+        for (int p = 0; p < 16; ++p) {
+            const auto& slot = state.live_slots[static_cast<std::size_t>(p)];
+            out.push_back(slot ? slot->pictures_drawn.load() : 0);
+        }
+        return out;
+    }
+};
+
+TEST_F(ProgramSixteen, SixteenPanesKeepPlayingAcrossDisplaySwitchesAndFullScreen) {
+    ASSERT_TRUE(test::spin_until([&] { return panes_with_pictures() == 16; }, 30000));
+    const std::uint32_t requests = static_cast<std::uint32_t>(requests_seen());
+    // Whichever path the switch ends on (the GPU path, or the software path when this
+    // display has none), every pane goes on drawing on its own stream.
+    for (const char* mode : {"DIRECTDRAW", "GDI", "DIRECTDRAW", "GDI"}) {
+        const std::vector<std::uint32_t> before = drawn_now();
+        program->handle_private_message(platform::kMsgDisplayModeChanged,
+                                        reinterpret_cast<std::intptr_t>(mode), 0);
+        EXPECT_TRUE(test::spin_until([&] { return all_drew_more(before, 5); }, 15000)) << mode;
+        EXPECT_EQ(state.open_pane_count, 16) << mode;
+    }
+    // The full-screen window holds the panes, and they go on drawing there.
+    program->shell().on_command(app::id::kFullScreen);
+    EXPECT_EQ(state.full_screen_active.load(), 1);
+    std::vector<std::uint32_t> before = drawn_now();
+    EXPECT_TRUE(test::spin_until([&] { return all_drew_more(before, 5); }, 15000));
+    program->shell().on_command(app::id::kControlFullScreen);
+    EXPECT_EQ(state.full_screen_active.load(), 0);
+    before = drawn_now();
+    EXPECT_TRUE(test::spin_until([&] { return all_drew_more(before, 5); }, 15000));
+    // No stream was opened again; the only message is the GPU path's own failure on a
+    // display without one.
+    EXPECT_EQ(static_cast<std::uint32_t>(requests_seen()), requests);
+    for (const std::string& text : boxes) EXPECT_EQ(text, "create device failed");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "gui/render/gl_renderer.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
@@ -111,7 +112,12 @@ bool GlRenderer::renderer_create() {
     QWidget* window =
         device_full_screen_.load() ? full_screen_window_.data() : video_window_.data();
     // Probe for a usable context first: the widget's own context is made only when it shows.
-    bool ok = window != nullptr;
+    // Platforms without windows of their own may still make contexts (the offscreen one
+    // does when an X display is set) but cannot show a GL widget: a top-level window with
+    // one crashes in its flush.
+    const QString platform = QGuiApplication::platformName();
+    bool ok = window != nullptr && platform != QLatin1String("offscreen") &&
+              platform != QLatin1String("minimal");
     if (ok) {
         QOpenGLContext probe;
         probe.setFormat(QSurfaceFormat::defaultFormat());

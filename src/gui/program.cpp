@@ -136,7 +136,10 @@ void Program::open_full_screen_window() {
 void Program::close_full_screen_window() {
     if (!full_screen_) return;
     live_->set_full_screen_window(nullptr);
-    full_screen_.reset();
+    // Closed from inside its own key or mouse handler (Escape, its menu): it is hidden now
+    // and deleted once that handler has returned.
+    full_screen_->hide();
+    full_screen_.release()->deleteLater();
     window_->activateWindow();
 }
 
@@ -334,7 +337,10 @@ void Program::stop() {
     if (stopped_) return;
     stopped_ = true;
     invoker_.close();  // a reader thread waiting on the UI thread returns now
-    close_full_screen_window();
+    if (full_screen_) {
+        live_->set_full_screen_window(nullptr);
+        full_screen_.reset();
+    }
     connect_logic_.reset();
     // Live panes first: their threads end, their sockets close and their decoders go before
     // the sound output and the decoder table shut down.

@@ -125,7 +125,7 @@ private:
     std::unique_ptr<pane::RemotePanes> remote_panes_;
     app::ScreenMenuState screen_menu_;  // _ScreenMenu_ as the last pop-up left it
     bool stopped_ = false;
-    // Open while the panes are shown full screen; destroyed first, before the renderers.
+    // Open while the panes are shown full screen; closed before the renderers go.
     std::unique_ptr<FullScreenWindow> full_screen_;
 };
 

@@ -4,6 +4,7 @@
 // live slot behind.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -258,7 +259,12 @@ TEST_F(ProgramSixteen, SixteenPanesKeepPlayingAcrossDisplaySwitchesAndFullScreen
     EXPECT_EQ(state.full_screen_active.load(), 1);
     std::vector<std::uint32_t> before = drawn_now();
     EXPECT_TRUE(test::spin_until([&] { return all_drew_more(before, 5); }, 15000));
-    program->shell().on_command(app::id::kControlFullScreen);
+    // Escape in the full-screen window closes it from inside its own key handler.
+    QWidget* full_screen = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("FULLVIEW") && w->isVisible()) full_screen = w;
+    ASSERT_NE(full_screen, nullptr);
+    QTest::keyClick(full_screen, Qt::Key_Escape);
     EXPECT_EQ(state.full_screen_active.load(), 0);
     before = drawn_now();
     EXPECT_TRUE(test::spin_until([&] { return all_drew_more(before, 5); }, 15000));

@@ -123,11 +123,14 @@ void LivePane::apply_header(const uint8_t* header28) {
     }
     slot_.stream_id.store(stage_.stream_id());
     slot_.dual_stream.store(stage_.dual() ? 1 : 0);
-    if (!handoff_.software_path() && env_.gpu != nullptr) {
+    if (env_.gpu != nullptr) {
+        // The GPU path learns the picture size on either path: a display switch builds the
+        // pane's surface at this size, and the GPU path copies a picture only when its size
+        // is the announced one (a surface of another size would be read past the picture).
         if (stage_.dual()) env_.gpu->use_narrow_high_res(h.width == 320);
         env_.gpu->set_pane_picture_size(stage_.created_width(), stage_.created_height(),
                                         slot_.pane);
-        env_.gpu->create_pane_surface(slot_.pane);
+        if (!handoff_.software_path()) env_.gpu->create_pane_surface(slot_.pane);
     }
     handoff_.show_notice(slot_, "");
 }

@@ -136,6 +136,8 @@ TEST_F(PaneFixture, PipelinesDrawWhereThePublishedLayoutSays) {
               (platform::Rect{0, 0, kScreenMode1280.picture_width, kScreenMode1280.picture_height}))
         << "the full view fills the picture area";
     EXPECT_EQ(software_dest_rect(layout, 7, true, true), (platform::Rect{0, 0, 1280, 1024}));
+    // In the full-screen window the cells are the window's: 1280 / 5 = 256 by 1024 / 5 = 204.
+    EXPECT_EQ(software_dest_rect(layout, 7, false, true), (platform::Rect{513, 205, 768, 408}));
 }
 
 }  // namespace

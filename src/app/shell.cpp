@@ -325,7 +325,7 @@ std::intptr_t Shell::handle_private_message(int message, std::intptr_t wparam,
 
 void Shell::pane_finished(int pane, std::intptr_t lparam) {
     if (state_.full_view_active.load()) {
-        state_.full_view_active.store(0);
+        set_full_view(false);
         ports_.sleeper.sleep_ms(50);
         if (hooks_.renderer_restore_grid) hooks_.renderer_restore_grid();
         ports_.controls.invalidate_video(

@@ -92,6 +92,8 @@ struct ShellHooks {
     // Pane menu "stop" (32792) on a remote or local playback pane (live panes are closed
     // by the site commands).
     std::function<void(int pane)> stop_playback_pane;
+    // The pane full view began or ended (the enlarged pane's digital zoom starts over).
+    std::function<void()> full_view_changed;
 };
 // The pane menu's other commands reach their areas as dispatcher entries, with
 // `AppState::menu_pane` naming the pane: "zoom" (32797, pane_zoom), "photo" (32809,
@@ -174,6 +176,8 @@ private:
     int layout_button(int pane_count) const;
     // Draw-enabled flag of every open slot.
     void set_drawing(bool enabled);
+    // Enters or leaves the pane full view state (told to full_view_changed when it changes).
+    void set_full_view(bool on);
     // A failed rebuild of the render targets: string 61 with a warning icon, the renderer
     // released; drawing stays disabled.
     void rebuild_failed();

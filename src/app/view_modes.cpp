@@ -33,6 +33,12 @@ void Shell::rebuild_failed() {
     set_drawing(false);
 }
 
+void Shell::set_full_view(bool on) {
+    const std::uint8_t value = on ? 1 : 0;
+    if (state_.full_view_active.exchange(value) != value && hooks_.full_view_changed)
+        hooks_.full_view_changed();
+}
+
 bool Shell::pane_shows_slot(int pane) const {
     const int side = state_.grid_side;
     if (pane < 0 || pane >= side * side || pane >= view::kMaxPanes) return false;
@@ -45,7 +51,7 @@ bool Shell::enter_full_view(int pane) {
         hooks_.renderer_full_view(pane);
     if (hooks_.stream_select_main) hooks_.stream_select_main(pane);
     state_.selected_pane.store(pane);
-    state_.full_view_active.store(1);
+    set_full_view(true);
     ports_.controls.invalidate_video(
         {0, 0, state_.screen.full_screen_width, state_.screen.full_screen_height});
     return true;
@@ -55,7 +61,7 @@ void Shell::leave_full_view() {
     if (hooks_.stream_select_sub) hooks_.stream_select_sub(state_.selected_pane.load());
     if (!state_.display_gdi.load() && state_.renderer != nullptr && hooks_.renderer_restore_grid)
         hooks_.renderer_restore_grid();
-    state_.full_view_active.store(0);
+    set_full_view(false);
     ports_.sleeper.sleep_ms(kLeaveFullViewSettleMs);
     ports_.controls.invalidate_video(
         {0, 0, state_.screen.full_screen_width, state_.screen.full_screen_height});
@@ -105,7 +111,7 @@ void Shell::enter_full_screen() {
             return;
         }
     }
-    state_.full_view_active.store(0);
+    set_full_view(false);
     ports_.controls.invalidate_video(
         {0, 0, state_.screen.full_screen_width, state_.screen.full_screen_height});
     set_drawing(true);
@@ -128,7 +134,7 @@ void Shell::leave_full_screen() {
             return;
         }
     }
-    state_.full_view_active.store(0);
+    set_full_view(false);
     ports_.controls.invalidate_video({0, 0, state_.video_client_width, state_.video_client_height});
     set_drawing(true);
 }
@@ -140,7 +146,7 @@ void Shell::switch_display_mode(std::string_view display_value) {
         if (hooks_.stream_select_sub) hooks_.stream_select_sub(state_.selected_pane.load());
         if (state_.renderer != nullptr && hooks_.renderer_restore_grid)
             hooks_.renderer_restore_grid();
-        state_.full_view_active.store(0);
+        set_full_view(false);
     }
     bool gpu = display_value == cfg::kDisplayDefault;
     if (hooks_.renderer_switch) {

@@ -81,6 +81,7 @@ void LiveView::install(app::ShellHooks& hooks) {
         state_.renderer = &renderer_state_;
         return true;
     };
+    hooks.full_view_changed = [this] { reset_zoom(); };
     hooks.stream_select_sub = [this](int pane) { select_stream(pane, false); };
     hooks.stream_select_main = [this](int pane) { select_stream(pane, true); };
 }
@@ -121,6 +122,7 @@ bool LiveView::make_gpu_targets() {
 }
 
 bool LiveView::rebuild_panes(int pane_count) {
+    reset_zoom();  // a new layout starts from whole pictures
     if (!gpu_) return true;
     const int side = state_.grid_side;
     const bool full_screen = state_.full_screen_active.load() != 0;
@@ -212,6 +214,28 @@ void LiveView::on_video_click(int x, int y) {
     select_pane(view::pane_at(state_, x, y));
     state_.last_click_x = static_cast<std::int16_t>(std::clamp(x, 0, 32767));
     state_.last_click_y = static_cast<std::int16_t>(std::clamp(y, 0, 32767));
+}
+
+void LiveView::zoom_wheel(int steps, int x, int y, int width, int height) {
+    if (state_.full_view_active.load() == 0 || width <= 0 || height <= 0) return;
+    if (zoom_.wheel(steps, static_cast<double>(x) / width, static_cast<double>(y) / height))
+        apply_zoom();
+}
+
+void LiveView::zoom_drag(int dx, int dy, int width, int height) {
+    if (state_.full_view_active.load() == 0 || width <= 0 || height <= 0) return;
+    if (zoom_.drag(static_cast<double>(dx) / width, static_cast<double>(dy) / height)) apply_zoom();
+}
+
+void LiveView::reset_zoom() {
+    zoom_.reset();
+    apply_zoom();
+}
+
+void LiveView::apply_zoom() {
+    const bool on = zoom_.zoomed() && state_.full_view_active.load() != 0;
+    if (software_) software_->set_zoom(on ? state_.selected_pane.load() : -1, zoom_);
+    if (gpu_) gpu_->set_zoom(zoom_);
 }
 
 void LiveView::show_selection_frame(const QRect& frame, QRgb rgb) {

@@ -22,6 +22,7 @@
 #include "platform/ports/message_box.h"
 #include "platform/ports/tree_control.h"
 #include "view/app_state.h"
+#include "view/digital_zoom.h"
 
 namespace orvel::gui {
 
@@ -78,6 +79,17 @@ public:
     // of the GPU path. Thread: UI thread.
     void show_selection_frame(const QRect& frame, QRgb rgb);
 
+    // Digital zoom of the enlarged pane, from the window it fills (width x height): wheel
+    // notches about (x, y), and a drag by (dx, dy). Nothing happens while no pane is
+    // enlarged. Thread: UI thread.
+    void zoom_wheel(int steps, int x, int y, int width, int height);
+    void zoom_drag(int dx, int dy, int width, int height);
+    // Back to the whole picture (the full view began or ended). Thread: UI thread.
+    void reset_zoom();
+    const view::DigitalZoom& zoom() const { return zoom_; }
+    // The software path (tests look at what it drew). Thread: UI thread.
+    render::SoftwareRenderer* software_renderer() { return software_.get(); }
+
     // Takes a closed pane's picture off the screen (both paths). Thread: UI thread.
     void clear_pane_picture(int pane);
 
@@ -118,6 +130,8 @@ private:
     bool make_gpu_targets();
     // Switch request and stream select of a dual-stream live pane (else nothing).
     void select_stream(int pane, bool main_stream);
+    // Hands the zoom to both paths (the software path applies it to the enlarged pane).
+    void apply_zoom();
 
     view::AppState& state_;
     Links links_;
@@ -137,6 +151,7 @@ private:
     bool record_every_pane_ = false;
     std::array<platform::Rect, view::kMaxRenderPanes> rects_{};
     QWidget* full_screen_window_ = nullptr;
+    view::DigitalZoom zoom_;
     std::unique_ptr<QTimer> statistics_timer_;
 };
 

@@ -106,6 +106,13 @@ void Program::wire_pane_window(VideoWindow* window) {
         }
         show_pane_states();
     });
+    // The enlarged pane's digital zoom: the wheel zooms about the cursor, a drag pans.
+    window->set_wheel_handler([this, window](int x, int y, int steps) {
+        live_->zoom_wheel(steps, x, y, window->width(), window->height());
+    });
+    window->set_drag_handler([this, window](int dx, int dy) {
+        live_->zoom_drag(dx, dy, window->width(), window->height());
+    });
     window->set_context_handler(
         [this](int x, int y, QPoint global) { on_pane_context(x, y, global); });
     window->set_selection_listener(

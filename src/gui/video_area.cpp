@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 namespace orvel::gui {
 
@@ -72,6 +73,7 @@ void VideoWindow::paintEvent(QPaintEvent* event) {
 
 void VideoWindow::mousePressEvent(QMouseEvent* e) {
     const QPoint at = e->position().toPoint();
+    if (e->button() == Qt::LeftButton) drag_from_ = at;
     if (e->button() == Qt::LeftButton && on_click_) on_click_(at.x(), at.y(), false);
     if (e->button() == Qt::RightButton && on_context_)
         on_context_(at.x(), at.y(), e->globalPosition().toPoint());
@@ -82,6 +84,23 @@ void VideoWindow::mouseDoubleClickEvent(QMouseEvent* e) {
     const QPoint at = e->position().toPoint();
     if (e->button() == Qt::LeftButton && on_click_) on_click_(at.x(), at.y(), true);
     update();
+}
+
+void VideoWindow::mouseMoveEvent(QMouseEvent* e) {
+    if (!(e->buttons() & Qt::LeftButton)) return;
+    const QPoint at = e->position().toPoint();
+    const QPoint moved = at - drag_from_;
+    drag_from_ = at;
+    if (on_drag_ && !moved.isNull()) on_drag_(moved.x(), moved.y());
+}
+
+void VideoWindow::wheelEvent(QWheelEvent* e) {
+    wheel_rest_ += e->angleDelta().y();
+    const int steps = wheel_rest_ / QWheelEvent::DefaultDeltasPerStep;
+    wheel_rest_ -= steps * QWheelEvent::DefaultDeltasPerStep;
+    const QPoint at = e->position().toPoint();
+    if (steps != 0 && on_wheel_) on_wheel_(at.x(), at.y(), steps);
+    e->accept();
 }
 
 FullScreenWindow::FullScreenWindow() : VideoWindow(nullptr) {

@@ -29,6 +29,12 @@ public:
     void set_context_handler(std::function<void(int x, int y, QPoint global)> fn) {
         on_context_ = std::move(fn);
     }
+    // Mouse wheel notches at a point (positive: away from the operator) and drags with the
+    // left button (the move since the last event), for the enlarged pane's digital zoom.
+    void set_wheel_handler(std::function<void(int x, int y, int steps)> fn) {
+        on_wheel_ = std::move(fn);
+    }
+    void set_drag_handler(std::function<void(int dx, int dy)> fn) { on_drag_ = std::move(fn); }
     // Told the selection frame (window coordinates; a null rectangle: none) each time the
     // window paints, so a renderer drawing over the panes can draw it too. Thread: UI thread.
     void set_selection_listener(std::function<void(const QRect&)> fn) {
@@ -45,8 +51,14 @@ protected:
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void mouseDoubleClickEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void wheelEvent(QWheelEvent*) override;
 
 private:
+    std::function<void(int, int, int)> on_wheel_;
+    std::function<void(int, int)> on_drag_;
+    QPoint drag_from_;
+    int wheel_rest_ = 0;  // eighths of a degree short of a whole notch (fine-grained wheels)
     std::function<VideoGridView()> source_;
     std::function<void(int, int, bool)> on_click_;
     std::function<void(int, int, QPoint)> on_context_;

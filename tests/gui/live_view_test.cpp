@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
+#include <cmath>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -217,6 +219,72 @@ TEST_F(ProgramDual, DoubleClickShowsTheMainPictureAndAnotherReturnsToTheSubStrea
     EXPECT_EQ(state.full_view_active.load(), 0);
     ASSERT_TRUE(test::spin_until([&] { return stream_selects("sub") == 1; }, 5000));
     ASSERT_TRUE(test::spin_until([&] { return dual.switch_request.load() == 0; }, 15000));
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
+}
+
+// Real wheel and drag events on the enlarged pane, software path: the picture is drawn from
+// the zoomed part, the point under the cursor stays put, and leaving shows it whole again.
+TEST_F(ProgramDual, WheelZoomsTheEnlargedPaneAboutTheCursorAndDragPans) {
+    ASSERT_TRUE(test::spin_until([&] { return panes_with_pictures() == 3; }, 20000));
+    VideoWindow* window = program->window().video_area()->video_window();
+    render::SoftwareRenderer& software = *program->live().software_renderer();
+    auto wheel = [&](QPointF at, int notches) {
+        QWheelEvent event(at, window->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(window, &event);
+    };
+    // Over the grid the wheel does nothing.
+    wheel(QPointF(20, 20), 3);
+    EXPECT_FALSE(program->live().zoom().zoomed());
+
+    const platform::Rect cell = view::pane_cell(state, 0);
+    QTest::mouseDClick(window, Qt::LeftButton, {},
+                       QPoint((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2));
+    ASSERT_EQ(state.full_view_active.load(), 1);
+    // The main picture (352 x 288) drawn whole.
+    ASSERT_TRUE(test::spin_until([&] { return software.drawn_source(0).width == 352; }, 15000));
+    const view::SourceRect whole = software.drawn_source(0);
+    ASSERT_EQ(whole.height, 288);
+
+    const QPoint cursor(window->width() / 4, window->height() * 3 / 4);
+    const double fx = static_cast<double>(cursor.x()) / window->width();
+    const double fy = static_cast<double>(cursor.y()) / window->height();
+    wheel(cursor, 2);
+    const double factor = std::pow(8.0, 2.0 / 8.0);
+    ASSERT_TRUE(test::spin_until(
+        [&] { return std::abs(software.drawn_source(0).width - 352 / factor) < 1e-6; }, 5000));
+    view::SourceRect zoomed = software.drawn_source(0);
+    EXPECT_NEAR(zoomed.height, 288 / factor, 1e-6);
+    EXPECT_NEAR(zoomed.left + fx * zoomed.width, fx * 352, 1e-6);
+    EXPECT_NEAR(zoomed.top + fy * zoomed.height, fy * 288, 1e-6);
+
+    // A drag to the left by a tenth of the window shows a tenth of the view further right.
+    const QPoint from(window->width() / 2, window->height() / 2);
+    const QPoint to = from - QPoint(window->width() / 10, 0);
+    QMouseEvent press(QEvent::MouseButtonPress, from, window->mapToGlobal(from), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &press);
+    QMouseEvent move(QEvent::MouseMove, to, window->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(window, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, to, window->mapToGlobal(to), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &release);
+    const double expected_left =
+        zoomed.left + static_cast<double>(window->width() / 10) / window->width() * zoomed.width;
+    ASSERT_TRUE(test::spin_until(
+        [&] { return std::abs(software.drawn_source(0).left - expected_left) < 1e-6; }, 5000));
+    EXPECT_NEAR(software.drawn_source(0).top, zoomed.top, 1e-6);
+
+    // A double click still leaves the full view, and the zoom starts over.
+    QTest::mouseDClick(window, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(state.full_view_active.load(), 0);
+    EXPECT_FALSE(program->live().zoom().zoomed());
+    QTest::mouseDClick(window, Qt::LeftButton, {},
+                       QPoint((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2));
+    ASSERT_EQ(state.full_view_active.load(), 1);
+    ASSERT_TRUE(test::spin_until([&] { return software.drawn_source(0).width == 352; }, 15000));
+    EXPECT_EQ(software.drawn_source(0).left, 0);
     EXPECT_TRUE(boxes.empty()) << boxes.front();
 }
 

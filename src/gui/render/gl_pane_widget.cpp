@@ -172,7 +172,7 @@ bool GlPaneWidget::take_and_upload(int slot) {
     return true;
 }
 
-void GlPaneWidget::draw_picture(int slot, const QRect& target) {
+void GlPaneWidget::draw_picture(int slot, const QRect& target, const view::SourceRect& uv) {
     const PaneTexture& t = textures_[static_cast<size_t>(slot)];
     if (!t.has_picture || t.id == 0 || target.isEmpty()) return;
     const qreal dpr = devicePixelRatioF();
@@ -185,6 +185,9 @@ void GlPaneWidget::draw_picture(int slot, const QRect& target) {
     QOpenGLShaderProgram& program = t.bgrx ? *bgrx_program_ : *program_;
     program.bind();
     program.setUniformValue("u_picture", 0);
+    program.setUniformValue("u_uv_rect",
+                            QVector4D(static_cast<float>(uv.left), static_cast<float>(uv.top),
+                                      static_cast<float>(uv.width), static_cast<float>(uv.height)));
     if (!t.bgrx)
         program.setUniformValue(
             "u_size", QVector2D(static_cast<float>(t.width & ~1), static_cast<float>(t.height)));
@@ -297,6 +300,7 @@ void GlPaneWidget::paintGL() {
         int slot;
         QRect target;
         bool high_res;
+        view::SourceRect uv{0, 0, 1, 1};
     };
     std::array<Drawn, PaneStore::kSlots> drawn{};
     int drawn_count = 0;
@@ -320,7 +324,10 @@ void GlPaneWidget::paintGL() {
                     best = slot;
             }
         }
-        if (best >= 0) drawn[drawn_count++] = {best, rect(), best >= view::kMaxRenderPanes};
+        // The digital zoom only changes which part of the texture the quad shows.
+        if (best >= 0)
+            drawn[drawn_count++] = {best, rect(), best >= view::kMaxRenderPanes,
+                                    renderer_.zoom_.source_rect(1.0, 1.0)};
     } else {
         for (int pane = 0; pane < renderer_.pane_count_; ++pane) {
             const bool fresh = take_and_upload(pane);
@@ -329,7 +336,7 @@ void GlPaneWidget::paintGL() {
                 pane, to_qrect(renderer_.pane_rects_[static_cast<size_t>(pane)]), false};
         }
     }
-    for (int i = 0; i < drawn_count; ++i) draw_picture(drawn[i].slot, drawn[i].target);
+    for (int i = 0; i < drawn_count; ++i) draw_picture(drawn[i].slot, drawn[i].target, drawn[i].uv);
     program_->disableAttributeArray(kPositionAttribute);
     program_->disableAttributeArray(kUvAttribute);
     glBindBuffer(GL_ARRAY_BUFFER, 0);

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "gui/render/pane_store.h"
+#include "view/digital_zoom.h"
 
 class QOpenGLShaderProgram;
 class QPainter;
@@ -53,7 +54,8 @@ private:
 
     // Uploads the slot's newest picture; false when there is none or the texture failed.
     bool take_and_upload(int slot);
-    void draw_picture(int slot, const QRect& target);
+    // `uv`: the part of the picture drawn, as fractions of it (the whole: 0, 0, 1, 1).
+    void draw_picture(int slot, const QRect& target, const view::SourceRect& uv);
     void draw_pane_texts(QPainter& painter, int slot, const QRect& target);
     void draw_high_res_texts(QPainter& painter, int slot, const QRect& target);
     const QString& caption_of(int slot);

@@ -188,6 +188,7 @@ void GlRenderer::renderer_release() {
     }
     pane_count_ = 0;
     full_view_ = false;
+    zoom_.reset();
     max_texture_size_ = 0;
 }
 
@@ -255,6 +256,15 @@ void GlRenderer::set_selection_frame(const QRect& frame, QRgb rgb) {
     }
 }
 
+void GlRenderer::set_zoom(const view::DigitalZoom& zoom) {
+    if (zoom == zoom_) return;
+    zoom_ = zoom;
+    if (widget_ && full_view_.load()) {
+        widget_->request_full_redraw();
+        widget_->update();
+    }
+}
+
 void GlRenderer::set_pane_rec_fault(int pane, bool fault) {
     if (pane < 0 || pane >= view::kMaxRenderPanes) return;
     rec_fault_[static_cast<size_t>(pane)].store(fault);
@@ -299,6 +309,7 @@ bool GlRenderer::toggle_pane_full_view(int pane) {
     bool ok = true;
     {
         std::lock_guard lock(device_mutex_);
+        zoom_.reset();
         if (full_view_.load()) {
             full_view_ = false;
         } else if (pane >= 0 && pane < view::kMaxRenderPanes) {

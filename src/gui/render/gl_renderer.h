@@ -24,6 +24,7 @@
 
 #include "gui/render/pane_store.h"
 #include "platform/ports/message_box.h"
+#include "view/digital_zoom.h"
 #include "view/render/renderer_port.h"
 
 namespace orvel::gui::render {
@@ -53,6 +54,9 @@ public:
     // Thread: UI thread. The selected pane's frame, drawn over the pictures in the colour
     // `rgb` (a null rectangle: none), so the selection shows on panes that have pictures.
     void set_selection_frame(const QRect& frame, QRgb rgb);
+    // Thread: UI thread. The digital zoom of the pane full view (the enlarged picture is drawn
+    // from its source rectangle); entering or leaving the full view resets it.
+    void set_zoom(const view::DigitalZoom& zoom);
     // Thread: UI thread, after the pane's pipeline has stopped. Takes the pane's picture
     // off the screen (its pane was closed), so no stale picture stays behind.
     void clear_pane(int pane);
@@ -154,6 +158,7 @@ private:
     int pane_count_ = 0;
     QRect selection_frame_;
     QRgb selection_rgb_ = 0;
+    view::DigitalZoom zoom_;
 };
 
 }  // namespace orvel::gui::render

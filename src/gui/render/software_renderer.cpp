@@ -296,7 +296,15 @@ void SoftwareRenderer::paint_target(QWidget& surface, bool full_screen, const QR
             continue;
         }
         const QImage image(pixels, info.width, info.height, info.width * 4, QImage::Format_RGB32);
-        if (dest.size() == image.size()) {
+        const bool zoomed = pane == zoom_pane_ && zoom_.zoomed();
+        s.source = zoomed ? zoom_.source_rect(info.width, info.height)
+                          : view::SourceRect{0, 0, static_cast<double>(info.width),
+                                             static_cast<double>(info.height)};
+        if (zoomed) {
+            // Only the shown part is scaled: the zoom costs no more than a stretched picture.
+            painter.drawImage(QRectF(dest), image,
+                              QRectF(s.source.left, s.source.top, s.source.width, s.source.height));
+        } else if (dest.size() == image.size()) {
             // Unscaled pictures go in bands of 64 rows: Qt's raster engine hands larger blends
             // to its thread pool and waits for them, which costs more thread switches than the
             // copy itself on small pictures.
@@ -322,6 +330,21 @@ void SoftwareRenderer::paint_target(QWidget& surface, bool full_screen, const QR
                 latency_.record_ns(static_cast<int64_t>(now_ns - info.received_at));
         }
     }
+}
+
+void SoftwareRenderer::set_zoom(int pane, const view::DigitalZoom& zoom) {
+    if (pane < -1 || pane >= view::kMaxRenderPanes) pane = -1;
+    if (pane == zoom_pane_ && zoom == zoom_) return;
+    const int old_pane = zoom_pane_;
+    zoom_pane_ = pane;
+    zoom_ = zoom;
+    for (int p : {old_pane, pane})
+        if (p >= 0 && shown_[static_cast<size_t>(p)].visible) repaint_pane_area(p);
+}
+
+view::SourceRect SoftwareRenderer::drawn_source(int pane) const {
+    if (pane < 0 || pane >= view::kMaxRenderPanes) return {};
+    return shown_[static_cast<size_t>(pane)].source;
 }
 
 void SoftwareRenderer::clear_panes() {

@@ -24,6 +24,7 @@
 #include <string_view>
 
 #include "gui/render/pane_store.h"
+#include "view/digital_zoom.h"
 #include "view/render/renderer_port.h"
 
 namespace orvel::gui::render {
@@ -63,6 +64,11 @@ public:
     QRegion covered_region() const;
     // Thread: UI thread. The notice a pane shows as of the last refresh ("" when none).
     std::string pane_notice(int pane) const;
+    // Thread: UI thread. The digital zoom of the enlarged pane (pane -1: none): its picture is
+    // drawn from the zoom's source rectangle instead of whole.
+    void set_zoom(int pane, const view::DigitalZoom& zoom);
+    // Thread: UI thread. The part of its picture the pane was last drawn from (pixels).
+    view::SourceRect drawn_source(int pane) const;
     // Thread: UI thread. The overlay of the video window (tests grab it).
     QWidget* video_surface() const { return video_surface_; }
 
@@ -104,6 +110,7 @@ private:
         QString notice;  // shown instead of a picture while not empty
         platform::Rect notice_dest{};
         bool notice_full_screen = false;
+        view::SourceRect source;  // drawn from this part of the picture
     };
     struct Notice {
         std::string text;
@@ -124,6 +131,8 @@ private:
     std::array<Notice, view::kMaxRenderPanes> notices_;
     std::array<std::atomic<bool>, view::kMaxRenderPanes> has_notice_{};
     std::atomic<bool> notices_changed_{false};
+    int zoom_pane_ = -1;  // UI thread
+    view::DigitalZoom zoom_;
     QString rec_text_;
     QString rec_fault_text_;
     std::array<std::atomic<bool>, view::kMaxRenderPanes> rec_fault_{};  // any thread

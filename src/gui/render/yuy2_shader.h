@@ -10,9 +10,10 @@ namespace orvel::gui::render {
 inline constexpr const char* kYuy2VertexShader = R"(
 attribute vec2 a_position;
 attribute vec2 a_uv;
+uniform vec4 u_uv_rect;  // the part of the picture shown: left, top, width, height (0..1)
 varying vec2 v_uv;
 void main() {
-    v_uv = a_uv;
+    v_uv = u_uv_rect.xy + a_uv * u_uv_rect.zw;
     gl_Position = vec4(a_position, 0.0, 1.0);
 }
 )";

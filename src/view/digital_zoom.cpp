@@ -8,8 +8,7 @@ namespace orvel::view {
 bool DigitalZoom::wheel(int steps, double cursor_x, double cursor_y) {
     if (steps == 0 || !std::isfinite(cursor_x) || !std::isfinite(cursor_y)) return false;
     steps = std::clamp(steps, -64, 64);
-    const double next =
-        std::clamp(factor_ * std::pow(kStepFactor, steps), kMinFactor, kMaxFactor);
+    const double next = std::clamp(factor_ * std::pow(kStepFactor, steps), kMinFactor, kMaxFactor);
     // Rounding must not leave the factor a hair above 1x or below 8x after a round trip.
     const double factor = std::abs(next - kMinFactor) < 1e-9   ? kMinFactor
                           : std::abs(next - kMaxFactor) < 1e-9 ? kMaxFactor

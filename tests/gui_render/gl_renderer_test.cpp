@@ -180,6 +180,33 @@ TEST_F(GlRendererTest, FullViewShowsOnlyTheCurrentPaneOverTheWholeWindow) {
     EXPECT_EQ(qAlpha(image.pixel(600, 500)), 0);
 }
 
+TEST_F(GlRendererTest, DigitalZoomShowsOnlyPartOfTheEnlargedPicture) {
+    build(2);
+    const auto bars = test::yuy2_colour_bars(352, 288);
+    ASSERT_TRUE(renderer_->toggle_pane_full_view(1));
+    // 8x about the middle of the left edge: only the first bar (44 of 352 columns) shows.
+    view::DigitalZoom zoom;
+    ASSERT_TRUE(zoom.wheel(8, 0.0, 0.5));
+    renderer_->set_zoom(zoom);
+    renderer_->draw_pane(bars.data(), 1, "", false, 0);
+    QImage image = frame();
+    for (int x : {20, kWindowWidth / 2, kWindowWidth - 20})
+        EXPECT_TRUE(test::near_colour(image.pixel(x, 300), test::bar_colour(0), 8)) << x;
+    // Dragged as far left as it goes: the last bar fills the window.
+    zoom.drag(-50, 0);
+    renderer_->set_zoom(zoom);
+    image = frame();
+    for (int x : {20, kWindowWidth - 20})
+        EXPECT_TRUE(test::near_colour(image.pixel(x, 300), test::bar_colour(7), 8)) << x;
+    // Leaving and entering the full view starts from the whole picture again.
+    ASSERT_TRUE(renderer_->toggle_pane_full_view(1));
+    ASSERT_TRUE(renderer_->toggle_pane_full_view(1));
+    renderer_->draw_pane(bars.data(), 1, "", false, 0);
+    image = frame();
+    EXPECT_TRUE(test::near_colour(image.pixel(20, 300), test::bar_colour(0), 8));
+    EXPECT_TRUE(test::near_colour(image.pixel(kWindowWidth - 20, 300), test::bar_colour(7), 8));
+}
+
 TEST_F(GlRendererTest, MainStreamPictureFillsTheFullViewWithItsTime) {
     build(2);
     ASSERT_TRUE(renderer_->toggle_pane_full_view(2));

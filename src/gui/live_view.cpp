@@ -234,6 +234,7 @@ void LiveView::reset_zoom() {
 
 void LiveView::apply_zoom() {
     const bool on = zoom_.zoomed() && state_.full_view_active.load() != 0;
+    state_.full_view_zoomed.store(on ? 1 : 0);
     if (software_) software_->set_zoom(on ? state_.selected_pane.load() : -1, zoom_);
     if (gpu_) gpu_->set_zoom(zoom_);
 }

@@ -44,7 +44,10 @@ bool HandOff::software_fit(const uint8_t* yuy2, int width, int height, view::Cha
     const bool full_screen_target = slot.full_screen_target.load() != 0;
     const platform::Rect dest = view::software_dest_rect(
         layout, slot.pane, env_.state->full_view_active.load() != 0, full_screen_target);
-    const view::StoredSize stored = view::software_stored_size(width, height, dest);
+    // A zoomed full view draws part of the picture enlarged: it keeps the picture's own size.
+    const view::StoredSize stored = env_.state->full_view_zoomed.load() != 0
+                                        ? view::StoredSize{width, height}
+                                        : view::software_stored_size(width, height, dest);
     if (stored.width != width && width > row_scratch_pixels_) {
         // Grows once to the widest picture the pane shrinks.
         row_scratch_.reset(new (std::nothrow) uint8_t[static_cast<std::size_t>(width) * 4]);

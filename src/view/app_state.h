@@ -65,6 +65,9 @@ struct AppState {
     // Written by the UI thread, read by the pane pipelines.
     std::atomic<std::int32_t> selected_pane{0};
     std::atomic<std::uint8_t> full_view_active{0};
+    // The enlarged pane is digitally zoomed: the software path keeps its pictures at full
+    // size (not shrunk to the window) so that the zoom shows the stream's own detail.
+    std::atomic<std::uint8_t> full_view_zoomed{0};
     std::atomic<std::int32_t> remote_recording_count{0};
     std::array<PaneSource, kMaxPanes> pane_sources{};
     // Written only by the recorder of the pane that owns the entry (network thread).

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Takes the operator's views on a virtual display, in both screen modes: the demo playing,
 # a live pane's context menu (the demo camera 1 has preset names), the settings dialog, the
-# dual camera 2 enlarged by a double click (its main picture) and the full-screen window (F11).
-# Saves out/shots/{main,pane-menu,settings,full-view,full-screen}-{1024,1280}.png. Needs Xvfb, xdotool and
+# dual camera 2 enlarged by a double click (its main picture), zoomed with the wheel and panned
+# by a drag, and the full-screen window (F11). Saves
+# out/shots/{main,pane-menu,settings,full-view,full-view-zoom,full-view-pan,full-screen}-{1024,1280}.png. Needs Xvfb, xdotool and
 # ImageMagick's import (scripts/install-deps.sh) and a built tree (ORVEL_BUILD_DIR, default
 # build/). ORVEL_DISPLAY_MODE=software takes them on the software drawing path (names end in
 # -software).
@@ -86,6 +87,13 @@ for mode in 1024 1280; do
   xdotool mousemove $pane1 click --repeat 2 --delay 60 1
   sleep 4  # the main stream from its first key frame
   shoot "full-view-$mode.png"
+  # Digital zoom: four wheel notches about the cursor, then a drag to the left.
+  xdotool click --repeat 4 --delay 100 4
+  sleep 1
+  shoot "full-view-zoom-$mode.png"
+  xdotool mousedown 1 mousemove_relative -- -150 0 mouseup 1
+  sleep 1
+  shoot "full-view-pan-$mode.png"
   xdotool click --repeat 2 --delay 60 1
   sleep 1
   xdotool key F11

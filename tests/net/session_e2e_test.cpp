@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "net/connect_dialog_logic.h"
 #include "net/net_session.h"
 #include "net_fakes.h"
+#include "platform/log.h"
 #include "session_rig.h"
 
 namespace orvel::net {
@@ -430,11 +432,33 @@ TEST(SessionE2E, DroppedConnectionIsReplacedOnTheNextLogin) {
     EXPECT_EQ(rig.tree.children(site).size(), 4u);
 }
 
+// Counts the program's log lines that hold a text (any thread writes, the test reads).
+struct CountingLogSink final : platform::LogSink {
+    explicit CountingLogSink(std::string text) : needle(std::move(text)) {}
+    void write(platform::LogLevel, std::string_view line) override {
+        std::lock_guard lock(mutex);
+        if (line.find(needle) != std::string_view::npos) ++count;
+    }
+    int seen() {
+        std::lock_guard lock(mutex);
+        return count;
+    }
+    const std::string needle;
+    std::mutex mutex;
+    int count = 0;
+};
+
 TEST(SessionE2E, RepliesLongerThanTheirLengthFieldStillGiveTheTreeAndNoFalseMessage) {
+    CountingLogSink ignored("login reply without a login ignored");
+    platform::set_log_sink(&ignored);
+    struct Unset {
+        ~Unset() { platform::set_log_sink(nullptr); }
+    } unset;  // declared after the sink, before the rig: removed once the rig's threads ended
     // The DVR pads every reply with zero bytes its length field does not count: read alone,
     // such bytes look like a login reply that refuses.
-    // The login reply is the only reply (no presets), and it leaves in one send with its
-    // padding, so the padding is read by the time the tree is filled.
+    // The login reply is the only reply (no presets). The padding is read as a login reply of
+    // its own, which no login asked for: the next login is sent only once that was seen
+    // (padding read while a login is outstanding would still be taken for its answer).
     dvrsim::Scenario s = base_scenario();
     s.presets.clear();
     s.reply_excess_bytes = 16;
@@ -445,6 +469,7 @@ TEST(SessionE2E, RepliesLongerThanTheirLengthFieldStillGiveTheTreeAndNoFalseMess
         rig.session->on_tree_double_click(site, TreeHitPart::label);
         ASSERT_TRUE(rig.wait_log("accepted", login));
         ASSERT_TRUE(rig.channel.pump_until([&] { return rig.tree.children(site).size() == 4; }));
+        ASSERT_TRUE(rig.channel.pump_until([&] { return ignored.seen() >= login; }));
         rig.channel.pump_until([] { return false; }, 0);  // whatever else was posted
         EXPECT_EQ(rig.box.count(), 0) << (rig.box.count() ? rig.box.shown[0].text : "");
     }

@@ -22,6 +22,7 @@
 #include "gui/render/software_renderer.h"
 #include "gui/video_area.h"
 #include "gui_test_support.h"
+#include "program_fixture.h"
 #include "platform/ini_file.h"
 #include "platform/ports/ui_channel.h"
 #include "scenario.h"
@@ -32,15 +33,13 @@ namespace {
 
 constexpr int kCameras = 8;
 
-class ProgramLive : public ::testing::Test {
+class ProgramLive : public test::ProgramFixture {
 protected:
     // Cameras of the simulated DVR and scenario lines of its own.
     explicit ProgramLive(int cameras = kCameras, std::string extra_lines = {})
         : cameras_(cameras), extra_lines_(std::move(extra_lines)) {}
 
     void SetUp() override {
-        test::app();
-        codec::decoder_table_init();
         std::string scenario_text = "user admin 1234\ndevice 1\nswitch " +
                                     std::to_string(cameras_) +
                                     "\nstream * mpeg4 176x144 noaudio\n" + extra_lines_;
@@ -50,34 +49,14 @@ protected:
         dvrsim::Scenario scenario;
         std::string error;
         ASSERT_TRUE(dvrsim::load_scenario_text(scenario_text, scenario, error)) << error;
-        server = std::make_unique<dvrsim::Server>(std::move(scenario));
-        ASSERT_TRUE(server->start("127.0.0.1", 0, error)) << error;
-        const int port = server->command_port();
-
-        ASSERT_TRUE(dir.isValid());
-        qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+        const int port = start_server(std::move(scenario));
+        ASSERT_GT(port, 0);
         std::ostringstream ini_text;
         ini_text << "[LOCATION]\nnum=1\npos0=Sim\nip0=127.0.0.1\nuser0=admin\nps0=1234\n"
                  << "port10=" << port << "\nport20=" << port + 1 << "\nport30=" << port + 2
                  << "\n[DEFAULT]\nip=127.0.0.1\nport=" << port
                  << "\n[PLAY]\nAUTOPLAY=TRUE\nDISPLAY=GDI\n";
-        std::ofstream(dir.filePath(QStringLiteral("orvelcam.ini")).toStdString()) << ini_text.str();
-        ini = std::make_unique<platform::IniFile>(platform::IniFile::default_path());
-        config = std::make_unique<app::Config>(*ini);
-        config->preload(state);
-        program = std::make_unique<Program>(state, *config, view::ScreenModeKind::mode_1280);
-        program->messages().set_override([this](const std::string& text, const std::string&,
-                                                platform::MessageButtons, platform::MessageIcon) {
-            boxes.push_back(text);
-            return platform::MessageResult::ok;
-        });
-        program->start();
-    }
-    void TearDown() override {
-        program.reset();
-        server.reset();
-        codec::decoder_table_shutdown();
-        qunsetenv("XDG_CONFIG_HOME");
+        start_program(ini_text.str(), view::ScreenModeKind::mode_1280);
     }
 
     int panes_with_pictures() const {
@@ -96,13 +75,6 @@ protected:
 
     const int cameras_;
     const std::string extra_lines_;
-    QTemporaryDir dir;
-    view::AppState state;
-    std::unique_ptr<dvrsim::Server> server;
-    std::unique_ptr<platform::IniFile> ini;
-    std::unique_ptr<app::Config> config;
-    std::unique_ptr<Program> program;
-    std::vector<std::string> boxes;
 };
 
 TEST_F(ProgramLive, LoginAutoPlaysEveryCameraInAGrownGridAndStopLeavesNothing) {

@@ -16,6 +16,7 @@
 #include "codec/decoder_table.h"
 #include "gui/program.h"
 #include "gui_test_support.h"
+#include "program_fixture.h"
 #include "platform/ini_file.h"
 #include "scenario.h"
 #include "server.h"
@@ -25,11 +26,9 @@ namespace {
 
 namespace id = app::id;
 
-class PaneMenu : public ::testing::Test {
+class PaneMenu : public test::ProgramFixture {
 protected:
     void SetUp() override {
-        test::app();
-        codec::decoder_table_init();
         dvrsim::Scenario scenario;
         std::string error;
         ASSERT_TRUE(dvrsim::load_scenario_text(
@@ -37,39 +36,26 @@ protected:
             "camera 1 Gate\ncamera 2 Yard\npreset 1 0 Gate closed\npreset 1 2 Street\n",
             scenario, error))
             << error;
-        server = std::make_unique<dvrsim::Server>(std::move(scenario));
-        ASSERT_TRUE(server->start("127.0.0.1", 0, error)) << error;
-        const int port = server->command_port();
-        ASSERT_TRUE(dir.isValid());
-        qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+        const int port = start_server(std::move(scenario));
+        ASSERT_GT(port, 0);
         std::ostringstream ini_text;
         ini_text << "[LOCATION]\nnum=1\npos0=Sim\nip0=127.0.0.1\nuser0=admin\nps0=1234\n"
                  << "port10=" << port << "\n[DEFAULT]\nip=127.0.0.1\nport=" << port
                  << "\n[PLAY]\nAUTOPLAY=TRUE\nDISPLAY=GDI\n";
-        std::ofstream(dir.filePath(QStringLiteral("orvelcam.ini")).toStdString()) << ini_text.str();
-        ini = std::make_unique<platform::IniFile>(platform::IniFile::default_path());
-        config = std::make_unique<app::Config>(*ini);
-        config->preload(state);
-        program = std::make_unique<Program>(state, *config, view::ScreenModeKind::mode_1024);
-        program->menus().set_popup_override([this](QMenu& menu, QPoint) -> QAction* {
-            shown.clear();
-            QAction* chosen = nullptr;
-            for (QAction* a : menu.actions()) {
-                if (a->isSeparator()) continue;
-                shown.push_back(a->text().toStdString());
-                if (a->data().toInt() == choice) chosen = a;
-            }
-            ++menus_shown;
-            return chosen;
+        start_program(ini_text.str(), view::ScreenModeKind::mode_1024, [this] {
+            program->menus().set_popup_override([this](QMenu& menu, QPoint) -> QAction* {
+                shown.clear();
+                QAction* chosen = nullptr;
+                for (QAction* a : menu.actions()) {
+                    if (a->isSeparator()) continue;
+                    shown.push_back(a->text().toStdString());
+                    if (a->data().toInt() == choice) chosen = a;
+                }
+                ++menus_shown;
+                return chosen;
+            });
         });
-        program->start();
         ASSERT_TRUE(test::spin_until([&] { return state.open_pane_count == 2; }, 10000));
-    }
-    void TearDown() override {
-        program.reset();
-        server.reset();
-        codec::decoder_table_shutdown();
-        qunsetenv("XDG_CONFIG_HOME");
     }
     // A real right-button press in the middle of a pane of the 2 x 2 grid.
     void right_click(int pane) {
@@ -85,12 +71,6 @@ protected:
         }));
     }
 
-    QTemporaryDir dir;
-    view::AppState state;
-    std::unique_ptr<dvrsim::Server> server;
-    std::unique_ptr<platform::IniFile> ini;
-    std::unique_ptr<app::Config> config;
-    std::unique_ptr<Program> program;
     std::vector<std::string> shown;
     int choice = 0;
     int menus_shown = 0;

@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "../gui/gui_test_support.h"
+#include "../gui/program_fixture.h"
 #include "app/command_ids.h"
 #include "app/config.h"
 #include "codec/decoder_table.h"
@@ -168,51 +169,22 @@ TEST(TimelineWindow, DrawsBarsAndForwardsBoxesMouseAndScrolling) {
     EXPECT_FALSE(w.row_box(0)->isChecked()) << "boxes follow the visible rows";
 }
 
-class ProgramSearch : public ::testing::Test {
+class ProgramSearch : public test::ProgramFixture {
 protected:
     void SetUp() override {
-        test::app();
-        codec::decoder_table_init();  // the remote panes decode what they play
         dvrsim::Scenario scenario;
         std::string error;
         ASSERT_TRUE(dvrsim::load_scenario_file(ORVEL_DEMO_SCENARIO, scenario, error)) << error;
-        server = std::make_unique<dvrsim::Server>(std::move(scenario));
-        ASSERT_TRUE(server->start("127.0.0.1", 0, error)) << error;
-        const int port = server->command_port();
-        ASSERT_TRUE(dir.isValid());
-        qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+        const int port = start_server(std::move(scenario));
+        ASSERT_GT(port, 0);
         std::ostringstream ini_text;
         ini_text << "[LOCATION]\nnum=1\npos0=Demo DVR\nip0=127.0.0.1\nuser0=admin\nps0=1234\n"
                  << "port10=" << port << "\n[DEFAULT]\nip=127.0.0.1\nport=" << port
                  << "\n[PLAY]\nAUTOPLAY=FALSE\nDISPLAY=GDI\n[RECORD]\nDISK=C\n[DRIVES]\nC="
                  << dir.filePath(QStringLiteral("disk")).toStdString() << "\n";
         QDir(dir.path()).mkdir(QStringLiteral("disk"));
-        std::ofstream(dir.filePath(QStringLiteral("orvelcam.ini")).toStdString()) << ini_text.str();
-        ini = std::make_unique<platform::IniFile>(platform::IniFile::default_path());
-        config = std::make_unique<app::Config>(*ini);
-        config->preload(state);
-        program = std::make_unique<Program>(state, *config, view::ScreenModeKind::mode_1280);
-        program->messages().set_override([this](const std::string& text, const std::string&,
-                                                platform::MessageButtons, platform::MessageIcon) {
-            boxes.push_back(text);
-            return platform::MessageResult::ok;
-        });
-        program->start();
+        start_program(ini_text.str(), view::ScreenModeKind::mode_1280);
     }
-    void TearDown() override {
-        program.reset();
-        server.reset();
-        codec::decoder_table_shutdown();
-        qunsetenv("XDG_CONFIG_HOME");
-    }
-
-    QTemporaryDir dir;
-    view::AppState state;
-    std::unique_ptr<dvrsim::Server> server;
-    std::unique_ptr<platform::IniFile> ini;
-    std::unique_ptr<app::Config> config;
-    std::unique_ptr<Program> program;
-    std::vector<std::string> boxes;
 };
 
 TEST_F(ProgramSearch, TodaysRecordingsAreCircledSearchedAndDrawn) {

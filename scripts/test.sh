@@ -64,7 +64,7 @@ stage_asan() {
   cmake -S . -B build-asan -DORVEL_WERROR=ON -DORVEL_SANITIZE=address \
     -DORVEL_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
   cmake --build build-asan -j"$jobs"
-  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 QT_QPA_PLATFORM=offscreen \
+  ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp" UBSAN_OPTIONS=print_stacktrace=1 QT_QPA_PLATFORM=offscreen \
     run_ctest build-asan -j"$jobs" -LE "slow|gl"
 }
 

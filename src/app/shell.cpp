@@ -176,6 +176,8 @@ bool Shell::set_layout(int pane_count) {
             remote->draw_enabled.store(0);
     }
     view::publish_layout(state_);
+    // No picture is drawn with the old grid once the pictures in progress are finished.
+    state_.draw_gate.drain(kLayoutSettleMs);
 
     // Layout buttons: the old one normal, the new one selected.
     if (const ControlLayout* old_button = find_control_layout(layout_button(old_count))) {
@@ -215,7 +217,6 @@ bool Shell::set_layout(int pane_count) {
         }
     }
 
-    ports_.sleeper.sleep_ms(100);
     set_drawing(true);
     return true;
 }
@@ -326,7 +327,7 @@ std::intptr_t Shell::handle_private_message(int message, std::intptr_t wparam,
 void Shell::pane_finished(int pane, std::intptr_t lparam) {
     if (state_.full_view_active.load()) {
         set_full_view(false);
-        ports_.sleeper.sleep_ms(50);
+        state_.draw_gate.drain(kLeaveFullViewSettleMs);
         if (hooks_.renderer_restore_grid) hooks_.renderer_restore_grid();
         ports_.controls.invalidate_video(
             {0, 0, state_.video_client_width, state_.video_client_height});

@@ -171,6 +171,13 @@ public:
     bool apply_layout(int pane_count) override { return set_layout(pane_count); }
 
 private:
+    // Longest waits for the pane pipelines to finish the pictures they were drawing when a
+    // change stopped them (a picture takes milliseconds; the bounds only keep a stuck
+    // pipeline from freezing the window).
+    static constexpr int kLayoutSettleMs = 100;
+    static constexpr int kRetargetSettleMs = 80;
+    static constexpr int kLeaveFullViewSettleMs = 50;
+
     void register_operations();
     void pane_finished(int pane, std::intptr_t lparam);
     int layout_button(int pane_count) const;

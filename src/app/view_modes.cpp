@@ -1,20 +1,13 @@
 // The shell's view modes: the pane full view and the full-screen window. Each change stops
-// the drawing of every open slot, gives the display threads time to finish a frame in
-// progress, changes the geometry and render targets, and lets them draw again.
+// the drawing of every open slot, waits until the pane pipelines have finished the pictures
+// they were drawing (the draw gate), changes the geometry and render targets, and lets them
+// draw again.
 #include "app/command_ids.h"
 #include "app/shell.h"
 #include "app/strings.h"
 #include "view/panes.h"
 
 namespace orvel::app {
-
-namespace {
-
-// Time for a display thread to finish a frame begun before its draw-enabled flag fell.
-constexpr int kRetargetSettleMs = 80;
-constexpr int kLeaveFullViewSettleMs = 50;
-
-}  // namespace
 
 void Shell::set_drawing(bool enabled) {
     const std::uint8_t value = enabled ? 1 : 0;
@@ -62,7 +55,7 @@ void Shell::leave_full_view() {
     if (!state_.display_gdi.load() && state_.renderer != nullptr && hooks_.renderer_restore_grid)
         hooks_.renderer_restore_grid();
     set_full_view(false);
-    ports_.sleeper.sleep_ms(kLeaveFullViewSettleMs);
+    state_.draw_gate.drain(kLeaveFullViewSettleMs);
     ports_.controls.invalidate_video(
         {0, 0, state_.screen.full_screen_width, state_.screen.full_screen_height});
 }
@@ -96,7 +89,7 @@ void Shell::enter_full_screen() {
     if (state_.full_screen_active.load() != 0) return;
     if (hooks_.open_full_screen_window) hooks_.open_full_screen_window();
     set_drawing(false);
-    ports_.sleeper.sleep_ms(kRetargetSettleMs);
+    state_.draw_gate.drain(kRetargetSettleMs);
     // Every pane is drawn into the full-screen window; the enlarged pane (if any) goes back
     // to the grid there, and dual-stream panes back to their sub streams.
     if (state_.full_view_active.load() != 0 && hooks_.stream_select_sub)
@@ -121,7 +114,7 @@ void Shell::leave_full_screen() {
     if (state_.full_screen_active.load() == 0) return;
     if (hooks_.close_full_screen_window) hooks_.close_full_screen_window();
     set_drawing(false);
-    ports_.sleeper.sleep_ms(kRetargetSettleMs);
+    state_.draw_gate.drain(kRetargetSettleMs);
     if (state_.full_view_active.load() != 0 && hooks_.stream_select_sub)
         hooks_.stream_select_sub(state_.selected_pane.load());
     for (auto& slot : state_.live_slots)
@@ -141,7 +134,7 @@ void Shell::leave_full_screen() {
 
 void Shell::switch_display_mode(std::string_view display_value) {
     set_drawing(false);
-    ports_.sleeper.sleep_ms(kRetargetSettleMs);
+    state_.draw_gate.drain(kRetargetSettleMs);
     if (state_.full_view_active.load() != 0) {
         if (hooks_.stream_select_sub) hooks_.stream_select_sub(state_.selected_pane.load());
         if (state_.renderer != nullptr && hooks_.renderer_restore_grid)

@@ -72,6 +72,8 @@ bool HandOff::software_fit(const uint8_t* yuy2, int width, int height, view::Cha
 
 PictureOutcome HandOff::standard_picture(PictureStage& stage, view::ChannelSlot& slot, int handle,
                                          const PictureInput& in, bool may_show) {
+    // Every flag that decides where the picture goes is read inside the pass.
+    view::DrawGate::Pass pass(env_.state->draw_gate);
     const bool software = software_path();
     if (stage.stamp_layout_gpu == software) stage.rebuild_stamp(!software);
     if (handle == kNoDecoder) {
@@ -143,6 +145,7 @@ PictureOutcome HandOff::main_stream_picture(PictureStage& stage, view::ChannelSl
         (stream_width != width || stream_height != height))
         return PictureOutcome::size_mismatch;
     take_snapshot(slot, picture, width, height);
+    view::DrawGate::Pass pass(env_.state->draw_gate);
     if (!may_draw(slot)) return PictureOutcome::not_shown;
     if (software_path()) {
         if (!software_fit(picture, width, height, slot, nullptr, in.received_ns, in.rec))
@@ -156,6 +159,7 @@ PictureOutcome HandOff::main_stream_picture(PictureStage& stage, view::ChannelSl
 }
 
 void HandOff::show_notice(const view::ChannelSlot& slot, std::string_view text) const {
+    view::DrawGate::Pass pass(env_.state->draw_gate);
     if (software_path()) {
         if (env_.blitter == nullptr) return;
         const view::GridLayout layout = env_.state->layout.read();

@@ -12,6 +12,7 @@
 #include "platform/event.h"
 #include "platform/ports/tree_control.h"
 #include "view/channel_slots.h"
+#include "view/draw_gate.h"
 #include "view/layout_board.h"
 #include "view/render/renderer_port.h"
 #include "view/screen_mode.h"
@@ -68,6 +69,9 @@ struct AppState {
     // The enlarged pane is digitally zoomed: the software path keeps its pictures at full
     // size (not shrunk to the window) so that the zoom shows the stream's own detail.
     std::atomic<std::uint8_t> full_view_zoomed{0};
+    // Passed by the pane pipelines while they draw; drained by the UI thread after it changed
+    // draw_enabled, full_view_active, the layout or display_gdi, before it rebuilds targets.
+    DrawGate draw_gate;
     std::atomic<std::int32_t> remote_recording_count{0};
     std::array<PaneSource, kMaxPanes> pane_sources{};
     // Written only by the recorder of the pane that owns the entry (network thread).

@@ -2,8 +2,10 @@
 // full-screen window, the display-mode switch, and what a failed rebuild leaves behind.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../support/fake_ports.h"
@@ -103,7 +105,7 @@ TEST_F(ViewModes, DoubleClickEnlargesAPaneWithAPictureAndAnyDoubleClickReturns) 
     shell->video_double_click(10, 10);  // anywhere
     EXPECT_EQ(state->full_view_active.load(), 0);
     EXPECT_EQ(calls, (std::vector<std::string>{"sub 4 draw=1", "gpu grid draw=1"}));
-    EXPECT_EQ(sleeper.taken(), std::vector<int>{50});
+    EXPECT_TRUE(sleeper.taken().empty()) << "waits on the draw gate, not a fixed sleep";
 
     // The software path has no renderer to tell, the streams are switched the same.
     state->display_gdi.store(1);
@@ -156,6 +158,27 @@ TEST_F(ViewModes, AFailedRebuildWarnsReleasesAndLeavesDrawingOffButTheProgramGoe
     EXPECT_EQ(drawing(), "11");
 }
 
+TEST_F(ViewModes, TargetsAreRebuiltOnlyAfterThePictureBeingDrawnIsFinished) {
+    open_live(4);
+    std::atomic<bool> holding{false}, left{false};
+    std::thread pipeline([&] {
+        view::DrawGate::Pass pass(state->draw_gate);  // a picture in progress
+        holding = true;
+        while (!state->draw_gate.draining()) std::this_thread::yield();
+        left = true;
+    });
+    while (!holding) std::this_thread::yield();
+    bool finished_before_retarget = false;
+    shell->hooks().renderer_retarget = [&](bool) {
+        finished_before_retarget = left.load();
+        return true;
+    };
+    shell->on_command(id::kFullScreen);
+    pipeline.join();
+    EXPECT_TRUE(finished_before_retarget);
+    EXPECT_EQ(state->full_screen_active.load(), 1);
+}
+
 TEST_F(ViewModes, FullScreenRetargetsWithDrawingStoppedAndEscapeReturns) {
     open_live(4);
     shell->video_double_click(300, 250);
@@ -165,7 +188,7 @@ TEST_F(ViewModes, FullScreenRetargetsWithDrawingStoppedAndEscapeReturns) {
     shell->on_command(id::kFullScreen);
     EXPECT_EQ(calls, (std::vector<std::string>{"open window draw=1", "sub 4 draw=0",
                                                "retarget full screen draw=0"}));
-    EXPECT_EQ(sleeper.taken(), std::vector<int>{80});
+    EXPECT_TRUE(sleeper.taken().empty()) << "waits on the draw gate, not a fixed sleep";
     EXPECT_EQ(state->full_screen_active.load(), 1);
     EXPECT_EQ(state->full_view_active.load(), 0);
     EXPECT_EQ(state->live_slots[4]->full_screen_target.load(), 1);

@@ -124,10 +124,14 @@ void Program::wire_pane_window(VideoWindow* window) {
 }
 
 void Program::open_full_screen_window() {
-    if (full_screen_) return;
-    full_screen_ = std::make_unique<FullScreenWindow>();
-    wire_pane_window(full_screen_.get());
-    full_screen_->set_escape_handler([this] { shell_->on_command(id::kControlFullScreen); });
+    if (full_screen_ && full_screen_->isVisible()) return;
+    // Made once and kept hidden between uses: a new top-level window (and its OpenGL
+    // composition) each time would make every entry slow.
+    if (!full_screen_) {
+        full_screen_ = std::make_unique<FullScreenWindow>();
+        wire_pane_window(full_screen_.get());
+        full_screen_->set_escape_handler([this] { shell_->on_command(id::kControlFullScreen); });
+    }
     // Over the screen the main window is on, at the full-screen size of the screen mode.
     const QScreen* screen = window_->QWidget::screen();
     const QPoint origin = screen != nullptr ? screen->geometry().topLeft() : QPoint(0, 0);
@@ -141,12 +145,11 @@ void Program::open_full_screen_window() {
 }
 
 void Program::close_full_screen_window() {
-    if (!full_screen_) return;
+    if (!full_screen_ || !full_screen_->isVisible()) return;
     live_->set_full_screen_window(nullptr);
-    // Closed from inside its own key or mouse handler (Escape, its menu): it is hidden now
-    // and deleted once that handler has returned.
+    // Often closed from inside its own key or mouse handler (Escape, its menu): it is only
+    // hidden, so nothing that handler still uses goes away.
     full_screen_->hide();
-    full_screen_.release()->deleteLater();
     window_->activateWindow();
 }
 

@@ -285,6 +285,41 @@ TEST_F(GlRendererTest, ReleasingPaneSurfacesClearsTheScreenForTheSoftwarePath) {
     EXPECT_EQ(qAlpha(frame().pixel(100, 100)), 0);
 }
 
+TEST_F(GlRendererTest, EachWindowKeepsItsWidgetAndShowsNoPictureFromItsLastUse) {
+    build(2);
+    const auto bars = test::yuy2_colour_bars(352, 288);
+    renderer_->draw_pane(bars.data(), 0, "", false, 0);
+    EXPECT_EQ(qAlpha(frame().pixel(100, 100)), 255);
+    QWidget* const in_video_window = renderer_->widget();
+
+    QWidget full_screen;
+    full_screen.resize(kWindowWidth, kWindowHeight);
+    full_screen.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&full_screen));
+    renderer_->set_full_screen_window(&full_screen);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        renderer_->set_device_window(true);
+        ASSERT_TRUE(renderer_->renderer_create());
+        build(2);
+        EXPECT_EQ(renderer_->widget()->parentWidget(), &full_screen);
+        EXPECT_EQ(qAlpha(frame().pixel(100, 100)), 0) << "pane 0 has drawn nothing here yet";
+        renderer_->draw_pane(bars.data(), 0, "", false, 0);
+        EXPECT_EQ(qAlpha(frame().pixel(100, 100)), 255);
+
+        // Back in the video window: the same widget again, without its old picture.
+        renderer_->set_device_window(false);
+        ASSERT_TRUE(renderer_->renderer_create());
+        build(2);
+        EXPECT_EQ(renderer_->widget(), in_video_window);
+        EXPECT_EQ(qAlpha(frame().pixel(100, 100)), 0);
+        renderer_->draw_pane(bars.data(), 0, "", false, 0);
+        EXPECT_TRUE(test::near_colour(frame().pixel(rects_[0].left + 10, 200),
+                                      test::bar_colour(0), 8));
+    }
+    EXPECT_TRUE(boxes_.shown.empty());
+}
+
 TEST_F(GlRendererTest, ReleaseStopsDrawing) {
     build(2);
     renderer_->renderer_release();

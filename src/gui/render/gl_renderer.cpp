@@ -107,58 +107,68 @@ void GlRenderer::refresh() {
     if (widget_ && store_.take_any_fresh()) widget_->update();
 }
 
-bool GlRenderer::renderer_create() {
-    renderer_release();
-    QWidget* window =
-        device_full_screen_.load() ? full_screen_window_.data() : video_window_.data();
+bool GlRenderer::probe_device() {
     // Probe for a usable context first: the widget's own context is made only when it shows.
     // Platforms without windows of their own may still make contexts (the offscreen one
     // does when an X display is set) but cannot show a GL widget: a top-level window with
     // one crashes in its flush.
     const QString platform = QGuiApplication::platformName();
-    bool ok = window != nullptr && platform != QLatin1String("offscreen") &&
-              platform != QLatin1String("minimal");
-    if (ok) {
-        QOpenGLContext probe;
-        probe.setFormat(QSurfaceFormat::defaultFormat());
-        QOffscreenSurface surface;
-        surface.setFormat(probe.format());
-        surface.create();
-        ok = probe.create() && surface.isValid() && probe.makeCurrent(&surface);
-        if (ok) {
-            GLint max_texture = 0;
-            GLint max_viewport[2] = {0, 0};
-            QOpenGLFunctions* gl = probe.functions();
-            gl->glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture);
-            gl->glGetIntegerv(GL_MAX_VIEWPORT_DIMS, max_viewport);
-            max_texture_size_ = max_texture;
-            const auto* renderer_name = reinterpret_cast<const char*>(gl->glGetString(GL_RENDERER));
-            software_rasteriser_ = is_software_rasteriser(renderer_name);
-            bgrx_ = software_rasteriser_;
-            if (software_rasteriser_) {
-                // Every present recomposes the window on the processor: once per camera
-                // frame period is enough, and far cheaper than once per 10 ms.
-                ORVEL_LOG_WARN(
-                    "OpenGL: %s is a software rasteriser; pictures are converted "
-                    "before they are uploaded and presented at most every %d ms",
-                    renderer_name, kSoftwarePresentMs);
-                timer_.start(kSoftwarePresentMs);
-            } else {
-                ORVEL_LOG_INFO("OpenGL: %s", renderer_name != nullptr ? renderer_name : "?");
-            }
-            max_viewport_side_ = std::min(max_viewport[0], max_viewport[1]);
-            probe.doneCurrent();
-            ok = max_texture >= 640 && max_viewport[0] > 0;
-        }
-    }
-    if (!ok) {
-        max_texture_size_ = 0;
-        boxes_.show_message(view::kCreateDeviceFailed, "");
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
         return false;
+    QOpenGLContext probe;
+    probe.setFormat(QSurfaceFormat::defaultFormat());
+    QOffscreenSurface surface;
+    surface.setFormat(probe.format());
+    surface.create();
+    if (!probe.create() || !surface.isValid() || !probe.makeCurrent(&surface)) return false;
+    GLint max_texture = 0;
+    GLint max_viewport[2] = {0, 0};
+    QOpenGLFunctions* gl = probe.functions();
+    gl->glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture);
+    gl->glGetIntegerv(GL_MAX_VIEWPORT_DIMS, max_viewport);
+    max_texture_size_ = max_texture;
+    const auto* renderer_name = reinterpret_cast<const char*>(gl->glGetString(GL_RENDERER));
+    software_rasteriser_ = is_software_rasteriser(renderer_name);
+    bgrx_ = software_rasteriser_;
+    if (software_rasteriser_) {
+        // Every present recomposes the window on the processor: once per camera frame
+        // period is enough, and far cheaper than once per 10 ms.
+        ORVEL_LOG_WARN(
+            "OpenGL: %s is a software rasteriser; pictures are converted before they are "
+            "uploaded and presented at most every %d ms",
+            renderer_name, kSoftwarePresentMs);
+        timer_.start(kSoftwarePresentMs);
+    } else {
+        ORVEL_LOG_INFO("OpenGL: %s", renderer_name != nullptr ? renderer_name : "?");
+    }
+    max_viewport_side_ = std::min(max_viewport[0], max_viewport[1]);
+    probe.doneCurrent();
+    return max_texture >= 640 && max_viewport[0] > 0;
+}
+
+bool GlRenderer::renderer_create() {
+    park_device();
+    const int device = device_full_screen_.load() ? 1 : 0;
+    QWidget* window = device == 1 ? full_screen_window_.data() : video_window_.data();
+    // A widget kept from the last time this window was the device is shown again: its
+    // context, shaders and textures are made already (making them costs a new top-level
+    // window's composition on top, hundreds of milliseconds on a software rasteriser).
+    QPointer<GlPaneWidget>& kept = kept_[static_cast<size_t>(device)];
+    const bool reuse = kept && window != nullptr && kept->parentWidget() == window &&
+                       !kept->init_failed() && max_texture_size_.load() > 0;
+    if (!reuse) {
+        delete kept.data();
+        if (window == nullptr || !probe_device()) {
+            max_texture_size_ = 0;
+            boxes_.show_message(view::kCreateDeviceFailed, "");
+            return false;
+        }
     }
     {
         std::lock_guard lock(device_mutex_);
-        widget_ = new GlPaneWidget(*this, window);
+        widget_ = reuse ? kept.data() : new GlPaneWidget(*this, window);
+        kept = widget_;
+        widget_->forget_pictures();
         full_view_ = false;
         current_pane_ = 0;
         pane_count_ = 0;
@@ -176,10 +186,10 @@ bool GlRenderer::renderer_create() {
     return true;
 }
 
-void GlRenderer::renderer_release() {
+void GlRenderer::park_device() {
     ready_ = false;
     std::lock_guard lock(device_mutex_);
-    delete widget_.data();
+    if (widget_) widget_->hide();
     widget_ = nullptr;
     for (int slot = 0; slot < PaneStore::kSlots; ++slot) store_.release(slot);
     for (int pane = 0; pane < view::kMaxRenderPanes; ++pane) {
@@ -189,6 +199,15 @@ void GlRenderer::renderer_release() {
     pane_count_ = 0;
     full_view_ = false;
     zoom_.reset();
+}
+
+void GlRenderer::renderer_release() {
+    park_device();
+    std::lock_guard lock(device_mutex_);
+    for (QPointer<GlPaneWidget>& kept : kept_) {
+        delete kept.data();
+        kept = nullptr;
+    }
     max_texture_size_ = 0;
 }
 

@@ -111,6 +111,12 @@ private:
     // shown by the next refresh, so the caller never waits for the operator.
     void report_failure(std::string_view text);
     bool on_ui_thread() const;
+    // Thread: UI thread. Makes a probe context and reads the device's limits and kind.
+    // False when no usable OpenGL context can be made here.
+    bool probe_device();
+    // Thread: UI thread. Lets go of the pane buffers and hides the current widget, keeping
+    // it (and its context) for the next time its window is the device.
+    void park_device();
     // Thread: any. Checks the pane's picture size against the limits and gives its slot
     // buffers of that size. False (nothing shown) on failure.
     bool prepare_pane_surface(int pane);
@@ -121,7 +127,9 @@ private:
     platform::MessageBoxPort& boxes_;
     QPointer<QWidget> video_window_;
     QPointer<QWidget> full_screen_window_;
-    QPointer<GlPaneWidget> widget_;
+    QPointer<GlPaneWidget> widget_;  // the one drawing now (UI thread)
+    // Widgets kept per device window (0: video window, 1: full-screen window), UI thread.
+    std::array<QPointer<GlPaneWidget>, 2> kept_;
     QTimer timer_;
     PaneStore store_;
     LatencyRecorder latency_;

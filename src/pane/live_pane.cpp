@@ -170,43 +170,33 @@ void LivePane::dual_frame(const uint8_t* frame, const net::RingEntryInfo& info) 
     in.packed_time = record.packed_datetime;
     in.received_ns = info.received_ns;
     in.rec = slot_.recording;
+    if (record.frame_class == kClassAudio) {
+        audio_blocks(in.payload, in.payload_bytes);
+        return;
+    }
+    if (record.frame_class != kClassSub && record.frame_class != kClassMain) return;
+    int request = slot_.switch_request.load();
+    const int asked = request;
+    const DualAction action = dual_switch_step(
+        switch_, record.frame_class == kClassMain ? DualFrameClass::main : DualFrameClass::sub,
+        key_frame, request);
+    if (request != asked) slot_.switch_request.store(request);
+    const int sub = stage_.decoder(PictureStage::kDualSub);
     PictureOutcome outcome = PictureOutcome::no_picture;
-    switch (record.frame_class) {
-        case kClassSub: {
-            const int sub = stage_.decoder(PictureStage::kDualSub);
-            if (showing_sub_) {
-                outcome = handoff_.standard_picture(stage_, slot_, sub, in);
-            } else if (slot_.switch_request.load() == 2 && key_frame) {
-                // The sub picture returns from the third key frame after the request; the two
-                // before it are decoded (not shown) so the decoder has its references.
-                if (switch_counter_ == 2) {
-                    slot_.switch_request.store(0);
-                    switch_counter_ = 0;
-                    showing_sub_ = true;
-                    showing_main_ = false;
-                } else {
-                    outcome = handoff_.standard_picture(stage_, slot_, sub, in, false);
-                    ++switch_counter_;
-                }
-            }
+    switch (action) {
+        case DualAction::drop:
+            return;
+        case DualAction::decode_hidden:
+            outcome = handoff_.standard_picture(stage_, slot_, sub, in, false);
             break;
-        }
-        case kClassMain:
-            if (!showing_main_) {
-                if (!(slot_.switch_request.load() == 1 && key_frame)) return;  // dropped
-                slot_.switch_request.store(0);
-                showing_main_ = true;
-                showing_sub_ = false;
-            }
+        case DualAction::show_sub:
+            outcome = handoff_.standard_picture(stage_, slot_, sub, in);
+            break;
+        case DualAction::show_main:
             // The stamp keeps describing the sub picture's digits: the main picture carries
             // the time as text, so the sub picture's stamp is right when it returns.
             outcome = handoff_.main_stream_picture(stage_, slot_, in);
             break;
-        case kClassAudio:
-            audio_blocks(in.payload, in.payload_bytes);
-            return;
-        default:
-            return;
     }
     if (outcome == PictureOutcome::size_mismatch) refuse_stream();
 }

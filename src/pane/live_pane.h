@@ -18,6 +18,7 @@
 
 #include "net/stream/frame_ring.h"
 #include "net/stream/stream_hub.h"
+#include "pane/dual_switch.h"
 #include "pane/handoff.h"
 #include "pane/pacing.h"
 #include "pane/picture_stage.h"
@@ -82,9 +83,7 @@ private:
     bool refused_ = false;      // pictures do not match the header: nothing more is shown
     bool release_due_ = false;  // release_ is the head frame's
     Clock::time_point release_{};
-    bool showing_sub_ = true;  // dual streams: which stream is on screen
-    bool showing_main_ = false;
-    int switch_counter_ = 0;
+    DualSwitchState switch_;  // dual streams: which stream is on screen
     bool audio_seen_ = false;
 };
 

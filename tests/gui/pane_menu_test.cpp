@@ -77,8 +77,12 @@ protected:
 };
 
 TEST_F(PaneMenu, LivePaneMenuListsThePresetNamesAndSendsTheirCommands) {
-    // The preset names come with the login; wait until the first camera's are stored.
-    ASSERT_TRUE(test::spin_until([&] { return program->net().preset_names(0).has_value(); }));
+    // The preset names follow the login reply in a message of their own: the site record
+    // exists (with empty names) before they are read, so wait for the first camera's names.
+    ASSERT_TRUE(test::spin_until([&] {
+        const auto names = program->net().preset_names(0);
+        return names.has_value() && (*names)[0] != 0;
+    }));
     choice = id::kPresetBase + 2;
     right_click(0);
     EXPECT_EQ(shown, (std::vector<std::string>{"stop", "zoom", "photo", "Gate closed", "Street",

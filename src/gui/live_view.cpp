@@ -200,7 +200,8 @@ int LiveView::open_pane_count() { return state_.open_pane_count; }
 void LiveView::select_pane(int pane) {
     const int side = std::max(state_.grid_side, 1);
     if (pane < 0 || pane >= side * side) return;
-    const platform::Rect cell = view::pane_cell(state_, pane);
+    // The point marks the pane in the window that holds the panes now.
+    const platform::Rect cell = view::picking_cell(state_, pane);
     state_.selected_pane.store(pane);
     state_.last_click_x = static_cast<std::int16_t>((cell.left + cell.right) / 2);
     state_.last_click_y = static_cast<std::int16_t>((cell.top + cell.bottom) / 2);

@@ -9,6 +9,7 @@
 #include "app/pane_menu.h"
 #include "gui/connect_dialog.h"
 #include "gui/settings_dialog.h"
+#include "view/panes.h"
 
 namespace orvel::gui {
 
@@ -93,8 +94,15 @@ Program::Program(view::AppState& state, app::Config& config, view::ScreenModeKin
     wire_pane_window(window_->video_area()->video_window());
     window_->video_area()->video_window()->set_covered_source(
         [this] { return live_->pictures_region(); });
-    shell_->hooks().open_full_screen_window = [this] { open_full_screen_window(); };
-    shell_->hooks().close_full_screen_window = [this] { close_full_screen_window(); };
+    // The remembered click point (selection frame, zoom button) goes with the panes.
+    shell_->hooks().open_full_screen_window = [this] {
+        view::carry_click_point(state_, true);
+        open_full_screen_window();
+    };
+    shell_->hooks().close_full_screen_window = [this] {
+        view::carry_click_point(state_, false);
+        close_full_screen_window();
+    };
 }
 
 void Program::wire_pane_window(VideoWindow* window) {

@@ -1,6 +1,7 @@
 #include "view/panes.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "view/strings.h"
 
@@ -39,6 +40,26 @@ int pane_at(const AppState& state, int x, int y) {
 
 platform::Rect pane_cell(const AppState& state, int pane) {
     return grid_cell(pane, state.grid_side, state.video_client_width, state.video_client_height);
+}
+
+platform::Rect picking_cell(const AppState& state, int pane) {
+    if (state.full_screen_active.load() == 0) return pane_cell(state, pane);
+    return grid_cell(pane, state.grid_side, state.screen.full_screen_width,
+                     state.screen.full_screen_height);
+}
+
+void carry_click_point(AppState& state, bool to_full_screen) {
+    int from_width = state.video_client_width, from_height = state.video_client_height;
+    int to_width = state.screen.full_screen_width, to_height = state.screen.full_screen_height;
+    if (!to_full_screen) {
+        std::swap(from_width, to_width);
+        std::swap(from_height, to_height);
+    }
+    const int pane =
+        pane_at(state.last_click_x, state.last_click_y, state.grid_side, from_width, from_height);
+    const platform::Rect cell = grid_cell(pane, state.grid_side, to_width, to_height);
+    state.last_click_x = static_cast<std::int16_t>((cell.left + cell.right) / 2);
+    state.last_click_y = static_cast<std::int16_t>((cell.top + cell.bottom) / 2);
 }
 
 PaneRect pane_rect_in_area(int pane, int grid_side, int area_width, int area_height) {

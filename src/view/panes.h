@@ -24,6 +24,16 @@ platform::Rect pane_cell(const AppState& state, int pane);
 // it is open. Points outside count as its nearest edge. UI thread.
 int pane_at(const AppState& state, int x, int y);
 
+// Grid cell of a pane in the picking area (the video window, or the full-screen window while
+// it is open). UI thread.
+platform::Rect picking_cell(const AppState& state, int pane);
+
+// Moves the remembered click point into the window that is about to hold the panes: to the
+// centre of the cell, in that window's grid, of the pane the point marks now (the two windows
+// differ in size, so the same point would mark another pane there). Called before the
+// full-screen window opens (`to_full_screen`) or closes. UI thread.
+void carry_click_point(AppState& state, bool to_full_screen);
+
 // Software-path pane rectangle: the cell's size, moved one pixel right and down.
 PaneRect pane_rect_in_area(int pane, int grid_side, int area_width, int area_height);
 

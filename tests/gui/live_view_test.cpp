@@ -114,6 +114,44 @@ TEST_F(ProgramLive, LoginAutoPlaysEveryCameraInAGrownGridAndStopLeavesNothing) {
     EXPECT_TRUE(boxes.empty()) << boxes.front();
 }
 
+// The full-screen window is larger than the video window: the remembered click point (the
+// selection frame, the zoom button) keeps marking the pane it marked, in both directions.
+TEST_F(ProgramLive, TheClickedPaneStaysMarkedAcrossTheFullScreenWindow) {
+    ASSERT_TRUE(test::spin_until([&] { return state.open_pane_count == kCameras; }, 15000));
+    ASSERT_EQ(state.grid_side, 3);
+    auto centre = [](const platform::Rect& r) {
+        return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    };
+    auto marked = [&] { return view::pane_at(state, state.last_click_x, state.last_click_y); };
+    // Clicks near a cell's corner: scaled to the other window's size they leave the cell.
+    VideoWindow* video = program->window().video_area()->video_window();
+    const platform::Rect fourth = view::pane_cell(state, 4);
+    QTest::mouseClick(video, Qt::LeftButton, {}, QPoint(fourth.left + 5, fourth.top + 5));
+    ASSERT_EQ(state.selected_pane.load(), 4);
+
+    program->shell().on_command(app::id::kFullScreen);
+    ASSERT_EQ(state.full_screen_active.load(), 1);
+    EXPECT_EQ(marked(), 4);
+    QWidget* full_screen = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("FULLVIEW") && w->isVisible()) full_screen = w;
+    ASSERT_NE(full_screen, nullptr);
+    const platform::Rect fifth = view::grid_cell(5, 3, full_screen->width(), full_screen->height());
+    QTest::mouseClick(full_screen, Qt::LeftButton, {}, QPoint(fifth.left + 5, fifth.bottom - 5));
+    EXPECT_EQ(state.selected_pane.load(), 5);
+    QTest::keyClick(full_screen, Qt::Key_Escape);
+    ASSERT_EQ(state.full_screen_active.load(), 0);
+    EXPECT_EQ(marked(), 5);
+    // The frame of the video window sits on that pane, and the zoom button enlarges it.
+    const QRect frame = VideoWindow::selection_frame(
+        {state.grid_side, false, state.last_click_x, state.last_click_y}, video->width(),
+        video->height());
+    EXPECT_TRUE(frame.contains(centre(view::pane_cell(state, 5)))) << frame.x() << "," << frame.y();
+    program->shell().on_command(app::id::kZoom);
+    EXPECT_EQ(state.full_view_active.load(), 1);
+    EXPECT_EQ(state.selected_pane.load(), 5);
+}
+
 // A DVR that takes 3 s to answer each stream request: opening its cameras never waits for it.
 class ProgramSlowDvr : public ProgramLive {
 protected:

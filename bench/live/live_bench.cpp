@@ -160,7 +160,7 @@ public:
         return b.data();
     }
     void commit_blit(int, orvel::view::StoredSize, const orvel::platform::Rect&, bool,
-                     const orvel::platform::Rect&, uint64_t at) override {
+                     const orvel::platform::Rect&, uint64_t at, uint32_t) override {
         if (measuring.load() && at != 0) latency.add_ns(now_ns() - at);
     }
     uint8_t* begin_pane_picture(int pane, int width, int height) override {

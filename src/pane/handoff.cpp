@@ -44,10 +44,11 @@ bool HandOff::software_fit(const uint8_t* yuy2, int width, int height, view::Cha
     const bool full_screen_target = slot.full_screen_target.load() != 0;
     const platform::Rect dest = view::software_dest_rect(
         layout, slot.pane, env_.state->full_view_active.load() != 0, full_screen_target);
-    // A zoomed full view draws part of the picture enlarged: it keeps the picture's own size.
-    const view::StoredSize stored = env_.state->full_view_zoomed.load() != 0
-                                        ? view::StoredSize{width, height}
-                                        : view::software_stored_size(width, height, dest);
+    // A zoomed full view draws part of the picture enlarged: it keeps the picture's own size,
+    // and its time is drawn over it by the renderer rather than burnt into it.
+    const bool zoomed = env_.state->full_view_zoomed.load() != 0;
+    const view::StoredSize stored =
+        zoomed ? view::StoredSize{width, height} : view::software_stored_size(width, height, dest);
     if (stored.width != width && width > row_scratch_pixels_) {
         // Grows once to the widest picture the pane shrinks.
         row_scratch_.reset(new (std::nothrow) uint8_t[static_cast<std::size_t>(width) * 4]);
@@ -56,8 +57,10 @@ bool HandOff::software_fit(const uint8_t* yuy2, int width, int height, view::Cha
     }
     uint8_t* out = env_.blitter->begin_blit(slot.pane, stored);
     if (out == nullptr) return false;
-    yuy2_to_bgrx_fit(yuy2, width, height, out, stored.width, stored.height, stamp,
-                     row_scratch_.get());
+    yuy2_to_bgrx_fit(yuy2, width, height, out, stored.width, stored.height,
+                     zoomed ? nullptr : stamp, row_scratch_.get());
+    const uint32_t overlay_time =
+        zoomed && stamp != nullptr && stamp->enabled ? stamp->last_drawn : 0;
     // "REC" sits at the top right: of the pane, or of the whole picture in the full view.
     platform::Rect rec_box{};
     if (rec) {
@@ -66,7 +69,8 @@ bool HandOff::software_fit(const uint8_t* yuy2, int width, int height, view::Cha
                 ? platform::Rect{dest.right - 60, 5, dest.right - 10, 25}
                 : platform::Rect{dest.right + 1 - 60, dest.top, dest.right + 1 - 10, dest.top + 25};
     }
-    env_.blitter->commit_blit(slot.pane, stored, dest, full_screen_target, rec_box, received_ns);
+    env_.blitter->commit_blit(slot.pane, stored, dest, full_screen_target, rec_box, received_ns,
+                              overlay_time);
     return true;
 }
 

@@ -13,6 +13,8 @@
 #include "pane/pipelines.h"
 #include "stream_fixture.h"
 #include "view/app_state.h"
+#include "view/panes.h"
+#include "view/render/stamp.h"
 
 namespace orvel::test {
 namespace {
@@ -188,6 +190,38 @@ TEST_F(LivePaneTest, FullHdPlaysWhole) {
     EXPECT_EQ(renderer_.last_width.load(), 1920);
     EXPECT_EQ(renderer_.last_height.load(), 1080);
     EXPECT_GT(renderer_.last_luma_range.load(), 60);
+}
+
+// Software path, enlarged pane: the stamp is burnt into the picture until the picture is
+// zoomed; the zoomed picture comes clean, with the frame's time for the renderer to draw over
+// it (a crop would cut the burnt-in stamp off or enlarge it).
+TEST_F(LivePaneTest, ZoomedEnlargedPaneHandsItsTimeOverInsteadOfBurningItIn) {
+    LoopbackStreamServer server(config_of(dvrsim::StreamKind::mpeg4));
+    state_.display_gdi = 1;
+    state_.full_view_active = 1;
+    state_.selected_pane = 0;
+    view::publish_layout(state_);
+    auto slot = slot_for(server.port(), 1);
+    pane::LivePane live(pipelines_.env(), *slot);
+    ASSERT_TRUE(live.start({}, nullptr));
+    ASSERT_TRUE(eventually([&] { return renderer_.blits.load() >= 3; }));
+    EXPECT_EQ(renderer_.last_overlay_time.load(), 0u);
+    const int stamped_white = renderer_.last_corner_white.load();
+    EXPECT_GT(stamped_white, 100) << "the digits and separators of the stamp";
+
+    state_.full_view_zoomed = 1;
+    int blits = renderer_.blits.load();
+    ASSERT_TRUE(eventually([&] { return renderer_.blits.load() >= blits + 3; }));
+    const uint32_t time = renderer_.last_overlay_time.load();
+    EXPECT_NE(time, 0u);
+    EXPECT_EQ(std::string(view::stamp_text(time).data()).size(), 17u);
+    EXPECT_LT(renderer_.last_corner_white.load(), stamped_white / 4) << "no stamp in the picture";
+
+    state_.full_view_zoomed = 0;
+    blits = renderer_.blits.load();
+    ASSERT_TRUE(eventually([&] { return renderer_.blits.load() >= blits + 3; }));
+    EXPECT_EQ(renderer_.last_overlay_time.load(), 0u);
+    EXPECT_GT(renderer_.last_corner_white.load(), 100);
 }
 
 TEST_F(LivePaneTest, SizesThatDoNotFitCloseTheStreamWithANotice) {

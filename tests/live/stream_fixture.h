@@ -112,6 +112,10 @@ public:
     std::atomic<int> pane_draws{0}, high_res_draws{0}, blits{0}, surfaces{0};
     std::atomic<int> last_width{0}, last_height{0};
     std::atomic<int> last_luma_range{0};
+    // The software path's last picture: the time to draw over it, and its pure white pixels
+    // in the corner the burnt-in stamp takes (the last 136 x 10).
+    std::atomic<uint32_t> last_overlay_time{0};
+    std::atomic<int> last_corner_white{0};
     std::array<std::atomic<int>, 36> draws_per_pane{};
     std::array<std::atomic<int>, 36> surface_width{}, surface_height{};
 
@@ -170,9 +174,12 @@ public:
             static_cast<size_t>(stored.width) * stored.height * 4, 0);
         return lent[static_cast<size_t>(pane)].data();
     }
-    void commit_blit(int pane, view::StoredSize, const platform::Rect& dest, bool,
-                     const platform::Rect& rec_box, view::ReceivedAtNs) override {
+    void commit_blit(int pane, view::StoredSize stored, const platform::Rect& dest, bool,
+                     const platform::Rect& rec_box, view::ReceivedAtNs,
+                     uint32_t overlay_time) override {
         blits.fetch_add(1);
+        last_overlay_time.store(overlay_time);
+        last_corner_white.store(corner_white(lent[static_cast<size_t>(pane)], stored));
         draws_per_pane[static_cast<size_t>(pane)].fetch_add(1);
         std::lock_guard lock(notice_mutex);
         last_dest[static_cast<size_t>(pane)] = dest;
@@ -193,6 +200,16 @@ public:
     }
 
 private:
+    static int corner_white(const std::vector<uint8_t>& bgrx, view::StoredSize stored) {
+        if (stored.width < 136 || stored.height < 10) return 0;
+        int white = 0;
+        for (int y = stored.height - 10; y < stored.height; ++y)
+            for (int x = stored.width - 136; x < stored.width; ++x) {
+                const uint8_t* p = &bgrx[(static_cast<size_t>(y) * stored.width + x) * 4];
+                white += p[0] == 0xFF && p[1] == 0xFF && p[2] == 0xFF ? 1 : 0;
+            }
+        return white;
+    }
     void count(const uint8_t* yuy2, int pane, int pixels) {
         int lo = 255, hi = 0;
         for (int i = 0; i < pixels; i += 97) {

@@ -5,11 +5,11 @@
 #include <QOpenGLShaderProgram>
 #include <QPainter>
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "gui/render/gl_renderer.h"
 #include "gui/render/yuy2_shader.h"
+#include "view/render/stamp.h"
 
 namespace orvel::gui::render {
 
@@ -237,12 +237,9 @@ void GlPaneWidget::draw_high_res_texts(QPainter& painter, int slot, const QRect&
     const QRect box(0, 0, t.width, t.height);
     painter.setPen(QColor(0, 255, 0));
     painter.drawText(box, Qt::AlignLeft | Qt::AlignTop, caption_of(slot));
-    const uint32_t w = t.info.packed_time;
-    char text[32];
-    std::snprintf(text, sizeof text, "%02u-%02u-%02u %02u:%02u:%02u", w & 0x3Fu, (w >> 6) & 0xFu,
-                  (w >> 10) & 0x1Fu, (w >> 15) & 0x1Fu, (w >> 20) & 0x3Fu, (w >> 26) & 0x3Fu);
     painter.setPen(QColor(255, 255, 255));
-    painter.drawText(box, Qt::AlignRight | Qt::AlignBottom, QString::fromLatin1(text));
+    painter.drawText(box, Qt::AlignRight | Qt::AlignBottom,
+                     QString::fromLatin1(view::stamp_text(t.info.packed_time).data()));
     painter.restore();
 }
 

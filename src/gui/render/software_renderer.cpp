@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "codec/picture_limits.h"
+#include "view/render/stamp.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -20,6 +21,8 @@ namespace {
 QRect to_qrect(const platform::Rect& r) { return QRect(r.left, r.top, r.width(), r.height()); }
 
 constexpr int kBandRows = 64;
+// Space between the time drawn over a zoomed picture and the pane's right and bottom edges.
+constexpr int kOverlayMarginPx = 4;
 
 bool is_empty(const platform::Rect& r) { return r.width() <= 0 || r.height() <= 0; }
 
@@ -170,7 +173,7 @@ uint8_t* SoftwareRenderer::begin_blit(int pane, view::StoredSize stored) {
 
 void SoftwareRenderer::commit_blit(int pane, view::StoredSize stored, const platform::Rect& dest,
                                    bool full_screen_target, const platform::Rect& rec_box,
-                                   view::ReceivedAtNs received_at) {
+                                   view::ReceivedAtNs received_at, uint32_t overlay_time) {
     FrameInfo info;
     info.width = stored.width;
     info.height = stored.height;
@@ -179,6 +182,7 @@ void SoftwareRenderer::commit_blit(int pane, view::StoredSize stored, const plat
     info.full_screen_target = full_screen_target;
     info.rec = !is_empty(rec_box);
     info.received_at = received_at;
+    info.packed_time = overlay_time;
     store_.end_write(pane, info);
     // A picture replaces whatever the pane said before it.
     if (has_notice_[static_cast<size_t>(pane)].load(std::memory_order_relaxed))
@@ -322,6 +326,12 @@ void SoftwareRenderer::paint_target(QWidget& surface, bool full_screen, const QR
             painter.setPen(fault ? QColor(255, 176, 0) : QColor(255, 0, 0));
             painter.drawText(to_qrect(info.rec_box), Qt::AlignRight | Qt::AlignTop,
                              fault ? rec_fault_text_ : rec_text_);
+        }
+        if (info.packed_time != 0) {
+            painter.setPen(QColor(255, 255, 255));
+            painter.drawText(dest.adjusted(0, 0, -kOverlayMarginPx, -kOverlayMarginPx),
+                             Qt::AlignRight | Qt::AlignBottom,
+                             QString::fromLatin1(view::stamp_text(info.packed_time).data()));
         }
         if (!s.counted) {
             s.counted = true;

@@ -79,7 +79,7 @@ public:
     uint8_t* begin_blit(int pane, view::StoredSize stored) override;
     void commit_blit(int pane, view::StoredSize stored, const platform::Rect& dest,
                      bool full_screen_target, const platform::Rect& rec_box,
-                     view::ReceivedAtNs received_at) override;
+                     view::ReceivedAtNs received_at, uint32_t overlay_time) override;
     void abort_blit(int pane) override;
     // Thread: any.
     void set_pane_notice(int pane, std::string_view text, const platform::Rect& dest,

@@ -150,11 +150,14 @@ public:
         (void)pane, (void)stored;
         return nullptr;
     }
+    // With `overlay_time` non-zero (a PackedDateTime) the date and time are drawn as text at
+    // the bottom right of `dest`, over the picture: a zoomed picture carries no burnt-in stamp,
+    // which the crop would cut off or enlarge.
     virtual void commit_blit(int pane, StoredSize stored, const platform::Rect& dest,
                              bool full_screen_target, const platform::Rect& rec_box,
-                             ReceivedAtNs received_at) {
+                             ReceivedAtNs received_at, uint32_t overlay_time) {
         (void)pane, (void)stored, (void)dest, (void)full_screen_target, (void)rec_box,
-            (void)received_at;
+            (void)received_at, (void)overlay_time;
     }
     virtual void abort_blit(int pane) { (void)pane; }
     // Any thread. Shows `text` in `dest` instead of the pane's picture (an empty text removes

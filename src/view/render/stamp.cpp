@@ -1,5 +1,6 @@
 #include "view/render/stamp.h"
 
+#include <cstdio>
 #include <string_view>
 
 namespace orvel::view {
@@ -152,6 +153,14 @@ void stamp_apply(const StampState& s, uint8_t* picture) {
             }
         }
     }
+}
+
+std::array<char, 18> stamp_text(uint32_t w) {
+    std::array<char, 18> text{};
+    std::snprintf(text.data(), text.size(), "%02u-%02u-%02u %02u:%02u:%02u", w & 0x3Fu,
+                  (w >> 6) & 0xFu, (w >> 10) & 0x1Fu, (w >> 15) & 0x1Fu, (w >> 20) & 0x3Fu,
+                  (w >> 26) & 0x3Fu);
+    return text;
 }
 
 }  // namespace orvel::view

@@ -56,4 +56,8 @@ void stamp_update(StampState& stamp, uint32_t packed);
 // Burns the stamp: 0xFF into each listed byte (and the next two in the software layout).
 void stamp_apply(const StampState& stamp, uint8_t* picture);
 
+// The stamp's digits as text, "yy-mm-dd hh:mm:ss" (zero-terminated), for the paths that draw
+// the time over a picture instead of into it. `packed` is a PackedDateTime.
+std::array<char, 18> stamp_text(uint32_t packed);
+
 }  // namespace orvel::view

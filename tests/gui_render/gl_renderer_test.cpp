@@ -131,6 +131,29 @@ TEST_F(GlRendererTest, CaptionIsGreenAndRecIsRedInTheirPaneCorners) {
     EXPECT_EQ(test::count_near(image, below, qRgb(255, 0, 0), 90), 0);
 }
 
+// 36 panes of about 134 pixels: a long caption is elided before "REC", not drawn under it.
+TEST_F(GlRendererTest, LongCaptionEndsBeforeRecInASmallPane) {
+    build(6);
+    const auto grey = grey_picture(352, 288);
+    renderer_->draw_pane(grey.data(), 7, "Cam 08--Loading dock north gate", true, 0);
+    const QImage image = frame();
+    const platform::Rect r = rects_[7];
+    const QRect top(r.left, r.top, r.width(), 30);
+    int rec_left = r.right;
+    for (int y = top.top(); y <= top.bottom(); ++y)
+        for (int x = top.left(); x <= top.right(); ++x)
+            if (test::near_colour(image.pixel(x, y), qRgb(255, 0, 0), 90))
+                rec_left = std::min(rec_left, x);
+    ASSERT_LT(rec_left, r.right) << "REC is drawn";
+    EXPECT_GT(
+        test::count_near(image, QRect(r.left, r.top, rec_left - r.left, 30), qRgb(0, 255, 0), 90),
+        20)
+        << "the caption's start shows";
+    EXPECT_EQ(test::count_near(image, QRect(rec_left, r.top, r.right - rec_left, 30),
+                               qRgb(0, 255, 0), 90),
+              0);
+}
+
 // The selected pane's frame shows over pictures and follows the selection; the pictures
 // under the old frame come back whole.
 TEST_F(GlRendererTest, SelectionFrameIsDrawnOverPicturesAndMoves) {

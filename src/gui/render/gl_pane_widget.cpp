@@ -17,6 +17,8 @@ namespace {
 
 constexpr int kPositionAttribute = 0;
 constexpr int kUvAttribute = 1;
+// Space between the end of an elided caption and "REC".
+constexpr int kCaptionRecGapPx = 6;
 
 // A quad over the whole viewport: x, y, u, v; v = 0 is the picture's top row.
 constexpr float kQuad[16] = {-1.f, -1.f, 0.f, 1.f, 1.f, -1.f, 1.f, 1.f,
@@ -202,8 +204,19 @@ const QString& GlPaneWidget::caption_of(int slot) {
         std::memcpy(t.caption_bytes.data(), text.data(), text.size());
         t.caption_length = static_cast<int>(text.size());
         t.caption = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        t.fitted_width = -1;
     }
     return t.caption;
+}
+
+const QString& GlPaneWidget::caption_within(int slot, const QFontMetrics& metrics, int width) {
+    const QString& caption = caption_of(slot);
+    PaneTexture& t = textures_[static_cast<size_t>(slot)];
+    if (t.fitted_width != width) {
+        t.fitted_caption = metrics.elidedText(caption, Qt::ElideRight, width);
+        t.fitted_width = width;
+    }
+    return t.fitted_caption;
 }
 
 void GlPaneWidget::draw_pane_texts(QPainter& painter, int slot, const QRect& target) {
@@ -211,17 +224,25 @@ void GlPaneWidget::draw_pane_texts(QPainter& painter, int slot, const QRect& tar
     if (!t.has_picture) return;
     painter.save();
     painter.setClipRect(target);
-    painter.setPen(QColor(0, 255, 0));
-    painter.drawText(QRect(target.x(), target.y(), 300, 50), Qt::AlignLeft | Qt::AlignTop,
-                     caption_of(slot));
-    if (t.info.rec) {
-        // Right-aligned in (R - 100, T, R - 10, T + 50) of the presented rectangle.
-        const int right = target.x() + target.width();
-        const bool fault = slot < view::kMaxRenderPanes && renderer_.pane_rec_fault(slot);
-        painter.setPen(fault ? QColor(255, 176, 0) : QColor(255, 0, 0));
-        painter.drawText(QRect(right - 100, target.y(), 90, 50), Qt::AlignRight | Qt::AlignTop,
-                         fault ? QStringLiteral("REC!") : QStringLiteral("REC"));
+    if (!t.info.rec) {
+        painter.setPen(QColor(0, 255, 0));
+        painter.drawText(QRect(target.x(), target.y(), 300, 50), Qt::AlignLeft | Qt::AlignTop,
+                         caption_of(slot));
+        painter.restore();
+        return;
     }
+    // "REC" right-aligned in (R - 100, T, R - 10, T + 50) of the presented rectangle; in a
+    // small pane the caption is elided so it ends before "REC" begins.
+    const int right = target.x() + target.width();
+    const bool fault = slot < view::kMaxRenderPanes && renderer_.pane_rec_fault(slot);
+    const QString rec = fault ? QStringLiteral("REC!") : QStringLiteral("REC");
+    const int rec_left = right - 10 - painter.fontMetrics().horizontalAdvance(rec);
+    const int caption_width = std::clamp(rec_left - kCaptionRecGapPx - target.x(), 0, 300);
+    painter.setPen(QColor(0, 255, 0));
+    painter.drawText(QRect(target.x(), target.y(), caption_width, 50), Qt::AlignLeft | Qt::AlignTop,
+                     caption_within(slot, painter.fontMetrics(), caption_width));
+    painter.setPen(fault ? QColor(255, 176, 0) : QColor(255, 0, 0));
+    painter.drawText(QRect(right - 100, target.y(), 90, 50), Qt::AlignRight | Qt::AlignTop, rec);
     painter.restore();
 }
 

@@ -50,6 +50,8 @@ private:
         QString caption;
         std::array<char, kCaptionMaxBytes> caption_bytes{};
         int caption_length = -1;
+        QString fitted_caption;  // the caption elided to `fitted_width` pixels
+        int fitted_width = -1;   // -1: not made for the current caption
     };
 
     // Uploads the slot's newest picture; false when there is none or the texture failed.
@@ -59,6 +61,8 @@ private:
     void draw_pane_texts(QPainter& painter, int slot, const QRect& target);
     void draw_high_res_texts(QPainter& painter, int slot, const QRect& target);
     const QString& caption_of(int slot);
+    // The caption, elided at its end when wider than `width` pixels in the painter's font.
+    const QString& caption_within(int slot, const QFontMetrics& metrics, int width);
     void draw_notices(QPainter& painter);
     void release_gl();
 

@@ -47,6 +47,8 @@ struct StreamHub::Resolver {
     std::condition_variable cv;
     std::deque<Request> requests;
     std::deque<Answer> answers;
+    // Network thread only: the answers being handled, kept between rounds for its storage.
+    std::deque<Answer> taken;
     bool stopping = false;
     bool started = false;
     int wake_fd = -1;  // the hub's; -1 once the hub is gone
@@ -253,9 +255,11 @@ void StreamHub::run() {
 }
 
 void StreamHub::take_commands() {
-    std::deque<Command> commands;
-    std::vector<StreamId> rooms;
-    std::vector<StreamId> halts;
+    // The queues are swapped with the network thread's own, which come back empty but with
+    // their storage: a wake-up allocates nothing (a new std::deque allocates at once).
+    std::deque<Command>& commands = taken_commands_;
+    std::vector<StreamId>& rooms = taken_rooms_;
+    std::vector<StreamId>& halts = taken_halts_;
     {
         std::lock_guard lock(mutex_);
         commands.swap(commands_);
@@ -275,7 +279,9 @@ void StreamHub::take_commands() {
         const auto it = connections_.find(id);
         if (it != connections_.end()) resume(*it->second);
     }
-    std::deque<Resolver::Answer> answers;
+    halts.clear();
+    rooms.clear();
+    std::deque<Resolver::Answer>& answers = resolver_->taken;
     {
         std::lock_guard lock(resolver_->mutex);
         answers.swap(resolver_->answers);
@@ -292,6 +298,7 @@ void StreamHub::take_commands() {
         c.address_be = a.address_be;
         start_attempt(c);
     }
+    answers.clear();
     uint64_t last_ticket = 0;
     for (Command& cmd : commands) {
         if (cmd.kind == Command::Kind::open) {
@@ -315,6 +322,7 @@ void StreamHub::take_commands() {
         }
         last_ticket = cmd.ticket;
     }
+    commands.clear();
     if (last_ticket != 0) {
         std::lock_guard lock(mutex_);
         done_ticket_ = std::max(done_ticket_, last_ticket);

@@ -130,6 +130,9 @@ private:
 
     // Network thread only.
     std::unordered_map<StreamId, std::unique_ptr<Connection>> connections_;
+    std::deque<Command> taken_commands_;  // swapped with the queues above at each wake-up
+    std::vector<StreamId> taken_rooms_;
+    std::vector<StreamId> taken_halts_;
 };
 
 }  // namespace orvel::net

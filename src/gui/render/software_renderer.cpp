@@ -256,8 +256,11 @@ void SoftwareRenderer::refresh() {
         FrameInfo info;
         if (!store_.take_fresh(pane, &info)) continue;
         Shown& s = shown_[static_cast<size_t>(pane)];
-        // The area the old picture covered goes back to the window (it moved or shrank).
-        if (s.visible) repaint_pane_area(pane);
+        // The area the old picture covered goes back to the window (it moved or shrank); a
+        // picture in the same place needs one update only (each costs Qt region work).
+        if (s.visible && (s.info.dest != info.dest || s.info.rec_box != info.rec_box ||
+                          s.info.full_screen_target != info.full_screen_target))
+            repaint_pane_area(pane);
         s.visible = true;
         s.counted = false;
         s.info = info;
@@ -273,6 +276,17 @@ void SoftwareRenderer::refresh() {
             repaint_pane_area(other);
         }
     }
+}
+
+const QImage& SoftwareRenderer::image_over(Shown& s, const uint8_t* pixels, int width, int height) {
+    for (const QImage& image : s.images)
+        if (image.constBits() == pixels && image.width() == width && image.height() == height)
+            return image;
+    // A slot has three buffers; a new size or new buffers replace the oldest images.
+    QImage& image = s.images[static_cast<size_t>(s.next_image)];
+    s.next_image = (s.next_image + 1) % static_cast<int>(s.images.size());
+    image = QImage(pixels, width, height, width * 4, QImage::Format_RGB32);
+    return image;
 }
 
 void SoftwareRenderer::paint_target(QWidget& surface, bool full_screen, const QRect& area) {
@@ -299,7 +313,7 @@ void SoftwareRenderer::paint_target(QWidget& surface, bool full_screen, const QR
             s.visible = false;
             continue;
         }
-        const QImage image(pixels, info.width, info.height, info.width * 4, QImage::Format_RGB32);
+        const QImage& image = image_over(s, pixels, info.width, info.height);
         const bool zoomed = pane == zoom_pane_ && zoom_.zoomed();
         s.source = zoomed ? zoom_.source_rect(info.width, info.height)
                           : view::SourceRect{0, 0, static_cast<double>(info.width),

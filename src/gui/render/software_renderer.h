@@ -11,6 +11,7 @@
 //
 // A picture stays until its pane draws again, another pane's picture covers it (the pane full
 // view), or the panes are cleared.
+#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QRegion>
@@ -111,7 +112,13 @@ private:
         platform::Rect notice_dest{};
         bool notice_full_screen = false;
         view::SourceRect source;  // drawn from this part of the picture
+        // Images over the slot's picture buffers, made once per buffer and size: a QImage
+        // made per paint allocates its header every time.
+        std::array<QImage, 3> images;
+        int next_image = 0;
     };
+    // UI thread. The cached image over `pixels` (made when none matches).
+    const QImage& image_over(Shown& s, const uint8_t* pixels, int width, int height);
     struct Notice {
         std::string text;
         platform::Rect dest{};

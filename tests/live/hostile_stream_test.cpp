@@ -65,14 +65,7 @@ protected:
 
     template <class Pred>
     bool eventually(Pred pred, std::chrono::milliseconds limit = 10s) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end) {
-            ui_.pump();
-            if (pred()) return true;
-            std::this_thread::sleep_for(5ms);
-        }
-        ui_.pump();
-        return pred();
+        return pump_until(ui_, pred, limit);
     }
     // The well-behaved panes each show `pictures` more while the hostile one is dealt with.
     bool others_advance(int pictures, std::chrono::milliseconds limit = 10s) {

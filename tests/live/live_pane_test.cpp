@@ -45,14 +45,7 @@ protected:
     // Waits until `pred` holds or `limit` passes, running the pipelines' reports meanwhile.
     template <class Pred>
     bool eventually(Pred pred, std::chrono::milliseconds limit = 10s) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end) {
-            ui_.pump();
-            if (pred()) return true;
-            std::this_thread::sleep_for(5ms);
-        }
-        ui_.pump();
-        return pred();
+        return pump_until(ui_, pred, limit);
     }
 
     view::AppState state_;

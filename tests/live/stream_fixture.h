@@ -251,6 +251,19 @@ private:
     std::deque<std::function<void()>> pending_;
 };
 
+// Waits until `pred` holds or `limit` passes, running the pipelines' reports meanwhile.
+template <class Pred>
+bool pump_until(QueuedUiPost& ui, Pred pred, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        ui.pump();
+        if (pred()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ui.pump();
+    return pred();
+}
+
 // A layout that takes every grid as it comes (tests that open a few panes).
 struct NoLayout : view::PaneLayoutHooks {
     void leave_full_view() override {}

@@ -13,8 +13,14 @@ constexpr std::size_t kMaxRecordingPanes = 64;
 }  // namespace
 
 void WriterCore::wake() {
-    if (pending.exchange(true)) return;  // already signalled, not yet taken
+    // Already signalled and not yet taken: the writer has a round to come that sees what was
+    // queued before this call.
+    if (pending.load()) return;
+    // The flag and `idle` change together under the lock: set apart, the writer could take
+    // the flag and report idle in between, and the late `idle = false` would then stand
+    // with no round left to clear it.
     std::lock_guard guard(lock);
+    pending.store(true);
     idle = false;
     wake_cv.notify_one();
 }

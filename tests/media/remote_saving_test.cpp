@@ -120,6 +120,20 @@ TEST_F(RemoteSaver, StopBeforeAKeyFrameLeavesNoFileAndANewStreamEndsTheCopy) {
     EXPECT_EQ(verify_dvr_file(files[0]).verdict, VerifyVerdict::sound);
 }
 
+// A wait for the writer that begins while the writer is finishing a round must still see it
+// idle: the wake-up of the wait once arrived after the writer had already taken it and
+// marked the writer busy for good, so the wait ran out although everything was written.
+TEST_F(RemoteSaver, WaitingForTheWriterRightAfterEachFrameAlwaysEnds) {
+    auto saving = writer_.start_remote(5, "dvr", kDvrPath, 3, stream_header(0).data());
+    for (uint32_t i = 1; i <= 3000; ++i) {
+        feed(*saving, i % 50 == 1 ? std_key(i * 40) : std_delta(i * 40));
+        ASSERT_TRUE(writer_.wait_idle(10000)) << "frame " << i;
+    }
+    writer_.stop(*saving);
+    idle();
+    EXPECT_EQ(saving->status().frames_unwritten + saving->status().frames_lost, 0u);
+}
+
 TEST_F(RemoteSaver, AFileThatCannotBeCreatedIsReportedOnce) {
     place_.ini.write_string("RECORD", "DISK", "G");  // not mapped
     auto saving = writer_.start_remote(2, "dvr", kDvrPath, 3, stream_header(0).data());

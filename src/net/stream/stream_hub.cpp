@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -220,8 +221,19 @@ void StreamHub::run() {
             const int ms = static_cast<int>(std::max<int64_t>(0, left.count()));
             timeout_ms = timeout_ms < 0 ? ms : std::min(timeout_ms, ms);
         }
-        const int n =
-            ::epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()), timeout_ms);
+        const bool gathered = frames_this_round_;
+        if (gathered) {
+            // Gathering: sleep on the wake descriptor alone, so a command still ends the
+            // wait at once, then take every socket that became ready meanwhile.
+            frames_this_round_ = false;
+            const int gather_ms = timeout_ms < 0 ? kStreamGatherMs
+                                                 : std::min(timeout_ms, kStreamGatherMs);
+            pollfd wake_only{wake_fd_, POLLIN, 0};
+            ::poll(&wake_only, 1, gather_ms);
+            timeout_ms = 0;
+        }
+        int n = ::epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()), timeout_ms);
+        if (n == 0 && gathered) continue;  // nothing came while gathering: wait as usual
         if (n < 0 && errno != EINTR) {
             ORVEL_LOG_ERROR("stream hub: epoll_wait failed (%s)", std::strerror(errno));
             return;
@@ -574,6 +586,9 @@ void StreamHub::read_frames(Connection& c) {
         const ssize_t n = ::recv(c.fd, area.data(), area.size(), MSG_DONTWAIT);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        // A receive that did not fill the area emptied the socket: epoll reports what comes
+        // next, so a second receive that would only say "nothing" is skipped.
+        const bool drained = n > 0 && static_cast<std::size_t>(n) < area.size();
         if (n <= 0) {
             if (queued_any) c.listener->on_items_queued();
             stream_lost(c, n == 0 ? "closed by the DVR" : "receive failed");
@@ -595,8 +610,12 @@ void StreamHub::read_frames(Connection& c) {
             watch(c, 0);
             break;
         }
+        if (drained) break;
     }
-    if (queued_any) c.listener->on_items_queued();
+    if (queued_any) {
+        frames_this_round_ = true;
+        c.listener->on_items_queued();
+    }
 }
 
 void StreamHub::attempt_failed(Connection& c, const char* why) {

@@ -36,6 +36,11 @@ inline constexpr int kStreamConnectTimeoutMs = 3'000;
 inline constexpr int kStreamHeaderTimeoutMs = 5'000;
 inline constexpr int kStreamStallTimeoutMs = 10'000;
 inline constexpr int kStreamReconnectStepMs = 80;
+// After a round that received frames, the network thread lets this long pass (unless a
+// command arrives) before it looks at the sockets again, so that the frames of many cameras
+// are taken, and their panes woken, in one round rather than one wake-up chain per frame.
+// It bounds the latency it adds; at 36 cameras of 25 frames/s a round takes about 5 frames.
+inline constexpr int kStreamGatherMs = 5;
 
 struct StreamTarget {
     std::string address;  // dotted IPv4 or a host name
@@ -131,6 +136,7 @@ private:
     // Network thread only.
     std::unordered_map<StreamId, std::unique_ptr<Connection>> connections_;
     std::deque<Command> taken_commands_;  // swapped with the queues above at each wake-up
+    bool frames_this_round_ = false;      // a socket gave frames since the last gather
     std::vector<StreamId> taken_rooms_;
     std::vector<StreamId> taken_halts_;
 };

@@ -3,8 +3,9 @@
 // and shrunk into a renderer-sized buffer, exactly as a pane's pipeline does. Whatever the
 // header claims and whatever the pictures really are, nothing may be written out of bounds.
 //
-// Input: the 28-byte stream header, one byte choosing the output shrink, then frames of
-// [length low, length high, payload...].
+// Input: the 28-byte stream header, one byte choosing the output shrink (bits 0-2 and 5-7) and
+// the path (bit 3: from the decoder's planes where its type has them, as the software path
+// does), then frames of [length low, length high, payload...].
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -32,7 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int out_height = std::max(1, height * (1 + (shrink >> 5)) / 8);
     std::unique_ptr<uint8_t[]> out(
         new (std::nothrow) uint8_t[static_cast<size_t>(out_width) * out_height * 4]);
-    std::unique_ptr<uint8_t[]> row(new (std::nothrow) uint8_t[static_cast<size_t>(width) * 4]);
+    // A converted row, then a packed one (the planar path's).
+    std::unique_ptr<uint8_t[]> row(new (std::nothrow) uint8_t[static_cast<size_t>(width) * 6]);
+    const bool planar_path = (shrink & 0x08) != 0 && stage.created_width() > 0 &&
+                             stage.created_height() > 0 && width % 2 == 0;
     if (!out || !row) return 0;
     stage.rebuild_stamp(false);
     size_t at = orvel::media::kStreamHeaderBytes + 1;
@@ -42,9 +46,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         at += 2;
         const int handle = stage.dual() ? stage.decoder(orvel::pane::PictureStage::kDualSub)
                                         : stage.standard_decoder();
-        if (handle >= 0 &&
-            orvel::codec::decoder_decode(handle, static_cast<int>(length), data + at,
-                                         stage.work_picture()) > 0) {
+        orvel::codec::PlanarPicture planar;
+        const int planar_result =
+            handle >= 0 && planar_path
+                ? orvel::codec::decoder_decode_planar(handle, static_cast<int>(length), data + at,
+                                                      &planar)
+                : orvel::codec::kNoPlanarOutput;
+        if (planar_result != orvel::codec::kNoPlanarOutput) {
+            // The hand-off's rule: only a picture of the announced size is shown.
+            if (planar_result > 0 && planar.width == width && planar.height == height) {
+                orvel::view::stamp_update(stage.stamp, packed);
+                orvel::pane::planar_to_bgrx_fit(planar, out.get(), out_width, out_height,
+                                                &stage.stamp, row.get(),
+                                                row.get() + static_cast<size_t>(width) * 4);
+            }
+        } else if (handle >= 0 &&
+                   orvel::codec::decoder_decode(handle, static_cast<int>(length), data + at,
+                                                stage.work_picture()) > 0) {
             orvel::view::stamp_update(stage.stamp, packed);
             orvel::pane::yuy2_to_bgrx_fit(stage.work_picture(), width, height, out.get(), out_width,
                                           out_height, &stage.stamp, row.get());

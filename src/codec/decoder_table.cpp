@@ -114,6 +114,17 @@ int decoder_decode(int handle, int length, const uint8_t* data, uint8_t* output)
     return decoder->decode(data, output, length);
 }
 
+int decoder_decode_planar(int handle, int length, const uint8_t* data, PlanarPicture* picture) {
+    if (!handle_in_range(handle) || data == nullptr || picture == nullptr || length < 0) {
+        return -1;
+    }
+    VideoDecoder* decoder = table().slots[handle].load(std::memory_order_acquire);
+    if (decoder == nullptr) {
+        return -1;
+    }
+    return decoder->decode_planar(data, length, picture);
+}
+
 bool decoder_stream_size(int handle, int* width, int* height) {
     if (!handle_in_range(handle) || width == nullptr || height == nullptr) {
         return false;

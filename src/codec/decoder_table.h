@@ -38,6 +38,11 @@ int decoder_create(int type, int width, int height);
 // pointer or a negative length. Only on the thread that owns the handle.
 int decoder_decode(int handle, int length, const uint8_t* data, uint8_t* output);
 
+// Like decoder_decode, but shows the picture through `picture` (the decoder's own planes,
+// valid until the handle's next call) instead of writing YUY2; kNoPlanarOutput when the
+// handle's type cannot, in which case nothing was decoded. Owner thread of the handle.
+int decoder_decode_planar(int handle, int length, const uint8_t* data, PlanarPicture* picture);
+
 // Size of the pictures the stream carries as the decoder of `handle` last saw it; false when
 // unknown (free handle, nothing decoded yet, or a type that does not tell). A stream whose
 // pictures differ from the size the decoder was created with is cropped or padded by the

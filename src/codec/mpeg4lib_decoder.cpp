@@ -20,6 +20,7 @@ Mpeg4LibDecoder::~Mpeg4LibDecoder() {
     av_packet_free(&packet_);
     av_buffer_unref(&input_);
     av_frame_free(&frame_);
+    av_frame_free(&held_);
     avcodec_free_context(&context_);
 }
 
@@ -34,8 +35,9 @@ bool Mpeg4LibDecoder::open() {
     }
     context_ = avcodec_alloc_context3(codec);
     frame_ = av_frame_alloc();
+    held_ = av_frame_alloc();
     packet_ = av_packet_alloc();
-    if (context_ == nullptr || frame_ == nullptr || packet_ == nullptr) {
+    if (context_ == nullptr || frame_ == nullptr || held_ == nullptr || packet_ == nullptr) {
         return false;
     }
     context_->thread_count = 1;
@@ -44,13 +46,13 @@ bool Mpeg4LibDecoder::open() {
     return avcodec_open2(context_, codec, nullptr) == 0;
 }
 
-int Mpeg4LibDecoder::decode(const uint8_t* data, uint8_t* output, int length) {
+int Mpeg4LibDecoder::send(const uint8_t* data, int length) {
     if (context_ == nullptr) {
         return -1;
     }
     // An empty packet would put the library into end-of-stream draining for good.
     if (length <= 0) {
-        return 0;
+        return 1;
     }
     const std::size_t needed = static_cast<std::size_t>(length) + AV_INPUT_BUFFER_PADDING_SIZE;
     if (input_ == nullptr || input_->size < needed || !av_buffer_is_writable(input_)) {
@@ -74,13 +76,26 @@ int Mpeg4LibDecoder::decode(const uint8_t* data, uint8_t* output, int length) {
     packet_->size = length;
     const int sent = avcodec_send_packet(context_, packet_);
     av_packet_unref(packet_);
-    if (sent < 0 && sent != AVERROR(EAGAIN)) {
-        return sent;
-    }
+    return sent < 0 && sent != AVERROR(EAGAIN) ? sent : 0;
+}
 
+bool Mpeg4LibDecoder::usable(const AVFrame& frame) {
+    if (frame.format != AV_PIX_FMT_YUV420P && frame.format != AV_PIX_FMT_YUVJ420P) {
+        return false;
+    }
+    stream_width_ = frame.width;
+    stream_height_ = frame.height;
+    return true;
+}
+
+int Mpeg4LibDecoder::decode(const uint8_t* data, uint8_t* output, int length) {
+    const int sent = send(data, length);
+    if (sent != 0) {
+        return std::min(sent, 0);
+    }
     int result = 0;
     while (avcodec_receive_frame(context_, frame_) == 0) {
-        if (frame_->format == AV_PIX_FMT_YUV420P || frame_->format == AV_PIX_FMT_YUVJ420P) {
+        if (usable(*frame_)) {
             PlanarPicture picture;
             picture.y = frame_->data[0];
             picture.u = frame_->data[1];
@@ -90,13 +105,41 @@ int Mpeg4LibDecoder::decode(const uint8_t* data, uint8_t* output, int length) {
             picture.v_stride = frame_->linesize[2];
             picture.width = frame_->width;
             picture.height = frame_->height;
-            stream_width_ = frame_->width;
-            stream_height_ = frame_->height;
             if (write_picture_guarded(picture, width_, height_, output)) {
                 result = 1;
             }
         }
         av_frame_unref(frame_);
+    }
+    return result;
+}
+
+int Mpeg4LibDecoder::decode_planar(const uint8_t* data, int length, PlanarPicture* picture) {
+    // The planes shown last time go back to the library's pool.
+    av_frame_unref(held_);
+    const int sent = send(data, length);
+    if (sent != 0) {
+        return std::min(sent, 0);
+    }
+    int result = 0;
+    while (avcodec_receive_frame(context_, frame_) == 0) {
+        if (usable(*frame_) && frame_->width > 0 && frame_->height > 0) {
+            av_frame_unref(held_);
+            av_frame_move_ref(held_, frame_);
+            result = 1;
+        } else {
+            av_frame_unref(frame_);
+        }
+    }
+    if (result == 1) {
+        picture->y = held_->data[0];
+        picture->u = held_->data[1];
+        picture->v = held_->data[2];
+        picture->y_stride = held_->linesize[0];
+        picture->u_stride = held_->linesize[1];
+        picture->v_stride = held_->linesize[2];
+        picture->width = held_->width;
+        picture->height = held_->height;
     }
     return result;
 }

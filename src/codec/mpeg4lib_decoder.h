@@ -24,6 +24,9 @@ public:
     // and returns 1. Returns 0 when the buffer gave no picture (header only, or the decoder
     // waits for more), a negative library error for a damaged buffer. Owner thread only.
     int decode(const uint8_t* data, uint8_t* output, int length) override;
+    // The same, keeping the last picture that came out (its planes stay valid until the
+    // next call) instead of packing it. Owner thread only.
+    int decode_planar(const uint8_t* data, int length, PlanarPicture* picture) override;
     bool stream_picture_size(int* width, int* height) const override {
         if (stream_width_ <= 0 || stream_height_ <= 0) return false;
         *width = stream_width_;
@@ -32,12 +35,19 @@ public:
     }
 
 private:
+    // Sends one buffer to the library: 0 when sent (or the library is full), 1 when there was
+    // nothing to send, a negative library error otherwise.
+    int send(const uint8_t* data, int length);
+    // True for a picture in a layout the packing takes, noting its size.
+    bool usable(const AVFrame& frame);
+
     int width_;
     int height_;
     int stream_width_ = 0;  // size of the last picture the library gave
     int stream_height_ = 0;
     AVCodecContext* context_ = nullptr;
     AVFrame* frame_ = nullptr;
+    AVFrame* held_ = nullptr;  // the picture decode_planar showed last
     AVPacket* packet_ = nullptr;
     // Reference-counted input copy with zeroed padding, reused while the library holds no
     // reference to it: a packet that owns no buffer would be copied into a new allocation by

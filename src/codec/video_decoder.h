@@ -6,7 +6,12 @@
 // DecoderTable's lock serialises creation and destruction.
 #include <cstdint>
 
+#include "codec/yuy2_pack.h"
+
 namespace orvel::codec {
+
+// decode_planar's answer for a type that has no planar output: use decode() instead.
+inline constexpr int kNoPlanarOutput = -1000;
 
 enum DecoderType : int {
     DECODER_XVID = 0,
@@ -27,6 +32,16 @@ public:
         (void)output;
         (void)length;
         return 0;
+    }
+    // Decodes one compressed buffer like decode() but writes nothing: a picture that comes out
+    // is shown through `picture` as the decoder's own planar 4:2:0 planes at the stream's
+    // size, valid until the next call on this instance. Returns as decode(), or
+    // kNoPlanarOutput when the type cannot (nothing is consumed then). Owner thread.
+    virtual int decode_planar(const uint8_t* data, int length, PlanarPicture* picture) {
+        (void)data;
+        (void)length;
+        (void)picture;
+        return kNoPlanarOutput;
     }
     // Size of the pictures the stream itself carries, once the decoder has seen one; false
     // when the type does not know it (the stream then has the created size). Owner thread.

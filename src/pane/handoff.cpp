@@ -37,8 +37,9 @@ void HandOff::take_snapshot(view::ChannelSlot& slot, const uint8_t* yuy2, int wi
         env_.snapshots->take(slot.pane, yuy2, width, height, software_path());
 }
 
-bool HandOff::software_fit(const uint8_t* yuy2, int width, int height, view::ChannelSlot& slot,
+bool HandOff::software_fit(const Decoded& picture, view::ChannelSlot& slot,
                            const view::StampState* stamp, uint64_t received_ns, bool rec) {
+    const int width = picture.width, height = picture.height;
     if (env_.blitter == nullptr || !codec::picture_size_supported(width, height)) return false;
     const view::GridLayout layout = env_.state->layout.read();
     const bool full_screen_target = slot.full_screen_target.load() != 0;
@@ -49,16 +50,22 @@ bool HandOff::software_fit(const uint8_t* yuy2, int width, int height, view::Cha
     const bool zoomed = env_.state->full_view_zoomed.load() != 0;
     const view::StoredSize stored =
         zoomed ? view::StoredSize{width, height} : view::software_stored_size(width, height, dest);
-    if (stored.width != width && width > row_scratch_pixels_) {
-        // Grows once to the widest picture the pane shrinks.
-        row_scratch_.reset(new (std::nothrow) uint8_t[static_cast<std::size_t>(width) * 4]);
+    if (width > row_scratch_pixels_) {
+        // Grows once to the widest picture the pane shows.
+        row_scratch_.reset(new (std::nothrow) uint8_t[static_cast<std::size_t>(width) * 6]);
         row_scratch_pixels_ = row_scratch_ ? width : 0;
         if (!row_scratch_) return false;
     }
     uint8_t* out = env_.blitter->begin_blit(slot.pane, stored);
     if (out == nullptr) return false;
-    yuy2_to_bgrx_fit(yuy2, width, height, out, stored.width, stored.height,
-                     zoomed ? nullptr : stamp, row_scratch_.get());
+    const view::StampState* burnt = zoomed ? nullptr : stamp;
+    if (picture.planar != nullptr)
+        planar_to_bgrx_fit(*picture.planar, out, stored.width, stored.height, burnt,
+                           row_scratch_.get(),
+                           row_scratch_.get() + static_cast<std::size_t>(width) * 4);
+    else
+        yuy2_to_bgrx_fit(picture.yuy2, width, height, out, stored.width, stored.height, burnt,
+                         row_scratch_.get());
     const uint32_t overlay_time =
         zoomed && stamp != nullptr && stamp->enabled ? stamp->last_drawn : 0;
     // "REC" sits at the top right: of the pane, or of the whole picture in the full view.
@@ -87,6 +94,11 @@ PictureOutcome HandOff::standard_picture(PictureStage& stage, view::ChannelSlot&
     }
     const int width = stage.width(), height = stage.height();
     const bool show = may_show && may_draw(slot);
+    if (software && show) {
+        PictureOutcome outcome{};
+        if (planar_picture(stage, slot, handle, in, &outcome) != codec::kNoPlanarOutput)
+            return outcome;
+    }
     // The GPU path takes the picture where it will upload it from (unless it takes BGRX
     // pictures, which are converted from the work picture below).
     const bool gpu_bgrx = !software && env_.gpu != nullptr && env_.gpu->takes_bgrx_pictures();
@@ -108,7 +120,8 @@ PictureOutcome HandOff::standard_picture(PictureStage& stage, view::ChannelSlot&
         return PictureOutcome::not_shown;
     }
     if (software) {
-        if (!software_fit(target, width, height, slot, &stage.stamp, in.received_ns, in.rec))
+        if (!software_fit({target, nullptr, width, height}, slot, &stage.stamp, in.received_ns,
+                          in.rec))
             return PictureOutcome::not_shown;
     } else if (gpu_bgrx) {
         // The stamp as the GPU path shows it (luma set in the YUY2 picture), then one
@@ -135,6 +148,40 @@ PictureOutcome HandOff::standard_picture(PictureStage& stage, view::ChannelSlot&
     return PictureOutcome::shown;
 }
 
+int HandOff::planar_picture(PictureStage& stage, view::ChannelSlot& slot, int handle,
+                            const PictureInput& in, PictureOutcome* outcome) {
+    const int width = stage.width(), height = stage.height();
+    // A header without a size, or an odd width, takes the packed path and its own checks.
+    if (stage.created_width() == 0 || stage.created_height() == 0 || width % 2 != 0)
+        return codec::kNoPlanarOutput;
+    codec::PlanarPicture planar;
+    const int result = codec::decoder_decode_planar(handle, in.payload_bytes, in.payload, &planar);
+    if (result == codec::kNoPlanarOutput) return result;
+    view::stamp_update(stage.stamp, in.packed_time);
+    if (result <= 0) {
+        *outcome = PictureOutcome::no_picture;
+        return result;
+    }
+    if (planar.width != width || planar.height != height) {
+        *outcome = PictureOutcome::size_mismatch;
+        return result;
+    }
+    if (slot.snapshot_requested.load() != 0) {
+        // A snapshot takes the whole picture packed, as the other paths give it.
+        codec::pack_yuy2(planar, width, height, stage.work_picture(),
+                         static_cast<std::ptrdiff_t>(width) * 2);
+        take_snapshot(slot, stage.work_picture(), width, height);
+    }
+    if (!software_fit({nullptr, &planar, width, height}, slot, &stage.stamp, in.received_ns,
+                      in.rec)) {
+        *outcome = PictureOutcome::not_shown;
+        return result;
+    }
+    slot.pictures_drawn.fetch_add(1);
+    *outcome = PictureOutcome::shown;
+    return result;
+}
+
 PictureOutcome HandOff::main_stream_picture(PictureStage& stage, view::ChannelSlot& slot,
                                             const PictureInput& in) {
     const int handle = stage.decoder(PictureStage::kDualMain);
@@ -152,7 +199,8 @@ PictureOutcome HandOff::main_stream_picture(PictureStage& stage, view::ChannelSl
     view::DrawGate::Pass pass(env_.state->draw_gate);
     if (!may_draw(slot)) return PictureOutcome::not_shown;
     if (software_path()) {
-        if (!software_fit(picture, width, height, slot, nullptr, in.received_ns, in.rec))
+        if (!software_fit({picture, nullptr, width, height}, slot, nullptr, in.received_ns,
+                          in.rec))
             return PictureOutcome::not_shown;
     } else if (env_.gpu != nullptr) {
         env_.gpu->draw_high_res(picture, slot.pane, width, height, in.packed_time, caption(slot),

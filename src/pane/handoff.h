@@ -2,9 +2,9 @@
 // Decode -> stamp -> hand-off, shared by every pane kind.
 //
 // On the GPU path a picture that is to be shown is decoded straight into the renderer's
-// buffer, stamped there and committed: no copy. On the software path it is decoded into the
-// pane's work picture and converted, shrunk and stamped in one pass into the renderer's
-// buffer. Pictures that are not shown (full view of another pane, drawing disabled) are still
+// buffer, stamped there and committed: no copy. On the software path it is converted, shrunk
+// and stamped in one pass into the renderer's buffer, from the decoder's own planes where the
+// decoder type offers them (else from the pane's work picture). Pictures that are not shown (full view of another pane, drawing disabled) are still
 // decoded into the work picture, so the decoder keeps its references.
 //
 // All functions run in the pane's pipeline (one job at a time).
@@ -12,6 +12,7 @@
 #include <memory>
 #include <string_view>
 
+#include "codec/yuy2_pack.h"
 #include "pane/picture_stage.h"
 #include "pane/pipeline_env.h"
 #include "view/channel_slots.h"
@@ -56,13 +57,25 @@ public:
     void show_notice(const view::ChannelSlot& slot, std::string_view text) const;
 
 private:
-    bool software_fit(const uint8_t* yuy2, int width, int height, view::ChannelSlot& slot,
+    // A decoded picture: packed YUY2, or the decoder's planar picture.
+    struct Decoded {
+        const uint8_t* yuy2 = nullptr;
+        const codec::PlanarPicture* planar = nullptr;
+        int width = 0;
+        int height = 0;
+    };
+    bool software_fit(const Decoded& picture, view::ChannelSlot& slot,
                       const view::StampState* stamp, uint64_t received_ns, bool rec);
+    // The software path for a decoder type with planar output; kNoPlanarOutput otherwise
+    // (nothing decoded then).
+    int planar_picture(PictureStage& stage, view::ChannelSlot& slot, int handle,
+                       const PictureInput& in, PictureOutcome* outcome);
     void take_snapshot(view::ChannelSlot& slot, const uint8_t* yuy2, int width, int height);
     std::string_view caption(const view::ChannelSlot& slot) const;
     bool size_matches(int handle, const PictureStage& stage) const;
 
     const PipelineEnv& env_;
+    // A converted source row (width * 4 bytes) and, behind it, a packed one (width * 2).
     std::unique_ptr<uint8_t[]> row_scratch_;
     int row_scratch_pixels_ = 0;
 };

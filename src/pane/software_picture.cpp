@@ -44,20 +44,19 @@ void stamp_apply_row(const view::StampState& stamp, int row, int width, uint8_t*
     }
 }
 
-void yuy2_to_bgrx_fit(const uint8_t* src, int width, int height, uint8_t* dst, int out_width,
-                      int out_height, const view::StampState* stamp, uint8_t* row_scratch) {
-    if (src == nullptr || dst == nullptr || !codec::picture_size_supported(width, height) ||
-        !codec::picture_size_supported(out_width, out_height) || out_width > width ||
-        out_height > height)
-        return;
-    const std::size_t in_stride = static_cast<std::size_t>(width) * 2;
+namespace {
+
+// The one pass for any source: `yuy2_row(sy)` gives source row `sy` as packed YUY2.
+template <typename RowSource>
+void fit_rows(RowSource yuy2_row, int width, int height, uint8_t* dst, int out_width,
+              int out_height, const view::StampState* stamp, uint8_t* row_scratch) {
     const std::size_t out_stride = static_cast<std::size_t>(out_width) * 4;
     // Stamped rows are the last ten; others need no look at the stamp.
     const int stamp_first_row = height - view::kStampMinHeight;
     if (out_width == width && out_height == height) {
         for (int y = 0; y < height; ++y) {
             uint8_t* out = dst + static_cast<std::size_t>(y) * out_stride;
-            view::yuy2_to_bgrx_copy(src + static_cast<std::size_t>(y) * in_stride, out, width, 1);
+            view::yuy2_to_bgrx_copy(yuy2_row(y), out, width, 1);
             if (stamp != nullptr && y >= stamp_first_row) stamp_apply_row(*stamp, y, width, out);
             make_opaque(out, width);
         }
@@ -81,8 +80,7 @@ void yuy2_to_bgrx_fit(const uint8_t* src, int width, int height, uint8_t* dst, i
     int sy = 0, y_rest = 0, converted = -1;
     for (int y = 0; y < out_height; ++y) {
         if (sy != converted) {
-            view::yuy2_to_bgrx_copy(src + static_cast<std::size_t>(sy) * in_stride, row_scratch,
-                                    width, 1);
+            view::yuy2_to_bgrx_copy(yuy2_row(sy), row_scratch, width, 1);
             if (stamp != nullptr && sy >= stamp_first_row)
                 stamp_apply_row(*stamp, sy, width, row_scratch);
             converted = sy;
@@ -101,6 +99,44 @@ void yuy2_to_bgrx_fit(const uint8_t* src, int width, int height, uint8_t* dst, i
             ++sy;
         }
     }
+}
+
+bool fit_sizes_valid(int width, int height, int out_width, int out_height) {
+    return codec::picture_size_supported(width, height) &&
+           codec::picture_size_supported(out_width, out_height) && out_width <= width &&
+           out_height <= height;
+}
+
+}  // namespace
+
+void yuy2_to_bgrx_fit(const uint8_t* src, int width, int height, uint8_t* dst, int out_width,
+                      int out_height, const view::StampState* stamp, uint8_t* row_scratch) {
+    if (src == nullptr || dst == nullptr || !fit_sizes_valid(width, height, out_width, out_height))
+        return;
+    const std::size_t in_stride = static_cast<std::size_t>(width) * 2;
+    fit_rows([&](int sy) { return src + static_cast<std::size_t>(sy) * in_stride; }, width,
+             height, dst, out_width, out_height, stamp, row_scratch);
+}
+
+void planar_to_bgrx_fit(const codec::PlanarPicture& src, uint8_t* dst, int out_width,
+                        int out_height, const view::StampState* stamp, uint8_t* row_scratch,
+                        uint8_t* yuy2_row) {
+    const int width = src.width, height = src.height;
+    if (src.y == nullptr || src.u == nullptr || src.v == nullptr || dst == nullptr ||
+        yuy2_row == nullptr || width % 2 != 0 ||
+        !fit_sizes_valid(width, height, out_width, out_height))
+        return;
+    auto row = [&](int sy) {
+        // One row of the picture, its chroma row being the one the packing gives it.
+        codec::PlanarPicture one = src;
+        one.y = src.y + static_cast<std::ptrdiff_t>(sy) * src.y_stride;
+        one.u = src.u + static_cast<std::ptrdiff_t>(sy / 2) * src.u_stride;
+        one.v = src.v + static_cast<std::ptrdiff_t>(sy / 2) * src.v_stride;
+        one.height = 1;
+        codec::pack_yuy2(one, width, 1, yuy2_row, static_cast<std::ptrdiff_t>(width) * 2);
+        return static_cast<const uint8_t*>(yuy2_row);
+    };
+    fit_rows(row, width, height, dst, out_width, out_height, stamp, row_scratch);
 }
 
 }  // namespace orvel::pane

@@ -4,6 +4,7 @@
 // into the renderer's buffer. Only the source rows that are shown are converted.
 #include <cstdint>
 
+#include "codec/yuy2_pack.h"
 #include "view/render/stamp.h"
 
 namespace orvel::pane {
@@ -17,6 +18,14 @@ namespace orvel::pane {
 // picture limit; nothing is written otherwise. Any thread.
 void yuy2_to_bgrx_fit(const uint8_t* src, int width, int height, uint8_t* dst, int out_width,
                       int out_height, const view::StampState* stamp, uint8_t* row_scratch);
+
+// The same pass from a decoder's own planar 4:2:0 picture (`src.width` x `src.height`, an even
+// width): each shown row is packed into `yuy2_row` (width * 2 bytes) and then converted as
+// above, so the result is byte for byte what packing the whole picture first gives, without
+// writing the rows that are not shown or reading any of them twice. Any thread.
+void planar_to_bgrx_fit(const codec::PlanarPicture& src, uint8_t* dst, int out_width,
+                        int out_height, const view::StampState* stamp, uint8_t* row_scratch,
+                        uint8_t* yuy2_row);
 
 // Burns the stamp's bytes that fall in source row `row` into that row's BGRX bytes. Any
 // thread.

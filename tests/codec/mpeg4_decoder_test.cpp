@@ -85,6 +85,31 @@ TEST_P(Mpeg4DecodeTest, BothTypesMatchLibavcodecOnBothEncoders) {
         for (std::size_t i = 0; i < reference.size(); ++i)
             EXPECT_EQ(type1[i], reference[i]) << "type 1 picture " << i;
 
+        // Type 1's planar output is the same picture before packing; type 0 has none.
+        const int planar_handle = decoder_create(DECODER_MPEG4LIB, w, h);
+        std::size_t shown = 0;
+        for (const Packet& packet : clip) {
+            PlanarPicture planar;
+            if (decoder_decode_planar(planar_handle, static_cast<int>(packet.size()),
+                                      packet.data(), &planar) <= 0)
+                continue;
+            ASSERT_LT(shown, reference.size());
+            ASSERT_EQ(planar.width, w);
+            ASSERT_EQ(planar.height, h);
+            Picture packed(static_cast<std::size_t>(w) * h * 2);
+            pack_yuy2(planar, w, h, packed.data(), static_cast<std::ptrdiff_t>(w) * 2);
+            EXPECT_EQ(packed, reference[shown]) << "planar picture " << shown;
+            ++shown;
+        }
+        EXPECT_EQ(shown, reference.size());
+        decoder_destroy(planar_handle);
+        const int xvid_handle = decoder_create(DECODER_XVID, w, h);
+        PlanarPicture none;
+        EXPECT_EQ(decoder_decode_planar(xvid_handle, static_cast<int>(clip[0].size()),
+                                        clip[0].data(), &none),
+                  kNoPlanarOutput);
+        decoder_destroy(xvid_handle);
+
         // Type 0 has its own inverse transform: within rounding of the reference.
         const std::vector<Picture> type0 = decode_through_table(DECODER_XVID, w, h, clip);
         ASSERT_EQ(type0.size(), reference.size());

@@ -60,6 +60,41 @@ TEST(SoftwarePicture, OnePassEqualsConvertStampThenShrink) {
     }
 }
 
+// From a decoder's planes (strides wider than the picture, as decoders give them) the pass
+// gives exactly what packing the whole picture and converting it gives.
+TEST(SoftwarePicture, PlanarSourceEqualsPackingFirst) {
+    const struct {
+        int width, height, out_w, out_h;
+    } cases[] = {{352, 288, 352, 288}, {352, 288, 213, 170}, {704, 576, 268, 218},
+                 {176, 144, 175, 143}, {1920, 1088, 357, 291}};
+    std::mt19937 rng(7);
+    for (const auto& c : cases) {
+        const int y_stride = c.width + 32, c_stride = c.width / 2 + 16;
+        std::vector<uint8_t> y(static_cast<size_t>(y_stride) * c.height),
+            u(static_cast<size_t>(c_stride) * c.height / 2),
+            v(static_cast<size_t>(c_stride) * c.height / 2);
+        for (auto* plane : {&y, &u, &v})
+            for (auto& b : *plane) b = static_cast<uint8_t>(rng());
+        codec::PlanarPicture planar{y.data(), u.data(), v.data(), y_stride, c_stride,
+                                    c_stride,  c.width,  c.height};
+        std::vector<uint8_t> packed(static_cast<size_t>(c.width) * c.height * 2);
+        codec::pack_yuy2(planar, c.width, c.height, packed.data(), c.width * 2);
+        view::StampState stamp;
+        view::stamp_build(stamp, c.width, c.height, false);
+        view::stamp_update(stamp, 0x12345678u);
+        const size_t out_bytes = static_cast<size_t>(c.out_w) * c.out_h * 4;
+        std::vector<uint8_t> expected(out_bytes, 0x11), out(out_bytes, 0x22);
+        std::vector<uint8_t> scratch(static_cast<size_t>(c.width) * 4),
+            yuy2_row(static_cast<size_t>(c.width) * 2);
+        yuy2_to_bgrx_fit(packed.data(), c.width, c.height, expected.data(), c.out_w, c.out_h,
+                         &stamp, scratch.data());
+        planar_to_bgrx_fit(planar, out.data(), c.out_w, c.out_h, &stamp, scratch.data(),
+                           yuy2_row.data());
+        EXPECT_EQ(out, expected) << c.width << "x" << c.height << " -> " << c.out_w << "x"
+                                 << c.out_h;
+    }
+}
+
 TEST(SoftwarePicture, SizesBeyondTheLimitWriteNothing) {
     std::vector<uint8_t> src(16, 0), out(64, 0x22), scratch(64);
     yuy2_to_bgrx_fit(src.data(), 4096, 2, out.data(), 2, 2, nullptr, scratch.data());

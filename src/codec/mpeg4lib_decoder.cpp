@@ -79,6 +79,23 @@ int Mpeg4LibDecoder::send(const uint8_t* data, int length) {
     return sent < 0 && sent != AVERROR(EAGAIN) ? sent : 0;
 }
 
+namespace {
+
+PlanarPicture planes_of(const AVFrame& frame) {
+    PlanarPicture picture;
+    picture.y = frame.data[0];
+    picture.u = frame.data[1];
+    picture.v = frame.data[2];
+    picture.y_stride = frame.linesize[0];
+    picture.u_stride = frame.linesize[1];
+    picture.v_stride = frame.linesize[2];
+    picture.width = frame.width;
+    picture.height = frame.height;
+    return picture;
+}
+
+}  // namespace
+
 bool Mpeg4LibDecoder::usable(const AVFrame& frame) {
     if (frame.format != AV_PIX_FMT_YUV420P && frame.format != AV_PIX_FMT_YUVJ420P) {
         return false;
@@ -95,19 +112,8 @@ int Mpeg4LibDecoder::decode(const uint8_t* data, uint8_t* output, int length) {
     }
     int result = 0;
     while (avcodec_receive_frame(context_, frame_) == 0) {
-        if (usable(*frame_)) {
-            PlanarPicture picture;
-            picture.y = frame_->data[0];
-            picture.u = frame_->data[1];
-            picture.v = frame_->data[2];
-            picture.y_stride = frame_->linesize[0];
-            picture.u_stride = frame_->linesize[1];
-            picture.v_stride = frame_->linesize[2];
-            picture.width = frame_->width;
-            picture.height = frame_->height;
-            if (write_picture_guarded(picture, width_, height_, output)) {
-                result = 1;
-            }
+        if (usable(*frame_) && write_picture_guarded(planes_of(*frame_), width_, height_, output)) {
+            result = 1;
         }
         av_frame_unref(frame_);
     }
@@ -132,14 +138,7 @@ int Mpeg4LibDecoder::decode_planar(const uint8_t* data, int length, PlanarPictur
         }
     }
     if (result == 1) {
-        picture->y = held_->data[0];
-        picture->u = held_->data[1];
-        picture->v = held_->data[2];
-        picture->y_stride = held_->linesize[0];
-        picture->u_stride = held_->linesize[1];
-        picture->v_stride = held_->linesize[2];
-        picture->width = held_->width;
-        picture->height = held_->height;
+        *picture = planes_of(*held_);
     }
     return result;
 }

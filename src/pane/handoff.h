@@ -4,8 +4,9 @@
 // On the GPU path a picture that is to be shown is decoded straight into the renderer's
 // buffer, stamped there and committed: no copy. On the software path it is converted, shrunk
 // and stamped in one pass into the renderer's buffer, from the decoder's own planes where the
-// decoder type offers them (else from the pane's work picture). Pictures that are not shown (full view of another pane, drawing disabled) are still
-// decoded into the work picture, so the decoder keeps its references.
+// decoder type offers them (else from the pane's work picture). Pictures that are not shown
+// (full view of another pane, drawing disabled) are still decoded into the work picture, so
+// the decoder keeps its references.
 //
 // All functions run in the pane's pipeline (one job at a time).
 #include <cstdint>
